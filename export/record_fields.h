@@ -1,0 +1,63 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace nimbrel {
+
+// One field of a console record: at most 31 characters, longer tokens keep their first 31.
+class FieldText {
+ public:
+  static constexpr std::size_t kCapacity = 31;
+
+  void Append(char c) {
+    if (size_ < kCapacity) {
+      chars_[size_++] = c;
+    }
+  }
+  std::string_view View() const { return {chars_.data(), size_}; }
+  bool Empty() const { return size_ == 0; }
+
+ private:
+  std::array<char, kCapacity> chars_{};
+  std::size_t size_ = 0;
+};
+
+// The 36 fields of a live or history record, in the console's order.
+inline constexpr std::size_t kRecordFieldCount = 36;
+using RecordFields = std::array<FieldText, kRecordFieldCount>;
+
+// Splits a record text: every single space ends a field (two spaces give an empty field),
+// fields past the 36th are ignored, and a zero byte ends the text.
+RecordFields SplitRecord(std::string_view text);
+
+// Field numbers of the record, as the console sends them.
+enum RecordField : std::size_t {
+  kFieldLoggerPercent = 0,
+  kFieldDate = 1,
+  kFieldTime = 2,
+  kFieldIndoorTemperature = 3,
+  kFieldIndoorHumidity = 4,
+  kFieldOutdoorTemperature = 5,
+  kFieldOutdoorHumidity = 6,
+  kFieldDailyRain = 7,
+  kFieldRainRate = 8,
+  kFieldWindSpeed = 9,
+  kFieldWindGust = 10,
+  kFieldWindDirectionDegrees = 11,
+  kFieldWindDirectionPoint = 12,
+  kFieldRelativePressure = 13,
+  kFieldAbsolutePressure = 14,
+  kFieldUvIndex = 15,
+  kFieldDewPoint = 16,
+  kFieldHeatIndex = 17,
+  kFieldChannel1Temperature = 18,  // channel k (1-7): temperature 16 + 2k, humidity 17 + 2k
+  kFieldChannel1Humidity = 19,
+  kFieldWindChill = 32,
+  kFieldHourlyRain = 33,
+  kFieldWeeklyRain = 34,
+  kFieldMonthlyRain = 35,
+};
+
+}  // namespace nimbrel

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test. Usage: scripts/test.sh [preset]  (default: dev)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset="${1:-dev}"
+scripts/install-deps.sh
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
+ctest --preset "$preset" -j "$(nproc)"

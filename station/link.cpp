@@ -1,0 +1,42 @@
+#include "station/link.h"
+
+#include <ctime>
+#include <thread>
+
+#include "station/commands.h"
+
+namespace nimbrel {
+
+bool SendCommand(StationTransport& transport, const SharedState& state,
+                 const StationCommand& command) {
+  if (!state.linkConnected) {
+    return false;
+  }
+  return transport.WriteCommand(command);
+}
+
+LocalDateTime LocalNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+          local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+void SendDateTime(StationTransport& transport, const SharedState& state, const LocalDateTime& now,
+                  const std::function<void(std::chrono::milliseconds)>& sleep) {
+  SendCommand(transport, state, MakeSetDateCommand(now.year, now.month, now.day));
+  sleep(std::chrono::milliseconds(100));
+  SendCommand(transport, state, MakeSetTimeCommand(now.hour, now.minute, now.second));
+}
+
+void SendDateTime(StationTransport& transport, const SharedState& state) {
+  SendDateTime(transport, state, LocalNow(),
+               [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); });
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+#include "station/frame.h"
+#include "station/shared_state.h"
+#include "station/transport.h"
+
+namespace nimbrel {
+
+// Sends one command: true when written. Nothing is written, and false is returned, while the
+// console is not connected.
+bool SendCommand(StationTransport& transport, const SharedState& state,
+                 const StationCommand& command);
+
+struct LocalDateTime {
+  int year = 0, month = 0, day = 0;
+  int hour = 0, minute = 0, second = 0;
+};
+
+// The PC's local time, read once.
+LocalDateTime LocalNow();
+
+// Answers the console's time request: CMD_SET_DATE, a pause of 100 ms, CMD_SET_TIME.
+// Results are not examined. `sleep` is replaceable for tests.
+void SendDateTime(StationTransport& transport, const SharedState& state, const LocalDateTime& now,
+                  const std::function<void(std::chrono::milliseconds)>& sleep);
+void SendDateTime(StationTransport& transport, const SharedState& state);
+
+}  // namespace nimbrel

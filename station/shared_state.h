@@ -1,0 +1,31 @@
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+namespace nimbrel {
+
+// The flags the threads of the program share: the GUI thread, the station reader, the export
+// thread. One object for the run (each test makes its own).
+class SharedState {
+ public:
+  std::atomic<bool> linkConnected{false};      // the console is connected
+  std::atomic<bool> readerStop{false};         // the reader must end
+  std::atomic<bool> downloadActive{false};     // a history download (or its export) is under way
+  std::atomic<bool> downloadCancelled{false};  // history frames are refused
+  std::atomic<int> historyTotal{0};            // records announced by the download
+  std::atomic<bool> historyReady{false};       // every record of the download is accounted for
+
+  // The chosen export file. History frames are refused while it is empty.
+  void SetExportFileName(std::string path);
+  std::string ExportFileName() const;
+  bool HasExportFileName() const { return hasExportFileName_.load(); }
+
+ private:
+  mutable std::mutex exportFileNameMutex_;
+  std::string exportFileName_;
+  std::atomic<bool> hasExportFileName_{false};
+};
+
+}  // namespace nimbrel
