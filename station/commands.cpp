@@ -6,8 +6,8 @@ namespace {
 
 enum class CrcOrder { kHighFirst, kLowFirst };
 
-StationCommand BuildCommand(std::uint8_t opcode, std::uint8_t p1, std::uint8_t p2,
-                            std::uint8_t p3, CrcOrder order) {
+StationCommand BuildCommand(std::uint8_t opcode, std::uint8_t p1, std::uint8_t p2, std::uint8_t p3,
+                            CrcOrder order) {
   StationCommand command = {0x00, 0xFC, opcode, p1, p2, p3, 0x00, 0x00, 0xFD};
   const std::uint16_t crc = StationCrc16(command.data(), 1, 6);
   const auto high = static_cast<std::uint8_t>(crc >> 8);
@@ -17,12 +17,13 @@ StationCommand BuildCommand(std::uint8_t opcode, std::uint8_t p1, std::uint8_t p
   return command;
 }
 
-std::uint8_t Byte(int value) { return static_cast<std::uint8_t>(value & 0xFF); }
+std::uint8_t Byte(int value) {
+  return static_cast<std::uint8_t>(value & 0xFF);
+}
 
 }  // namespace
 
-StationCommand MakeCommand(std::uint8_t opcode, std::uint8_t p1, std::uint8_t p2,
-                           std::uint8_t p3) {
+StationCommand MakeCommand(std::uint8_t opcode, std::uint8_t p1, std::uint8_t p2, std::uint8_t p3) {
   return BuildCommand(opcode, p1, p2, p3, CrcOrder::kHighFirst);
 }
 

@@ -29,15 +29,15 @@ class ReaderMessages {
   virtual ~ReaderMessages() = default;
 
   // To the dashboard.
-  virtual void LiveMessage(const HistoryRecord& text) = 0;          // WM_LIVE_MESSAGE
-  virtual void WuMessage(const ParamBuffer& text) = 0;              // WM_WU_MESSAGE
-  virtual void WeathercloudMessage(const ParamBuffer& text) = 0;    // WM_WEATHERCLOUD_MESSAGE
-  virtual void TimeRequest() = 0;                                   // WM_TIME_REQUEST
-  virtual void NoHistory() = 0;                                     // WM_NO_HISTORY
-  virtual void HistoryComplete() = 0;                               // WM_HISTORY_COMPLETE
+  virtual void LiveMessage(const HistoryRecord& text) = 0;        // WM_LIVE_MESSAGE
+  virtual void WuMessage(const ParamBuffer& text) = 0;            // WM_WU_MESSAGE
+  virtual void WeathercloudMessage(const ParamBuffer& text) = 0;  // WM_WEATHERCLOUD_MESSAGE
+  virtual void TimeRequest() = 0;                                 // WM_TIME_REQUEST
+  virtual void NoHistory() = 0;                                   // WM_NO_HISTORY
+  virtual void HistoryComplete() = 0;                             // WM_HISTORY_COMPLETE
 
   // To the status bar.
-  virtual void HistoryStart(int recordCount) = 0;        // WM_HISTORY_START
+  virtual void HistoryStart(int recordCount) = 0;          // WM_HISTORY_START
   virtual void HistoryProgress(int recordsAccounted) = 0;  // WM_HISTORY_PROGRESS
 };
 

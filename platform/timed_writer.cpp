@@ -1,0 +1,60 @@
+#include "platform/timed_writer.h"
+
+#include <utility>
+
+namespace nimbrel {
+
+TimedWriter::TimedWriter(WriteFunction write)
+    : write_(std::move(write)), thread_([this] { Serve(); }) {}
+
+TimedWriter::~TimedWriter() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+bool TimedWriter::Write(const StationCommand& command, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::unique_lock caller(callers_, deadline);
+  if (!caller.owns_lock()) {
+    return false;
+  }
+  std::unique_lock lock(mutex_);
+  if (!changed_.wait_until(lock, deadline, [this] { return !busy_; })) {
+    return false;  // the previous write still hangs
+  }
+  pending_ = command;
+  hasPending_ = true;
+  busy_ = true;
+  const std::uint64_t ticket = ++posted_;
+  changed_.notify_all();
+  if (!changed_.wait_until(lock, deadline, [&] { return finished_ == ticket; })) {
+    return false;
+  }
+  return result_;
+}
+
+void TimedWriter::Serve() {
+  std::unique_lock lock(mutex_);
+  while (true) {
+    changed_.wait(lock, [this] { return hasPending_ || stop_; });
+    if (!hasPending_) {
+      return;
+    }
+    const StationCommand command = pending_;
+    const std::uint64_t ticket = posted_;
+    hasPending_ = false;
+    lock.unlock();
+    const bool written = write_(command);
+    lock.lock();
+    result_ = written;
+    finished_ = ticket;
+    busy_ = false;
+    changed_.notify_all();
+  }
+}
+
+}  // namespace nimbrel

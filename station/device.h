@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "station/transport.h"
+
+namespace nimbrel {
+
+inline constexpr std::uint16_t kStationVendorId = 0x1941;
+inline constexpr std::uint16_t kStationProductId = 0x8021;
+inline constexpr std::uint16_t kStationUsagePage = 0xFF00;
+inline constexpr std::uint16_t kStationUsage = 1;
+
+// One HID interface (top-level collection) as the system lists it.
+struct HidInterfaceInfo {
+  std::string path;
+  std::uint16_t vendorId = 0;
+  std::uint16_t productId = 0;
+  std::uint16_t usagePage = 0;
+  std::uint16_t usage = 0;
+};
+
+// The console's protocol interface among the listed ones: the first in list order with the
+// console's identity and its vendor-defined collection. Other collections are passed over.
+std::optional<std::size_t> ChooseStationInterface(std::span<const HidInterfaceInfo> interfaces);
+
+// Lists and opens HID interfaces; the platform provides it (hidapi, or a simulated console).
+class HidBackend {
+ public:
+  virtual ~HidBackend() = default;
+  virtual std::vector<HidInterfaceInfo> Enumerate() = 0;
+  // Opens an interface for reading and writing; nullptr when it cannot be opened.
+  virtual std::unique_ptr<StationTransport> Open(const std::string& path) = 0;
+};
+
+// The console as the rest of the program sees it, for the whole run. FindStation may put a new
+// handle in place while a reader uses the device: each call works on the handle it started with.
+class StationDevice : public StationTransport {
+ public:
+  explicit StationDevice(HidBackend& backend);
+
+  // Looks for the console and opens it. True when its interface was found, even when opening it
+  // failed (the handle is then invalid and the reader idles until a later find succeeds).
+  bool FindStation();
+
+  // Closes the handle, if any.
+  void CloseStation();
+
+  bool Found() const;
+
+  ReadResult ReadFrame(StationFrame& frame, std::chrono::milliseconds timeout) override;
+  bool WriteCommand(const StationCommand& command) override;
+  bool IsValid() const override;
+
+ private:
+  std::shared_ptr<StationTransport> Current() const;
+
+  HidBackend& backend_;
+  mutable std::mutex mutex_;
+  std::shared_ptr<StationTransport> handle_;
+  bool found_ = false;
+};
+
+// Whether a device path names the console: a Windows interface path ("vid_1941&pid_8021"), a
+// Linux sysfs path (":1941:8021") or a HID_ID ("0003:00001941:00008021"), in any case.
+bool IsStationDevicePath(std::string_view path);
+
+enum class DeviceEvent { kArrival, kRemoval, kOther };
+
+// What a device notification means for the link; the receiver of WM_LINK_STATE.
+class LinkStateSink {
+ public:
+  static constexpr int kConnected = 4;
+  static constexpr int kGone = 5;
+  virtual ~LinkStateSink() = default;
+  virtual void LinkState(int state) = 0;  // WM_LINK_STATE
+};
+
+// Arrival of the console (found again): LinkState(4); its removal: LinkState(5); anything else,
+// or another device: nothing.
+void OnDeviceChange(DeviceEvent event, std::string_view path, StationDevice& device,
+                    LinkStateSink& sink);
+
+}  // namespace nimbrel

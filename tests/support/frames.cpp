@@ -1,0 +1,43 @@
+#include "tests/support/frames.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace nimbrel::testing {
+
+StationFrame MakeFrame(const FrameSpec& spec) {
+  StationFrame frame{};
+  frame[kFrameType] = spec.type;
+  std::copy(std::begin(spec.header), std::end(spec.header), frame.begin() + 2);
+  frame[kFramePosition] = static_cast<std::uint8_t>(spec.count << 4 | spec.number);
+  const std::size_t placed = std::min(spec.payload.size(), kMaxPayload);
+  std::memcpy(frame.data() + kFramePayload, spec.payload.data(), placed);
+  frame[kFramePayloadLength] =
+      static_cast<std::uint8_t>(spec.lengthByte >= 0 ? spec.lengthByte : static_cast<int>(placed));
+  const std::uint16_t crc = StationCrc16(frame.data(), 1, kFrameCrcHigh);
+  frame[kFrameCrcHigh] = static_cast<std::uint8_t>(crc >> 8);
+  frame[kFrameCrcLow] = static_cast<std::uint8_t>(crc & 0xFF);
+  if (spec.badCrc) {
+    frame[kFrameCrcLow] ^= 0xFF;
+  }
+  return frame;
+}
+
+std::vector<StationFrame> MessageFrames(std::uint8_t type, const std::uint8_t (&header)[4],
+                                        std::string_view text) {
+  const int count = static_cast<int>(std::max<std::size_t>(1, (text.size() + 53) / 54));
+  std::vector<StationFrame> frames;
+  for (int number = 1; number <= count; ++number) {
+    FrameSpec spec;
+    spec.type = type;
+    std::copy(std::begin(header), std::end(header), spec.header);
+    spec.number = number;
+    spec.count = count;
+    spec.payload =
+        text.substr(std::min(text.size(), static_cast<std::size_t>(number - 1) * 54), 54);
+    frames.push_back(MakeFrame(spec));
+  }
+  return frames;
+}
+
+}  // namespace nimbrel::testing
