@@ -1,7 +1,6 @@
 #include "tests/support/frames.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace nimbrel::testing {
 
@@ -11,7 +10,7 @@ StationFrame MakeFrame(const FrameSpec& spec) {
   std::copy(std::begin(spec.header), std::end(spec.header), frame.begin() + 2);
   frame[kFramePosition] = static_cast<std::uint8_t>(spec.count << 4 | spec.number);
   const std::size_t placed = std::min(spec.payload.size(), kMaxPayload);
-  std::memcpy(frame.data() + kFramePayload, spec.payload.data(), placed);
+  std::copy_n(spec.payload.begin(), placed, frame.begin() + kFramePayload);
   frame[kFramePayloadLength] =
       static_cast<std::uint8_t>(spec.lengthByte >= 0 ? spec.lengthByte : static_cast<int>(placed));
   const std::uint16_t crc = StationCrc16(frame.data(), 1, kFrameCrcHigh);
