@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libhidapi-dev libudev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3
+  python3 locales
 )
 
 missing=()

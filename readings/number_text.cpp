@@ -1,0 +1,75 @@
+#include "readings/number_text.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace nimbrel {
+
+namespace {
+
+bool IsBlank(char16_t c) {
+  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
+}
+
+// The text after its leading blanks, narrowed up to its first character outside ASCII (which can
+// be no part of a number).
+std::string NarrowAfterBlanks(std::u16string_view text) {
+  std::size_t start = 0;
+  while (start < text.size() && IsBlank(text[start])) {
+    ++start;
+  }
+  std::string narrow;
+  for (const char16_t c : text.substr(start)) {
+    if (c > 0x7F) {
+      break;
+    }
+    narrow.push_back(static_cast<char>(c));
+  }
+  return narrow;
+}
+
+// from_chars takes a minus sign but no plus sign; "+-1" is no number.
+std::string_view WithoutPlusSign(std::string_view text) {
+  if (text.starts_with('+') && !text.substr(1).starts_with('-')) {
+    text.remove_prefix(1);
+  }
+  return text;
+}
+
+}  // namespace
+
+std::optional<float> ReadLeadingNumber(std::u16string_view text) {
+  const std::string narrow = NarrowAfterBlanks(text);
+  const std::string_view number = WithoutPlusSign(narrow);
+  float value = 0.0F;
+  const std::from_chars_result read =
+      std::from_chars(number.data(), number.data() + number.size(), value);
+  // Out of a float's range counts as no number too, rather than as an infinity.
+  if (read.ec != std::errc() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+int ReadLeadingInteger(std::u16string_view text) {
+  const std::string narrow = NarrowAfterBlanks(text);
+  const std::string_view number = WithoutPlusSign(narrow);
+  int value = 0;
+  const std::from_chars_result read =
+      std::from_chars(number.data(), number.data() + number.size(), value);
+  return read.ec == std::errc() ? value : 0;
+}
+
+std::u16string PrintFixed(double value, int decimals) {
+  // Room for any double printed with a few decimals: up to 309 digits before the point.
+  std::array<char, 400> chars{};
+  const auto [end, error] = std::to_chars(chars.data(), chars.data() + chars.size(), value,
+                                          std::chars_format::fixed, decimals);
+  if (error != std::errc()) {
+    return {};
+  }
+  return std::u16string(chars.data(), end);
+}
+
+}  // namespace nimbrel
