@@ -18,23 +18,21 @@ TimedWriter::~TimedWriter() {
 
 bool TimedWriter::Write(const StationCommand& command, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  std::unique_lock caller(callers_, deadline);
-  if (!caller.owns_lock()) {
-    return false;
-  }
   std::unique_lock lock(mutex_);
-  if (!changed_.wait_until(lock, deadline, [this] { return !busy_; })) {
-    return false;  // the previous write still hangs
+  // One caller at a time, and only once the previous write has ended.
+  if (!changed_.wait_until(lock, deadline, [this] { return !callerActive_ && !busy_; })) {
+    return false;  // another caller is served, or the previous write still hangs
   }
+  callerActive_ = true;
   pending_ = command;
   hasPending_ = true;
   busy_ = true;
   const std::uint64_t ticket = ++posted_;
   changed_.notify_all();
-  if (!changed_.wait_until(lock, deadline, [&] { return finished_ == ticket; })) {
-    return false;
-  }
-  return result_;
+  const bool finished = changed_.wait_until(lock, deadline, [&] { return finished_ == ticket; });
+  callerActive_ = false;
+  changed_.notify_all();
+  return finished && result_;
 }
 
 void TimedWriter::Serve() {

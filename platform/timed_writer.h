@@ -31,12 +31,12 @@ class TimedWriter {
   void Serve();
 
   WriteFunction write_;
-  std::timed_mutex callers_;
   std::mutex mutex_;
   std::condition_variable changed_;
   StationCommand pending_{};
   bool hasPending_ = false;
-  bool busy_ = false;
+  bool busy_ = false;          // the device write is in progress
+  bool callerActive_ = false;  // a caller waits for its write
   bool stop_ = false;
   bool result_ = false;
   std::uint64_t posted_ = 0;

@@ -1,0 +1,265 @@
+#include "settings/settings_store.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/settings_files.h"
+
+namespace nimbrel {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+constexpr auto kWu = ServerIndex::WeatherUnderground;
+constexpr auto kWc = ServerIndex::Weathercloud;
+
+// Each test runs with its own XDG_CONFIG_HOME, as the program would find it.
+class SettingsFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "nimbrel-settings-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    config_ = pattern;
+    ::setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
+    folder_ = config_ / "Veltrane" / "VID_1941&PID_8021";
+  }
+  void TearDown() override {
+    ::unsetenv("XDG_CONFIG_HOME");
+    fs::remove_all(config_);
+  }
+
+  // A fresh backend and store, as at the next start of the program.
+  SettingsStore& Store() {
+    backend_.emplace(UserSettingsDirectory().value());
+    store_.emplace(*backend_);
+    return *store_;
+  }
+
+  Bytes FileBytes(const std::string& name) const {
+    std::ifstream in(folder_ / name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+  }
+  void PutFile(const std::string& name, const Bytes& bytes) const {
+    fs::create_directories(folder_);
+    std::ofstream out(folder_ / name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+  }
+  static unsigned Mode(const fs::path& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+  }
+  std::set<std::string> FolderEntries() const {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  fs::path config_;
+  fs::path folder_;
+  std::optional<FileSettingsBackend> backend_;
+  std::optional<SettingsStore> store_;
+};
+
+// The UTF-16LE form of a text, NUL, and zeros up to `size`.
+Bytes StoredText(std::u16string_view text, std::size_t size) {
+  Bytes bytes(size, 0);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    bytes[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
+  }
+  return bytes;
+}
+
+TEST_F(SettingsFilesTest, FreshAccountStartsWithDefaultsAndReadsCreateNothing) {
+  auto& store = Store();
+  EXPECT_EQ(store.ReadLanguageAndService(), LanguageAndService{});
+  EXPECT_EQ(store.ReadUnitSettings(), UnitSettings{});
+  EXPECT_EQ(store.ReadStamp(), u"");
+  EXPECT_EQ(store.ReadStationIdAndKey(kWu), StationIdAndKey{});
+  EXPECT_EQ(store.ReadStationIdAndKey(kWc), StationIdAndKey{});
+  EXPECT_FALSE(fs::exists(config_ / "Veltrane"));
+}
+
+TEST_F(SettingsFilesTest, ValuesSurviveARestartInTheirFixedLayouts) {
+  const std::u16string stamp = u"01/ 02/ 2024, 13:05 PM";
+  const UnitSettings units{TemperatureUnit::Fahrenheit, RainUnit::Inch,
+                           PressureUnit::InHg,          WindSpeedUnit::Knots,
+                           PressureType::Absolute,      WindDirectionFormat::Degrees360};
+  {
+    auto& store = Store();
+    EXPECT_TRUE(store.WriteStamp(stamp));
+    EXPECT_TRUE(store.WriteStationIdAndKey(kWu, {u"KNYC\u20AC1", u"s3cr"}));
+    EXPECT_TRUE(store.WriteStationIdAndKey(kWc, {u"wc-id", u"wc-key"}));
+    EXPECT_TRUE(store.WriteUnitSettings(units));
+    EXPECT_TRUE(store.WriteLanguageAndService({3, kWc}));
+  }
+  auto& store = Store();
+  EXPECT_EQ(store.ReadStamp(), stamp);
+  EXPECT_EQ(store.ReadStationIdAndKey(kWu), (StationIdAndKey{u"KNYC\u20AC1", u"s3cr"}));
+  EXPECT_EQ(store.ReadStationIdAndKey(kWc), (StationIdAndKey{u"wc-id", u"wc-key"}));
+  EXPECT_EQ(store.ReadUnitSettings(), units);
+  EXPECT_EQ(store.ReadLanguageAndService(), (LanguageAndService{3, kWc}));
+
+  EXPECT_EQ(FileBytes("Data"), StoredText(stamp, 64));
+  EXPECT_EQ(FileBytes("Id"), StoredText(u"KNYC\u20AC1", 128));
+  EXPECT_EQ(FileBytes("Id")[8], 0xAC);  // little-endian: low byte first
+  EXPECT_EQ(FileBytes("unit"), (Bytes{1, 1, 2, 3, 0, 1, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(FileBytes("ls"), (Bytes{3, 1, 0, 0}));
+
+  // Exactly the seven values, each for its owner only, and no temporary file left behind.
+  EXPECT_EQ(FolderEntries(),
+            (std::set<std::string>{"Data", "Id", "Key", "Id1", "Key1", "unit", "ls"}));
+  for (const auto& name : FolderEntries()) {
+    EXPECT_EQ(Mode(folder_ / name), 0600U) << name;
+  }
+  EXPECT_EQ(Mode(config_ / "Veltrane"), 0700U);
+  EXPECT_EQ(Mode(folder_), 0700U);
+}
+
+TEST_F(SettingsFilesTest, RewriteReplacesTheWholeFileAndNeverClearsWithAnEmptyText) {
+  PutFile("Key", Bytes(200, 0x41));
+  fs::permissions(folder_ / "Key", fs::perms(0644));
+  auto& store = Store();
+  ASSERT_TRUE(store.WriteStationIdAndKey(kWu, {u"ABC", u"k"}));
+  EXPECT_EQ(FileBytes("Key"), StoredText(u"k", 128));
+  EXPECT_EQ(Mode(folder_ / "Key"), 0600U);
+
+  // The user cleared the ID box and quit.
+  EXPECT_TRUE(store.WriteStationIdAndKey(kWu, {u"", u"k2"}));
+  EXPECT_EQ(store.ReadStationIdAndKey(kWu), (StationIdAndKey{u"ABC", u"k2"}));
+  EXPECT_EQ(FolderEntries(), (std::set<std::string>{"Id", "Key"}));
+}
+
+TEST_F(SettingsFilesTest, ShorterValuesFillTheirLengthLongerOnesCountAsMissing) {
+  auto& store = Store();
+  const UnitSettings preset{.pressureType = PressureType::Absolute,
+                            .windDirectionFormat = WindDirectionFormat::Degrees360};
+  // An older writer's 8 bytes: bytes 0 to 5 taken.
+  PutFile("unit", {1, 1, 2, 3, 1, 0, 7, 7});
+  EXPECT_EQ(
+      store.ReadUnitSettings(preset),
+      (UnitSettings{TemperatureUnit::Fahrenheit, RainUnit::Inch, PressureUnit::InHg,
+                    WindSpeedUnit::Knots, PressureType::Relative, WindDirectionFormat::Points16}));
+  // Only 4 bytes: the last two units keep the preset.
+  PutFile("unit", {1, 1, 2, 3});
+  EXPECT_EQ(store.ReadUnitSettings(preset),
+            (UnitSettings{TemperatureUnit::Fahrenheit, RainUnit::Inch, PressureUnit::InHg,
+                          WindSpeedUnit::Knots, PressureType::Absolute,
+                          WindDirectionFormat::Degrees360}));
+  PutFile("unit", Bytes(13, 1));
+  EXPECT_EQ(store.ReadUnitSettings(preset), preset);
+
+  // A text of odd length: the last unit gets its high byte from the zero preset.
+  PutFile("Id", {'A', 0, 'B', 0, 'C'});
+  EXPECT_EQ(store.ReadStationIdAndKey(kWu).id, u"ABC");
+  fs::create_directory(folder_ / "Key");  // not a file: missing
+  EXPECT_EQ(store.ReadStationIdAndKey(kWu).key, u"");
+}
+
+TEST_F(SettingsFilesTest, UnitByteOutsideItsListGivesThatUnitItsDefault) {
+  PutFile("unit", {1, 2, 9, 3, 0, 5, 0, 0, 0, 0, 0, 0});
+  const UnitSettings preset{TemperatureUnit::Celsius, RainUnit::Inch,
+                            PressureUnit::MmHg,       WindSpeedUnit::Mph,
+                            PressureType::Relative,   WindDirectionFormat::Degrees360};
+  EXPECT_EQ(
+      Store().ReadUnitSettings(preset),
+      (UnitSettings{TemperatureUnit::Fahrenheit, RainUnit::Millimetre, PressureUnit::Hpa,
+                    WindSpeedUnit::Knots, PressureType::Absolute, WindDirectionFormat::Points16}));
+}
+
+TEST_F(SettingsFilesTest, LanguageAndServiceAreCheckedAfterReading) {
+  struct Case {
+    Bytes stored;
+    LanguageAndService expected;
+  };
+  const Case cases[] = {
+      {{5, 1, 0, 0}, {0, kWc}}, {{2, 7, 0, 0}, {2, kWu}},
+      {{4, 1, 9, 9}, {4, kWc}}, {{0xFF, 0xFF, 0, 0}, {0, kWu}},
+      {{3}, {3, kWu}},          {{1, 1, 0, 0, 0}, {0, kWu}},  // too long: missing
+  };
+  auto& store = Store();
+  for (const auto& [stored, expected] : cases) {
+    PutFile("ls", stored);
+    EXPECT_EQ(store.ReadLanguageAndService(), expected) << testing::PrintToString(stored);
+  }
+  EXPECT_TRUE(store.WriteLanguageAndService({9, kWc}));
+  EXPECT_EQ(FileBytes("ls"), (Bytes{0, 1, 0, 0}));
+}
+
+TEST_F(SettingsFilesTest, LongTextsAreCutWithoutSplittingACharacter) {
+  auto& store = Store();
+  ASSERT_TRUE(store.WriteStationIdAndKey(kWc, {std::u16string(70, u'x'), u"k"}));
+  EXPECT_EQ(FileBytes("Id1"), StoredText(std::u16string(63, u'x'), 128));
+
+  // U+1F600 would straddle the 63rd unit: it is left out whole.
+  ASSERT_TRUE(store.WriteStationIdAndKey(kWc, {std::u16string(62, u'y') + u"\U0001F600", u"k"}));
+  EXPECT_EQ(store.ReadStationIdAndKey(kWc).id, std::u16string(62, u'y'));
+
+  ASSERT_TRUE(store.WriteStamp(std::u16string(40, u'9')));
+  EXPECT_EQ(store.ReadStamp(), std::u16string(31, u'9'));
+
+  // A stored text without its NUL ends at the limit.
+  Bytes full;
+  for (int i = 0; i < 64; ++i) {
+    full.insert(full.end(), {'z', 0});
+  }
+  PutFile("Key", full);
+  EXPECT_EQ(store.ReadStationIdAndKey(kWu).key, std::u16string(63, u'z'));
+}
+
+TEST_F(SettingsFilesTest, FailedWritesAreSilentAndLeaveNoTemporaryFile) {
+  fs::create_directories(folder_ / "Data");  // a folder where the value should go
+  EXPECT_FALSE(Store().WriteStamp(u"12/ 31/ 2023, 23:59 PM"));
+  EXPECT_EQ(FolderEntries(), std::set<std::string>{"Data"});
+
+  fs::remove_all(config_ / "Veltrane");
+  std::ofstream(config_ / "Veltrane") << "in the way";
+  EXPECT_FALSE(Store().WriteUnitSettings({}));
+  EXPECT_EQ(Store().ReadUnitSettings(), UnitSettings{});
+}
+
+// Like the registry with a value too long for the buffer: fills the buffer, then fails.
+class ScribblingBackend final : public SettingsBackend {
+ public:
+  std::optional<std::size_t> ReadValue(std::string_view,
+                                       std::span<std::byte> destination) const override {
+    std::fill(destination.begin(), destination.end(), std::byte{0x55});
+    return std::nullopt;
+  }
+  bool WriteValue(std::string_view, std::span<const std::byte>) override { return false; }
+};
+
+TEST(SettingsStoreTest, AFailedReadLeavesThePresetWhateverTheBackendDid) {
+  ScribblingBackend backend;
+  const SettingsStore store(backend);
+  const UnitSettings preset{.temperatureUnit = TemperatureUnit::Fahrenheit};
+  EXPECT_EQ(store.ReadUnitSettings(preset), preset);
+  EXPECT_EQ(store.ReadStationIdAndKey(kWc), StationIdAndKey{});
+}
+
+TEST(SettingsDirectoryTest, TakesAnAbsoluteXdgConfigHomeElseHomeConfig) {
+  const fs::path leaf = fs::path("Veltrane") / "VID_1941&PID_8021";
+  EXPECT_EQ(SettingsDirectory("/x/cfg", "/home/u"), fs::path("/x/cfg") / leaf);
+  EXPECT_EQ(SettingsDirectory(nullptr, "/home/u"), fs::path("/home/u/.config") / leaf);
+  EXPECT_EQ(SettingsDirectory("", "/home/u"), fs::path("/home/u/.config") / leaf);
+  EXPECT_EQ(SettingsDirectory("relative", "/home/u"), fs::path("/home/u/.config") / leaf);
+  EXPECT_EQ(SettingsDirectory(nullptr, ""), std::nullopt);
+}
+
+}  // namespace
+}  // namespace nimbrel
