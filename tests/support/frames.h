@@ -9,7 +9,7 @@
 namespace nimbrel::testing {
 
 // Builds a frame as the console sends it, with a good CRC unless told otherwise.
-struct FrameSpec {
+struct FrameShape {
   std::uint8_t type = MSG_RECORD;
   std::uint8_t header[4] = {0, 0, 0, 0};  // bytes 2-5
   int number = 1;                         // this frame, 1-based
@@ -18,7 +18,7 @@ struct FrameSpec {
   int lengthByte = -1;                    // byte 7; -1: the payload's length
   bool badCrc = false;
 };
-StationFrame MakeFrame(const FrameSpec& spec);
+StationFrame MakeFrame(const FrameShape& shape);
 
 // Splits a text into the frames of one message on a channel, 54 bytes a frame.
 std::vector<StationFrame> MessageFrames(std::uint8_t type, const std::uint8_t (&header)[4],

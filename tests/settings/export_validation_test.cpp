@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include "settings/export_validation.h"
+
+namespace nimbrel {
+namespace {
+
+ExportChoices Dates(std::u16string sy, std::u16string sm, std::u16string sd, std::u16string ey,
+                    std::u16string em, std::u16string ed) {
+  ExportChoices choices;
+  choices.dates = {sy, sm, sd, ey, em, ed};
+  return choices;
+}
+
+TEST(ValidateExportRequest, ChecksTheDateBoxesInOrderAndStopsAtTheFirstError) {
+  struct Case {
+    ExportChoices choices;
+    std::optional<std::string_view> error;
+  };
+  const Case cases[] = {
+      {Dates(u"2018", u"2", u"1", u"2018", u"2", u"31"), std::nullopt},  // day not checked by month
+      {Dates(u"0001", u"1", u"1", u"2017", u"12", u"31"), std::nullopt},
+      {Dates(u"2019", u"1", u"1", u"2018", u"1", u"1"), std::nullopt},  // start after end is fine
+      {Dates(u"201", u"1", u"1", u"2018", u"1", u"1"), "Year input error !"},
+      {Dates(u"2018", u"13", u"1", u"2018", u"1", u"1"), "Month input error !"},
+      {Dates(u"2018", u"1", u"32", u"2018", u"1", u"1"), "Day input error !"},
+      {Dates(u"2018", u"1", u"1", u"2016", u"1", u"1"), "Year input error !"},
+      {Dates(u"2018", u"1", u"1", u"2018", u"0", u"1"), "Month input error !"},
+      {Dates(u"2018", u"1", u"1", u"2018", u"1", u""), "Day input error !"},
+      {Dates(u"2018", u"", u"x", u"", u"", u""), "Month input error !"},
+  };
+  for (const Case& c : cases) {
+    ExportRequest request;
+    EXPECT_EQ(ValidateExportRequest(c.choices, request), c.error)
+        << std::string(c.choices.dates.startYear.begin(), c.choices.dates.startYear.end());
+  }
+}
+
+TEST(ValidateExportRequest, FillsTheRequestAsFarAsTheChecksPass) {
+  ExportRequest request;
+  ExportChoices choices = Dates(u"2018", u"02", u"1", u"2018", u"2", u"31");
+  choices.dataSets[static_cast<std::size_t>(DataSet::RainData)] = true;
+  ASSERT_EQ(ValidateExportRequest(choices, request), std::nullopt);
+  EXPECT_EQ(request.startDate, u"2018-02-1");
+  EXPECT_EQ(request.endDate, u"2018-2-31");
+  EXPECT_TRUE(request.Includes(DataSet::RainData));
+  EXPECT_FALSE(request.wholePeriod);
+
+  // An end-date error keeps the new start date but neither the end date nor the data sets.
+  ExportChoices bad = Dates(u"2019", u"5", u"6", u"1999", u"1", u"1");
+  EXPECT_EQ(ValidateExportRequest(bad, request), "Year input error !");
+  EXPECT_EQ(request.startDate, u"2019-5-6");
+  EXPECT_EQ(request.endDate, u"2018-2-31");
+  EXPECT_TRUE(request.Includes(DataSet::RainData));
+
+  // The whole period reads no date box and keeps the last dates; an empty data set passes.
+  ExportChoices whole;
+  whole.wholePeriod = true;
+  EXPECT_EQ(ValidateExportRequest(whole, request), std::nullopt);
+  EXPECT_TRUE(request.wholePeriod);
+  EXPECT_EQ(request.startDate, u"2019-5-6");
+  EXPECT_FALSE(request.Includes(DataSet::RainData));
+}
+
+TEST(DateBoxNumber, ReadsLeadingDigitsAfterBlanksAndASign) {
+  EXPECT_EQ(DateBoxNumber(u"12"), 12);
+  EXPECT_EQ(DateBoxNumber(u"  7x"), 7);
+  EXPECT_EQ(DateBoxNumber(u"+3"), 3);
+  EXPECT_EQ(DateBoxNumber(u"-3"), -3);
+  EXPECT_EQ(DateBoxNumber(u""), 0);
+  EXPECT_EQ(DateBoxNumber(u"x5"), 0);
+  EXPECT_EQ(DateBoxNumber(u"99999999999999999999999"), 0);  // too large is no number
+}
+
+TEST(ExportFileName, OnlyCsvAndXlsInAnyCaseAreAccepted) {
+  EXPECT_TRUE(HasExportFileExtension(u"/home/ann/Report.CSV"));
+  EXPECT_TRUE(HasExportFileExtension("/home/ann/data.xls"));
+  EXPECT_TRUE(HasExportFileExtension(".csv"));
+  EXPECT_FALSE(HasExportFileExtension("/home/ann/report.txt"));
+  EXPECT_FALSE(HasExportFileExtension("csv"));
+  EXPECT_FALSE(HasExportFileExtension(u"/home/ann/report.csv "));
+}
+
+}  // namespace
+}  // namespace nimbrel
