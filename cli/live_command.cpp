@@ -1,82 +1,109 @@
 #include "cli/live_command.h"
 
-#include <chrono>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
-#include <thread>
 
-#include "platform/hidapi_backend.h"
-#include "station/commands.h"
-#include "station/link.h"
-#include "station/reader.h"
+#include "cli/console.h"
+#include "cli/environment.h"
+#include "cli/interrupt.h"
+#include "cli/live_view.h"
+#include "readings/live_readings.h"
 
 namespace nimbrel::cli {
 
 namespace {
 
-// Prints live texts as they come and answers the console's time requests.
-class LivePrinter : public ReaderMessages {
+struct LiveArgs {
+  long count = 0;  // 0: until interrupted
+  bool json = false;
+};
+
+bool ParseLiveArgs(const std::vector<std::string_view>& args, LiveArgs& live) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--json") {
+      live.json = true;
+    } else if (args[i] == "--count" && i + 1 < args.size() &&
+               ParsePositive(args[i + 1], live.count)) {
+      ++i;
+    } else {
+      std::fprintf(stderr, "nimbrel-cli live: unexpected argument '%.*s'\n",
+                   static_cast<int>(args[i].size()), args[i].data());
+      return false;
+    }
+  }
+  return true;
+}
+
+// Prints each live message as it arrives, on the reader's thread.
+class LivePrinter : public CommandMessages {
  public:
-  LivePrinter(StationTransport& transport, SharedState& state, int count)
-      : transport_(transport), state_(state), wanted_(count) {}
+  LivePrinter(Console& console, const LiveArgs& args, const UnitSettings& units)
+      : CommandMessages(console), args_(args), units_(units) {}
 
   void LiveMessage(const HistoryRecord& text) override {
-    const std::string_view line = RecordText(text);
-    std::printf("%.*s\n", static_cast<int>(line.size()), line.data());
+    DecodeLiveText(RecordText(text), readings_);
+    const std::string out = args_.json ? LiveJsonLine(readings_, units_) + "\n"
+                                       : LiveTextLines(readings_, units_) + "\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
     std::lock_guard lock(mutex_);
     ++printed_;
-    done_.notify_all();
+    changed_.notify_all();
   }
-  void TimeRequest() override { SendDateTime(transport_, state_); }
-  void WuMessage(const ParamBuffer&) override {}
-  void WeathercloudMessage(const ParamBuffer&) override {}
-  void NoHistory() override {}
-  void HistoryComplete() override {}
-  void HistoryStart(int) override {}
-  void HistoryProgress(int) override {}
 
-  void WaitUntilDone() {
+  void Wake() {
+    std::lock_guard lock(mutex_);
+    changed_.notify_all();
+  }
+
+  // Waits until enough messages were printed or the user interrupts.
+  void Wait(const InterruptWatcher& interrupt) {
     std::unique_lock lock(mutex_);
-    done_.wait(lock, [this] { return wanted_ > 0 && printed_ >= wanted_; });
+    changed_.wait(lock, [&] {
+      return interrupt.Interrupted() || (args_.count > 0 && printed_ >= args_.count);
+    });
   }
 
  private:
-  StationTransport& transport_;
-  SharedState& state_;
-  const int wanted_;
+  const LiveArgs args_;
+  const UnitSettings units_;
+  LiveReadings readings_;
   std::mutex mutex_;
-  std::condition_variable done_;
-  int printed_ = 0;
+  std::condition_variable changed_;
+  long printed_ = 0;
 };
 
 }  // namespace
 
-int RunLiveCommand(const LiveOptions& options) {
-  HidapiBackend backend;
-  StationDevice device(backend);
-  if (!device.FindStation()) {
-    std::fprintf(stderr, "No connection: no weather station console (USB 1941:8021) was found.\n");
+int RunLiveCommand(const GlobalOptions& options) {
+  LiveArgs args;
+  if (!ParseLiveArgs(options.commandArgs, args)) {
+    return 2;
+  }
+  std::atomic<LivePrinter*> printer = nullptr;
+  InterruptWatcher interrupt([&] {
+    if (LivePrinter* live = printer.load()) {
+      live->Wake();
+    }
+  });
+  std::string error;
+  auto backend = MakeConsoleBackend(options, error);
+  if (!backend) {
+    std::fprintf(stderr, "nimbrel-cli: %s\n", error.c_str());
+    return 2;
+  }
+  Console console(std::move(backend));
+  LivePrinter live(console, args, EffectiveUnits(options.units));
+  printer = &live;
+  if (const auto failure = console.Connect(live)) {
+    std::fprintf(stderr, "%s\n", failure->c_str());
     return 1;
   }
-  SharedState state;
-  LinkCounters counters;
-  HistoryStore store;
-  LivePrinter printer(device, state, options.count);
-  ReaderThread reader;
-
-  state.linkConnected = true;
-  reader.Start({device, state, counters, store, printer});
-  SendCommand(device, state, CMD_CANCEL);
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  if (!SendCommand(device, state, CMD_REFRESH)) {
-    std::fprintf(stderr, "Send command failed: the console did not take the refresh request.\n");
-  }
-  printer.WaitUntilDone();
-  reader.RequestStop();
-  reader.Join();
-  device.CloseStation();
+  live.Wait(interrupt);
+  console.Disconnect();
+  printer = nullptr;
   return 0;
 }
 

@@ -1,12 +1,10 @@
 #pragma once
 
+#include "cli/options.h"
+
 namespace nimbrel::cli {
 
-struct LiveOptions {
-  int count = 0;  // live messages to print; 0: until interrupted
-};
-
-// Connects to the console and prints each live text on a line of its own.
-int RunLiveCommand(const LiveOptions& options);
+// live [--count N] [--json]: prints each live message as the dashboard shows it.
+int RunLiveCommand(const GlobalOptions& options);
 
 }  // namespace nimbrel::cli

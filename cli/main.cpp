@@ -1,58 +1,63 @@
-// nimbrel-cli: the station link without a window, for headless machines and scripts.
-#include <charconv>
+// nimbrel-cli: the station link, the readings and the export without a window, for headless
+// machines, scripts and end-to-end tests.
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/live_command.h"
+#include "cli/options.h"
 
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: nimbrel-cli [--help] [--version] <command> [options]\n"
+    "Usage: nimbrel-cli [options] <command> [command options]\n"
     "\n"
     "Commands:\n"
-    "  live [--count N]   print the console's live readings as they arrive (N of them, or\n"
-    "                     until interrupted)\n";
+    "  live [--count N] [--json]\n"
+    "      Print the console's live readings as the dashboard shows them, N times or until\n"
+    "      interrupted; with --json one JSON object per line.\n"
+    "\n"
+    "Options:\n"
+    "  --simulate                 use the built-in console instead of the USB console\n"
+    "  --temperature C|F          units for this run; the others come from the saved settings\n"
+    "  --rain mm|in\n"
+    "  --pressure hPa|mmHg|inHg\n"
+    "  --wind mph|m/s|km/h|knots\n"
+    "  --pressure-type abs|rel\n"
+    "  --direction 16|360\n"
+    "  --help, --version\n";
 
-bool ParseCount(std::string_view text, int& count) {
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
-  return error == std::errc() && end == text.data() + text.size() && count > 0;
-}
-
-int RunLive(const std::vector<std::string_view>& args) {
-  nimbrel::cli::LiveOptions options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--count" && i + 1 < args.size() && ParseCount(args[i + 1], options.count)) {
-      ++i;
-      continue;
-    }
-    std::fprintf(stderr, "nimbrel-cli live: unexpected argument '%.*s'\n%.*s",
-                 static_cast<int>(args[i].size()), args[i].data(), static_cast<int>(kUsage.size()),
-                 kUsage.data());
-    return 2;
-  }
-  return nimbrel::cli::RunLiveCommand(options);
+void PrintUsage(std::FILE* to) {
+  std::fwrite(kUsage.data(), 1, kUsage.size(), to);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string_view> args(argv + 1, argv + argc);
-  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-    std::fwrite(kUsage.data(), 1, kUsage.size(), args.empty() ? stderr : stdout);
-    return args.empty() ? 2 : 0;
+  using namespace nimbrel::cli;
+  GlobalOptions options;
+  if (const auto error = ParseGlobalOptions({argv + 1, argv + argc}, options)) {
+    std::fprintf(stderr, "nimbrel-cli: %s\n\n", error->c_str());
+    PrintUsage(stderr);
+    return 2;
   }
-  if (args[0] == "--version") {
+  if (options.help) {
+    PrintUsage(stdout);
+    return 0;
+  }
+  if (options.version) {
     std::printf("nimbrel-cli %s\n", NIMBREL_VERSION);
     return 0;
   }
-  if (args[0] == "live") {
-    return RunLive({args.begin() + 1, args.end()});
+  if (options.command == "live") {
+    return RunLiveCommand(options);
   }
-  std::fprintf(stderr, "nimbrel-cli: unknown command '%.*s'\n%.*s",
-               static_cast<int>(args[0].size()), args[0].data(), static_cast<int>(kUsage.size()),
-               kUsage.data());
+  if (options.command.empty()) {
+    PrintUsage(stderr);
+  } else {
+    std::fprintf(stderr, "nimbrel-cli: unknown command '%s'\n\n", options.command.c_str());
+    PrintUsage(stderr);
+  }
   return 2;
 }

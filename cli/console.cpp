@@ -1,0 +1,48 @@
+#include "cli/console.h"
+
+#include <chrono>
+#include <thread>
+#include <utility>
+
+#include "station/commands.h"
+#include "station/link.h"
+
+namespace nimbrel::cli {
+
+Console::Console(std::unique_ptr<HidBackend> backend)
+    : backend_(std::move(backend)), device_(*backend_) {}
+
+Console::~Console() {
+  Disconnect();
+}
+
+std::optional<std::string> Console::Connect(ReaderMessages& messages) {
+  if (!device_.FindStation()) {
+    return "No connection: no weather station console (USB 1941:8021) was found.";
+  }
+  state_.linkConnected = true;
+  reader_.Start({device_, state_, counters_, store_, messages});
+  Send(CMD_CANCEL);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  if (!Send(CMD_REFRESH)) {
+    return "Send command failed: the console did not take the refresh request.";
+  }
+  return std::nullopt;
+}
+
+void Console::Disconnect() {
+  reader_.RequestStop();
+  reader_.Join();
+  state_.linkConnected = false;
+  device_.CloseStation();
+}
+
+bool Console::Send(const StationCommand& command) {
+  return SendCommand(device_, state_, command);
+}
+
+void CommandMessages::TimeRequest() {
+  SendDateTime(console_.Device(), console_.State());
+}
+
+}  // namespace nimbrel::cli

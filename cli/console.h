@@ -1,0 +1,63 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "export/history_store.h"
+#include "station/device.h"
+#include "station/messages.h"
+#include "station/reader.h"
+#include "station/shared_state.h"
+
+namespace nimbrel::cli {
+
+// The console and the station link, for the length of one command.
+class Console {
+ public:
+  explicit Console(std::unique_ptr<HidBackend> backend);
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
+  ~Console();
+
+  // Finds the console, starts the reader and greets the console as the program does at every
+  // connection: CMD_CANCEL, a pause of 100 ms, CMD_REFRESH. Returns the error text on failure.
+  std::optional<std::string> Connect(ReaderMessages& messages);
+
+  // Stops the reader and releases the device.
+  void Disconnect();
+
+  bool Send(const StationCommand& command);
+
+  StationDevice& Device() { return device_; }
+  SharedState& State() { return state_; }
+  HistoryStore& Store() { return store_; }
+
+ private:
+  std::unique_ptr<HidBackend> backend_;
+  StationDevice device_;
+  SharedState state_;
+  LinkCounters counters_;
+  HistoryStore store_;
+  ReaderThread reader_;
+};
+
+// Hand-offs a command does not care about are dropped; time requests are answered.
+class CommandMessages : public ReaderMessages {
+ public:
+  explicit CommandMessages(Console& console) : console_(console) {}
+
+  void LiveMessage(const HistoryRecord&) override {}
+  void WuMessage(const ParamBuffer&) override {}
+  void WeathercloudMessage(const ParamBuffer&) override {}
+  void TimeRequest() override;
+  void NoHistory() override {}
+  void HistoryComplete() override {}
+  void HistoryStart(int) override {}
+  void HistoryProgress(int) override {}
+
+ protected:
+  Console& console_;
+};
+
+}  // namespace nimbrel::cli

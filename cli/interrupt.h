@@ -1,0 +1,29 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+namespace nimbrel::cli {
+
+// Turns Ctrl-C (SIGINT) and SIGTERM into a flag and a callback, on a thread of its own, so no
+// signal handler touches the program's state. Create it before any other thread: the signals are
+// blocked in the creating thread and in every thread started after it.
+class InterruptWatcher {
+ public:
+  explicit InterruptWatcher(std::function<void()> onInterrupt);
+  InterruptWatcher(const InterruptWatcher&) = delete;
+  InterruptWatcher& operator=(const InterruptWatcher&) = delete;
+  ~InterruptWatcher();
+
+  bool Interrupted() const { return interrupted_; }
+
+ private:
+  void Watch();
+
+  std::function<void()> onInterrupt_;
+  std::atomic<bool> interrupted_{false};
+  std::thread thread_;
+};
+
+}  // namespace nimbrel::cli
