@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/export_command.h"
 #include "cli/live_command.h"
 #include "cli/options.h"
 
@@ -52,6 +53,9 @@ int main(int argc, char** argv) {
   }
   if (options.command == "live") {
     return RunLiveCommand(options);
+  }
+  if (options.command == "export") {
+    return RunExportCommand(options);
   }
   if (options.command.empty()) {
     PrintUsage(stderr);

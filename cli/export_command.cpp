@@ -1,0 +1,254 @@
+#include "cli/export_command.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+
+#include "cli/console.h"
+#include "cli/environment.h"
+#include "cli/export_args.h"
+#include "cli/interrupt.h"
+#include "export/export_file.h"
+#include "export/export_writer.h"
+#include "station/commands.h"
+
+namespace nimbrel::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::string_view kNoHistory = "Not history data NOW!";
+constexpr std::string_view kWriteFailed = "write file failed !";
+constexpr std::string_view kSendFailed = "Command send failed !";
+// How long to wait for the console's answer to the refresh request before asking for history,
+// so that its live message cannot end the download it would otherwise overtake.
+constexpr auto kGreetingWait = std::chrono::seconds(2);
+constexpr auto kPoll = std::chrono::milliseconds(100);
+
+// What the reader reports during a download, kept for the main thread.
+class DownloadMonitor : public CommandMessages {
+ public:
+  explicit DownloadMonitor(Console& console) : CommandMessages(console) {}
+
+  void LiveMessage(const HistoryRecord&) override {
+    Note([this] { ++liveMessages_; });
+  }
+  void NoHistory() override {
+    Note([this] { noHistory_ = true; });
+  }
+  void HistoryStart(int total) override {
+    Note([this, total] { total_ = total; });
+  }
+  void HistoryProgress(int accounted) override {
+    Note([this, accounted] { done_ = accounted; });
+  }
+  void HistoryComplete() override {
+    Note([this] { complete_ = true; });
+  }
+
+  void Wake() { changed_.notify_all(); }
+
+  // Waits up to `wait` for a change; returns a snapshot.
+  struct Snapshot {
+    int liveMessages = 0, total = 0, done = 0;
+    bool noHistory = false, complete = false;
+    Clock::time_point lastHistory;
+  };
+  Snapshot WaitForChange(Clock::duration wait) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, wait);
+    return {liveMessages_, total_, done_, noHistory_, complete_, lastHistory_};
+  }
+  void RestartStallClock() {
+    std::lock_guard lock(mutex_);
+    lastHistory_ = Clock::now();
+  }
+
+ private:
+  template <typename Change>
+  void Note(Change change) {
+    std::lock_guard lock(mutex_);
+    change();
+    lastHistory_ = Clock::now();
+    changed_.notify_all();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int liveMessages_ = 0, total_ = 0, done_ = 0;
+  bool noHistory_ = false, complete_ = false;
+  Clock::time_point lastHistory_ = Clock::now();
+};
+
+// The percentage of the download on one line of stderr, redrawn as it grows.
+class ProgressLine {
+ public:
+  void Show(int done, int total) {
+    if (total <= 0) {
+      return;
+    }
+    const int percent = static_cast<int>(100L * done / total);
+    if (percent == shown_) {
+      return;
+    }
+    shown_ = percent;
+    std::fprintf(stderr, "\rDownloading history: %3d%% (%d of %d records)", percent, done, total);
+    std::fflush(stderr);
+  }
+  void End() {
+    if (shown_ >= 0) {
+      std::fputc('\n', stderr);
+      shown_ = -1;
+    }
+  }
+
+ private:
+  int shown_ = -1;
+};
+
+// Records the export thread's result.
+class ResultSink : public ExportFinishedSink {
+ public:
+  void ExportFinished(int code) override { result = code; }
+  int result = 0;
+};
+
+int Fail(std::string_view text) {
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+  return 1;
+}
+
+enum class DownloadEnd { kComplete, kFailed };
+
+// Follows the download until it completes or fails; on failure the reason has been printed.
+DownloadEnd FollowDownload(Console& console, DownloadMonitor& monitor,
+                           const InterruptWatcher& interrupt, long stallSeconds) {
+  SharedState& state = console.State();
+  ProgressLine progress;
+  while (true) {
+    const DownloadMonitor::Snapshot now = monitor.WaitForChange(kPoll);
+    progress.Show(now.done, now.total);
+    if (now.complete) {
+      progress.End();
+      return DownloadEnd::kComplete;
+    }
+    const auto cancel = [&](std::string_view why) {
+      state.downloadCancelled = true;
+      console.Send(CMD_CANCEL);
+      state.downloadActive = false;
+      progress.End();
+      Fail(why);
+      return DownloadEnd::kFailed;
+    };
+    if (interrupt.Interrupted()) {
+      return cancel("Export cancelled.");
+    }
+    if (now.noHistory) {
+      progress.End();
+      Fail(kNoHistory);
+      return DownloadEnd::kFailed;
+    }
+    if (state.downloadCancelled) {
+      progress.End();
+      Fail("The console stopped sending its history; no file was written.");
+      return DownloadEnd::kFailed;
+    }
+    if (!console.Device().IsValid()) {
+      return cancel("The console went away during the download; no file was written.");
+    }
+    if (Clock::now() - now.lastHistory > std::chrono::seconds(stallSeconds)) {
+      return cancel("No history record arrived for " + std::to_string(stallSeconds) +
+                    " seconds; the download was cancelled.");
+    }
+  }
+}
+
+int Download(Console& console, DownloadMonitor& monitor, const InterruptWatcher& interrupt,
+             const ExportArgs& args, const ExportRequest& request, const UnitSettings& units) {
+  SharedState& state = console.State();
+  // The console's answer to the greeting comes first, so it cannot end the download.
+  const auto greeted = Clock::now() + kGreetingWait;
+  while (monitor.WaitForChange(kPoll).liveMessages == 0 && Clock::now() < greeted &&
+         !interrupt.Interrupted()) {
+  }
+  state.SetExportFileName(args.out);
+  state.downloadCancelled = false;
+  state.historyReady = false;
+  console.Store().Clear();
+  monitor.RestartStallClock();
+  if (!console.Send(CMD_HISTORY)) {
+    return Fail(kSendFailed);
+  }
+  if (FollowDownload(console, monitor, interrupt, args.stallSeconds) != DownloadEnd::kComplete) {
+    return 1;
+  }
+  if (interrupt.Interrupted()) {
+    state.downloadActive = false;
+    return Fail("Export cancelled.");
+  }
+  ResultSink sink;
+  DiskExportFile file;
+  RunExport(MakeExportJob(console.Store(), state, request, units), file, sink);
+  if (sink.result == kExportFailed) {
+    return Fail(kWriteFailed);
+  }
+  // A cancel while the file was written removed it and cleared HistoryReady.
+  if (!state.historyReady) {
+    return Fail("Export cancelled; the partial file was removed.");
+  }
+  return 0;
+}
+
+}  // namespace
+
+int RunExportCommand(const GlobalOptions& options) {
+  ExportArgs args;
+  if (const auto error = ParseExportArgs(options.commandArgs, args)) {
+    std::fprintf(stderr, "nimbrel-cli export: %s\n", error->c_str());
+    return 2;
+  }
+  ExportRequest request;
+  if (const auto error = ValidateExportRequest(args.choices, request)) {
+    return Fail(*error);
+  }
+  if (!HasExportFileExtension(args.out)) {
+    return Fail(kFileNameError);
+  }
+
+  std::atomic<Console*> running = nullptr;
+  std::atomic<DownloadMonitor*> watching = nullptr;
+  InterruptWatcher interrupt([&] {
+    // As the status bar's cancel button: an export being written stops after its record.
+    if (Console* console = running.load()) {
+      console->State().downloadCancelled = true;
+    }
+    if (DownloadMonitor* monitor = watching.load()) {
+      monitor->Wake();
+    }
+  });
+  std::string error;
+  auto backend = MakeConsoleBackend(options, error);
+  if (!backend) {
+    std::fprintf(stderr, "nimbrel-cli: %s\n", error.c_str());
+    return 2;
+  }
+  Console console(std::move(backend));
+  DownloadMonitor monitor(console);
+  watching = &monitor;
+  if (const auto failure = console.Connect(monitor)) {
+    watching = nullptr;
+    return Fail(*failure);
+  }
+  running = &console;
+  const int result =
+      Download(console, monitor, interrupt, args, request, EffectiveUnits(options.units));
+  running = nullptr;
+  watching = nullptr;
+  console.Disconnect();
+  return result;
+}
+
+}  // namespace nimbrel::cli

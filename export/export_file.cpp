@@ -1,0 +1,53 @@
+#include "export/export_file.h"
+
+#include <ios>
+#include <system_error>
+
+namespace nimbrel {
+namespace {
+
+// The type of the path itself; a symbolic link is reported as a link, not as what it points to.
+std::filesystem::file_type OwnType(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::symlink_status(path, error).type();
+}
+
+}  // namespace
+
+std::filesystem::path PathFromUtf8(std::string_view name) {
+  // A plain std::string would be read in the system's narrow code page on Windows.
+  std::u8string utf8(name.size(), u8'\0');
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    utf8[i] = static_cast<char8_t>(name[i]);
+  }
+  return std::filesystem::path(utf8);
+}
+
+bool DiskExportFile::Create(const std::string& path) {
+  path_ = PathFromUtf8(path);
+  const std::filesystem::file_type before = OwnType(path_);
+  removable_ = before == std::filesystem::file_type::not_found ||
+               before == std::filesystem::file_type::regular;
+  return buffer_.open(path_, std::ios::out | std::ios::trunc | std::ios::binary) != nullptr;
+}
+
+bool DiskExportFile::Write(std::string_view bytes) {
+  const auto size = static_cast<std::streamsize>(bytes.size());
+  return buffer_.sputn(bytes.data(), size) == size;
+}
+
+bool DiskExportFile::Close() {
+  // close() flushes the buffer and reports a failed flush or close as a null result.
+  return buffer_.close() != nullptr;
+}
+
+void DiskExportFile::Discard() {
+  buffer_.close();
+  if (removable_ && OwnType(path_) == std::filesystem::file_type::regular) {
+    std::error_code error;
+    std::filesystem::remove(path_, error);
+  }
+  removable_ = false;
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,23 @@
+#include "export/export_thread.h"
+
+#include <utility>
+
+namespace nimbrel {
+
+ExportThread::~ExportThread() {
+  Join();
+}
+
+void ExportThread::Start(ExportJob job, std::unique_ptr<ExportFile> file) {
+  Join();
+  thread_ = std::thread(
+      [this, job = std::move(job), file = std::move(file)] { RunExport(job, *file, sink_); });
+}
+
+void ExportThread::Join() {
+  if (thread_.joinable()) {
+    thread_.join();
+  }
+}
+
+}  // namespace nimbrel

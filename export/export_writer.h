@@ -1,0 +1,65 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "export/export_file.h"
+#include "export/history_store.h"
+#include "export/record_fields.h"
+#include "readings/unit_settings.h"
+#include "settings/export_request.h"
+#include "station/messages.h"
+#include "station/shared_state.h"
+
+namespace nimbrel {
+
+inline constexpr unsigned WM_EXPORT_FINISHED = WM_APP + 107;
+
+// The outcome of one export, as the dashboard receives it.
+inline constexpr int kExportEnded = 12;   // the file was written, or the export was cancelled
+inline constexpr int kExportFailed = 13;  // no file could be written: "write file failed !"
+
+// What the export thread hands to the dashboard. The call blocks until it has been handled.
+class ExportFinishedSink {
+ public:
+  virtual ~ExportFinishedSink() = default;
+  virtual void ExportFinished(int result) = 0;  // WM_EXPORT_FINISHED
+};
+
+// One export: the downloaded log and the shared flags it reads, and its own copies of the request,
+// the units and the file name, taken when the export starts, so that the setup panel may change
+// them meanwhile.
+struct ExportJob {
+  const HistoryStore& store;
+  SharedState& state;
+  ExportRequest request;
+  UnitSettings units;
+  std::string path;
+};
+
+// A job for the export file name chosen last (SharedState::ExportFileName).
+ExportJob MakeExportJob(const HistoryStore& store, SharedState& state, const ExportRequest& request,
+                        const UnitSettings& units);
+
+// Writes the export file of the records 0 to HistoryTotal - 1: byte-order mark, title row, unit
+// row and one row per record inside the period. Clears DownloadCancelled first and checks it after
+// every slot; a cancel deletes the partial file and clears HistoryReady. Returns kExportEnded, or
+// kExportFailed when HistoryReady is not set, the file cannot be opened or a write fails (the
+// partial file is then deleted).
+int WriteExport(const ExportJob& job, ExportFile& file);
+
+// The whole export as the thread runs it: writes the file, hands the result to the sink and
+// waits for it to be handled, then clears DownloadActive.
+void RunExport(const ExportJob& job, ExportFile& file, ExportFinishedSink& sink);
+
+// The rows of the file, as UTF-16 text, each ending in LF.
+std::u16string ExportTitleRow();
+std::u16string ExportUnitRow(const UnitSettings& units);
+// The row of one record, whatever its date.
+std::u16string ExportDataRow(const RecordFields& fields, const ExportRequest& request,
+                             const UnitSettings& units);
+
+// Appends the text as UTF-16 code units, low byte first, without a byte-order mark.
+void AppendUtf16Le(std::u16string_view text, std::string& bytes);
+
+}  // namespace nimbrel

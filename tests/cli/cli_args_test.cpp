@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include "cli/export_args.h"
+#include "cli/live_view.h"
+#include "cli/options.h"
+
+namespace nimbrel::cli {
+namespace {
+
+using Args = std::vector<std::string_view>;
+
+TEST(GlobalOptions, UnitsOverrideOnlyWhatIsGivenAndTheCommandTakesTheRest) {
+  GlobalOptions options;
+  ASSERT_EQ(ParseGlobalOptions(Args{"--simulate", "--temperature", "F", "--wind", "m/s",
+                                    "--console-faults", "no-history", "live", "--count", "3"},
+                               options),
+            std::nullopt);
+  EXPECT_TRUE(options.simulate);
+  EXPECT_EQ(options.console.faults, "no-history");
+  EXPECT_EQ(options.command, "live");
+  EXPECT_EQ(options.commandArgs, (Args{"--count", "3"}));
+
+  UnitSettings saved;
+  saved.rainUnit = RainUnit::Inch;
+  const UnitSettings units = options.units.AppliedTo(saved);
+  EXPECT_EQ(units.temperatureUnit, TemperatureUnit::Fahrenheit);
+  EXPECT_EQ(units.windSpeedUnit, WindSpeedUnit::MetresPerSecond);
+  EXPECT_EQ(units.rainUnit, RainUnit::Inch);
+
+  GlobalOptions bad;
+  EXPECT_NE(ParseGlobalOptions(Args{"--pressure", "bar", "live"}, bad), std::nullopt);
+  EXPECT_NE(ParseGlobalOptions(Args{"--direction"}, bad), std::nullopt);
+  EXPECT_NE(ParseGlobalOptions(Args{"--colour", "live"}, bad), std::nullopt);
+}
+
+TEST(ExportArgs, DatesGoToTheBoxesAsTypedAndSetsAreNamed) {
+  ExportArgs args;
+  ASSERT_EQ(ParseExportArgs(Args{"--out", "/tmp/x.csv", "--from", "2024-05-1", "--to", "2024-6",
+                                 "--set", "rain,ch7"},
+                            args),
+            std::nullopt);
+  EXPECT_EQ(args.choices.dates.startMonth, u"05");
+  EXPECT_EQ(args.choices.dates.startDay, u"1");
+  EXPECT_EQ(args.choices.dates.endMonth, u"6");
+  EXPECT_EQ(args.choices.dates.endDay, u"");  // the panel then says "Day input error !"
+  std::array<bool, kDataSetCount> expected{};
+  expected[static_cast<std::size_t>(DataSet::RainData)] = true;
+  expected[static_cast<std::size_t>(DataSet::Ch7)] = true;
+  EXPECT_EQ(args.choices.dataSets, expected);
+
+  ExportArgs whole;
+  ASSERT_EQ(ParseExportArgs(Args{"--whole", "--out", "x.xls"}, whole), std::nullopt);
+  EXPECT_TRUE(whole.choices.wholePeriod);
+  EXPECT_TRUE(std::all_of(whole.choices.dataSets.begin(), whole.choices.dataSets.end(),
+                          [](bool on) { return on; }));
+
+  for (const Args& bad : {Args{"--whole"}, Args{"--out", "x.csv"},
+                          Args{"--out", "x.csv", "--whole", "--from", "2024-1-1"},
+                          Args{"--out", "x.csv", "--from", "2024-1-1"},
+                          Args{"--out", "x.csv", "--whole", "--set", "sun"},
+                          Args{"--out", "x.csv", "--whole", "--stall-timeout", "0"}}) {
+    ExportArgs parsed;
+    EXPECT_NE(ParseExportArgs(bad, parsed), std::nullopt) << bad.size();
+  }
+}
+
+TEST(LiveJson, HoldsTheLoggerTheRawFieldsAndWhatTheDashboardShows) {
+  LiveReadings readings;
+  DecodeLiveText(
+      "75 2026-12-6 14:05 21.5 40 -- 85 1.2 0.0 5.4 7.2 270 W 1013.2 1009.8 2 \"q\" -3.2",
+      readings);
+  UnitSettings units;
+  units.temperatureUnit = TemperatureUnit::Fahrenheit;
+  const std::string json = LiveJsonLine(readings, units);
+  EXPECT_EQ(json.rfind("{\"logger\":\"75%\",\"raw\":[\"75\",\"2026-12-6\",\"14:05\",", 0), 0u);
+  EXPECT_NE(json.find(R"("\"q\"")"), std::string::npos);  // quotes escaped
+  EXPECT_NE(json.find(R"("indoorTemperature":{"value":"70.7","unit":"°F","drawn":true})"),
+            std::string::npos);
+  EXPECT_NE(json.find(R"("windDirection":{"value":"W","unit":"","drawn":true,"dial":13})"),
+            std::string::npos);
+  EXPECT_NE(json.find(R"("channelHumidity7":)"), std::string::npos);
+  EXPECT_EQ(json.back(), '}');
+  EXPECT_EQ(std::count(json.begin(), json.end(), '{'), std::count(json.begin(), json.end(), '}'));
+}
+
+}  // namespace
+}  // namespace nimbrel::cli

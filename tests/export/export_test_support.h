@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <initializer_list>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "export/export_file.h"
+#include "export/export_writer.h"
+#include "export/history_store.h"
+
+namespace nimbrel::testing {
+
+// A fresh directory under the system's temporary folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir();
+  const std::filesystem::path& Path() const { return path_; }
+  std::string File(std::string_view name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The record of a console line.
+HistoryRecord Record(std::string_view text);
+
+// Puts the lines into slots 0, 1, ... (an empty line leaves its slot empty).
+void Fill(HistoryStore& store, std::initializer_list<std::string_view> lines);
+
+// The file's bytes, and its text read back as UTF-16LE after a byte-order mark (decoded here, not
+// by the writer's encoder). An odd byte count or a missing mark gives the text "<not UTF-16LE>".
+std::string FileBytes(const std::string& path);
+std::u16string FileText(const std::string& path);
+
+// Records each hand-off with the DownloadActive flag as it was during the call.
+class RecordingSink : public ExportFinishedSink {
+ public:
+  struct Call {
+    int result;
+    bool downloadActive;
+    friend bool operator==(const Call&, const Call&) = default;
+  };
+  explicit RecordingSink(const SharedState& state) : state_(state) {}
+  void ExportFinished(int result) override;
+  std::vector<Call> Calls() const;
+
+ private:
+  const SharedState& state_;
+  mutable std::mutex mutex_;
+  std::vector<Call> calls_;
+};
+
+// The file on disk, but every write beyond `budget` bytes fails (the bytes that fit are written
+// first, as a filling disk would), and Close fails when told to.
+class FailingFile : public ExportFile {
+ public:
+  explicit FailingFile(std::size_t budget, bool closeFails = false)
+      : budget_(budget), closeFails_(closeFails) {}
+  bool Create(const std::string& path) override { return disk_.Create(path); }
+  bool Write(std::string_view bytes) override;
+  bool Close() override { return disk_.Close() && !closeFails_; }
+  void Discard() override { disk_.Discard(); }
+
+ private:
+  DiskExportFile disk_;
+  std::size_t budget_;
+  bool closeFails_;
+};
+
+}  // namespace nimbrel::testing
