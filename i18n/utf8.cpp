@@ -94,4 +94,12 @@ std::u16string FromUtf8(std::string_view text) {
   return out;
 }
 
+std::u16string_view ClipUtf16(std::u16string_view text, std::size_t maxUnits) {
+  if (text.size() <= maxUnits) {
+    return text;
+  }
+  const bool splitsPair = maxUnits > 0 && IsHighSurrogate(text[maxUnits - 1]);
+  return text.substr(0, splitsPair ? maxUnits - 1 : maxUnits);
+}
+
 }  // namespace nimbrel

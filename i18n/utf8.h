@@ -11,4 +11,8 @@ std::string ToUtf8(std::u16string_view text);
 // UTF-8 to UTF-16. Malformed bytes become U+FFFD, each on its own.
 std::u16string FromUtf8(std::string_view text);
 
+// The first `maxUnits` code units of `text`, one fewer when the last would be the first half of a
+// surrogate pair, so a cut never leaves half a character.
+std::u16string_view ClipUtf16(std::u16string_view text, std::size_t maxUnits);
+
 }  // namespace nimbrel

@@ -1,5 +1,7 @@
 #include "settings/settings_store.h"
 
+#include "i18n/utf8.h"
+
 #include <algorithm>
 
 namespace nimbrel {
@@ -18,18 +20,6 @@ SettingsValue IdValue(ServerIndex service) {
 
 SettingsValue KeyValue(ServerIndex service) {
   return service == ServerIndex::Weathercloud ? SettingsValue::Key1 : SettingsValue::Key;
-}
-
-bool IsLeadSurrogate(char16_t unit) {
-  return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-// How many units of `text` fit in `maxLength` without splitting a surrogate pair.
-std::size_t FittedLength(std::u16string_view text, std::size_t maxLength) {
-  if (text.size() <= maxLength) {
-    return text.size();
-  }
-  return (maxLength > 0 && IsLeadSurrogate(text[maxLength - 1])) ? maxLength - 1 : maxLength;
 }
 
 // UTF-16LE, NUL-terminated, zero up to the end of `bytes`.
@@ -159,16 +149,14 @@ bool SettingsStore::Read(SettingsValue value, std::span<std::byte> destination) 
 std::u16string SettingsStore::ReadText(SettingsValue value, std::size_t maxLength) const {
   ValueBytes bytes{};
   Read(value, bytes);
-  std::u16string text = DecodeText(std::span(bytes).first(ValueSize(value)));
-  text.resize(FittedLength(text, maxLength));
-  return text;
+  const std::u16string text = DecodeText(std::span(bytes).first(ValueSize(value)));
+  return std::u16string(ClipUtf16(text, maxLength));
 }
 
 bool SettingsStore::WriteText(SettingsValue value, std::u16string_view text,
                               std::size_t maxLength) {
   ValueBytes bytes{};
-  EncodeText(text.substr(0, FittedLength(text, maxLength)),
-             std::span(bytes).first(ValueSize(value)));
+  EncodeText(ClipUtf16(text, maxLength), std::span(bytes).first(ValueSize(value)));
   return Write(value, bytes);
 }
 

@@ -1,0 +1,123 @@
+#include "tests/upload/local_http_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+namespace nimbrel::testing {
+namespace {
+
+// A socket bound to 127.0.0.1 on a port of the system's choosing; returns the port.
+std::uint16_t BindLoopback(int fd) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    throw std::runtime_error("cannot bind a loopback socket");
+  }
+  return ntohs(address.sin_port);
+}
+
+bool Readable(int fd, int timeoutMs) {
+  pollfd entry{.fd = fd, .events = POLLIN, .revents = 0};
+  return ::poll(&entry, 1, timeoutMs) > 0;
+}
+
+}  // namespace
+
+LocalHttpServer::LocalHttpServer() : listener_(::socket(AF_INET, SOCK_STREAM, 0)) {
+  port_ = BindLoopback(listener_);
+  if (::listen(listener_, 8) != 0) {
+    throw std::runtime_error("cannot listen");
+  }
+  thread_ = std::thread([this] { Serve(); });
+}
+
+LocalHttpServer::~LocalHttpServer() {
+  stop_ = true;
+  thread_.join();
+  ::close(listener_);
+}
+
+void LocalHttpServer::Script(ServerReply reply) {
+  std::lock_guard lock(mutex_);
+  script_.push_back(std::move(reply));
+}
+
+std::vector<std::string> LocalHttpServer::WaitForRequests(std::size_t count,
+                                                          std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  changed_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });
+  return requests_;
+}
+
+void LocalHttpServer::Serve() {
+  while (!stop_) {
+    if (!Readable(listener_, 20)) {
+      continue;
+    }
+    const int connection = ::accept(listener_, nullptr, nullptr);
+    if (connection >= 0) {
+      Answer(connection);
+    }
+  }
+  for (const int fd : heldOpen_) {
+    ::close(fd);
+  }
+}
+
+void LocalHttpServer::Answer(int connection) {
+  const std::string request = ReadRequest(connection);
+  ServerReply reply;
+  {
+    std::lock_guard lock(mutex_);
+    requests_.push_back(request);
+    if (!script_.empty()) {
+      reply = std::move(script_.front());
+      script_.pop_front();
+    }
+  }
+  changed_.notify_all();
+  for (std::size_t at = 0; at < reply.text.size();) {
+    const ssize_t sent =
+        ::send(connection, reply.text.data() + at, reply.text.size() - at, MSG_NOSIGNAL);
+    if (sent <= 0) {
+      break;
+    }
+    at += static_cast<std::size_t>(sent);
+  }
+  if (reply.then == ServerReply::Then::kKeepOpen) {
+    heldOpen_.push_back(connection);
+  } else {
+    ::close(connection);
+  }
+}
+
+std::string LocalHttpServer::ReadRequest(int connection) const {
+  std::string request;
+  char chunk[512];
+  while (request.find("\r\n\r\n") == std::string::npos && !stop_ && Readable(connection, 2000)) {
+    const ssize_t got = ::recv(connection, chunk, sizeof chunk, 0);
+    if (got <= 0) {
+      break;
+    }
+    request.append(chunk, static_cast<std::size_t>(got));
+  }
+  return request;
+}
+
+RefusingPort::RefusingPort() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+  port_ = BindLoopback(socket_);
+}
+
+RefusingPort::~RefusingPort() {
+  ::close(socket_);
+}
+
+}  // namespace nimbrel::testing

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <future>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/socket_posix.h"
+#include "tests/upload/local_http_server.h"
+#include "tests/upload/upload_fakes.h"
+#include "upload/upload_request.h"
+#include "upload/upload_worker.h"
+
+namespace nimbrel::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Events = std::vector<std::string>;
+using Then = ServerReply::Then;
+
+constexpr auto kWu = ServerIndex::WeatherUnderground;
+constexpr auto kWc = ServerIndex::Weathercloud;
+
+// Everything here talks to 127.0.0.1 only.
+class UploadWorkerTest : public ::testing::Test {
+ protected:
+  void Start() { worker.emplace(UploadLink{socket, clock, diagnostics, timeouts}, messages); }
+  UploadEndpoint Local() const { return {"127.0.0.1", server.Port()}; }
+  UploadRequest Request(ServerIndex service, std::string_view parameters,
+                        const UploadEndpoint& endpoint) const {
+    return *BuildUploadRequest(service, parameters, true, {u"ID 1&x", u"k\u00e9y"}, endpoint);
+  }
+  // True when Stop returns well within the time a hanging wait would take.
+  bool StopsPromptly() {
+    auto stopped = std::async(std::launch::async, [this] { worker->Stop(); });
+    return stopped.wait_for(5s) == std::future_status::ready;
+  }
+
+  LocalHttpServer server;
+  PosixUploadSocket socket;
+  SteadyUploadClock clock;
+  std::ostringstream diagnostics;
+  RecordingUploads messages;
+  UploadTimeouts timeouts{.send = 2s, .receive = 300ms, .retryPause = 10ms};
+  std::optional<UploadWorker> worker;
+};
+
+TEST_F(UploadWorkerTest, ServerReceivesExactlyTheRequestBytes) {
+  server.Script({"HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nsuccess\n"});
+  server.Script({"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n\r\n{\"code\":200}"});
+  Start();
+  worker->Post(Request(kWu, "tempf=70.1&baromin=29.92", Local()));
+  worker->Post(Request(kWc, "/temp/211/hum/43", Local()));
+  ASSERT_TRUE(messages.WaitForFinished(2, 20s));
+
+  const std::string host = "Host:  127.0.0.1:" + std::to_string(server.Port()) + "\r\n\r\n";
+  EXPECT_EQ(server.WaitForRequests(2, 1s),
+            (std::vector<std::string>{
+                "GET /weatherstation/updateweatherstation.php?ID=ID 1&x&PASSWORD=k\xC3\xA9y&"
+                "tempf=70.1&baromin=29.92&softwaretype=vws%20versionxx&action=updateraw&"
+                "realtime=1&rtfreq2.5 HTTP/1.0\r\n" +
+                    host,
+                "GET /v01/set/wid/ID 1&x/key/k\xC3\xA9y/temp/211/hum/43 HTTP/1.0\r\n" + host}));
+  EXPECT_EQ(messages.Events(), (Events{"ack wu", "wu acknowledged", "ack wc", "wc acknowledged"}));
+  EXPECT_EQ(diagnostics.str(), "");
+}
+
+TEST_F(UploadWorkerTest, EachFaultCostsOnlyItsOwnRequest) {
+  const RefusingPort refusing;
+  server.Script({"HTTP/1.0 200 OK\r\n\r\nsuccess", Then::kKeepOpen});
+  server.Script({"HTTP/1.0 200 OK\r\nContent-Ty"});  // cut mid-line, status line whole
+  server.Script(
+      {"HTTP/1.0 200 OK\r\n\r\n" + std::string(1100, '.') + "success" + std::string(1874, '.')});
+  server.Script({"HTTP/1.0 200 OK\r\n\r\nsucc"});  // cut inside the word
+  Start();
+  worker->Post(Request(kWu, "n=1", Local()));
+  worker->Post(Request(kWc, "/n/2", Local()));
+  worker->Post(Request(kWu, "n=3", Local()));
+  worker->Post(Request(kWu, "n=4", Local()));
+  worker->Post(Request(kWu, "n=5", {"127.0.0.1", refusing.Port()}));
+  worker->Post(Request(kWu, "n=6", {"::1", 80}));  // no IPv4 address: fails without a lookup
+  worker->Post(Request(kWu, "n=7", Local()));
+  ASSERT_TRUE(messages.WaitForFinished(7, 30s));
+
+  EXPECT_EQ(messages.Events(),
+            (Events{"wu receive-failed", "ack wc", "wc acknowledged", "wu not-acknowledged",
+                    "wu not-acknowledged", "wu send-failed", "wu no-connection", "ack wu",
+                    "wu acknowledged"}));
+  EXPECT_EQ(messages.Results()[2].replyBytes, 19U + 1100U + 7U + 1874U);
+  EXPECT_EQ(server.WaitForRequests(5, 1s).size(), 5U);
+  worker->Stop();
+  EXPECT_EQ(diagnostics.str(), "recv timeout!\n");
+}
+
+TEST_F(UploadWorkerTest, StopEndsASilentServersWait) {
+  timeouts.receive = 1h;
+  server.Script({"", Then::kKeepOpen});
+  Start();
+  worker->Post(Request(kWu, "n=1", Local()));
+  ASSERT_EQ(server.WaitForRequests(1, 20s).size(), 1U);
+  EXPECT_TRUE(StopsPromptly());
+  EXPECT_TRUE(messages.Events().empty());  // nothing handed off once stopping
+}
+
+TEST_F(UploadWorkerTest, StopEndsAWeathercloudWait) {
+  server.Script({"HTTP/1.0 200 OK\r\n\r\n"});
+  Start();
+  worker->Post(Request(kWc, "/n/1", Local()));
+  worker->Post(Request(kWc, "/n/2", Local()));  // ten minutes too soon
+  ASSERT_TRUE(messages.WaitForFinished(1, 20s));
+  EXPECT_TRUE(StopsPromptly());
+  EXPECT_EQ(messages.Events(), (Events{"ack wc", "wc acknowledged"}));
+}
+
+TEST(SteadyUploadClockTest, SleepEndsOnStop) {
+  SteadyUploadClock clock;
+  const auto before = clock.Now();
+  EXPECT_TRUE(clock.Sleep(5ms, {}));
+  EXPECT_GE(clock.Now() - before, 5ms);
+
+  std::stop_source stop;
+  std::jthread stopper([&] {
+    std::this_thread::sleep_for(20ms);
+    stop.request_stop();
+  });
+  EXPECT_FALSE(clock.Sleep(1h, stop.get_token()));
+}
+
+}  // namespace
+}  // namespace nimbrel::testing

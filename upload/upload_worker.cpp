@@ -1,0 +1,100 @@
+#include "upload/upload_worker.h"
+
+#include <utility>
+
+namespace nimbrel {
+
+UploadSender::UploadSender(const UploadLink& link, UploadMessages& messages)
+    : link_(link), messages_(messages) {}
+
+void UploadSender::Handle(const UploadRequest& request, std::stop_token stop) {
+  UploadResult result = request.service == ServerIndex::Weathercloud
+                            ? SendWeathercloud(request, stop)
+                            : SendOneRequest(request, link_, stop);
+  if (result.outcome == UploadOutcome::kNotAcknowledged &&
+      IsAcknowledgement(request.service, result.replyText)) {
+    result.outcome = UploadOutcome::kAcknowledged;
+  }
+  if (!stop.stop_requested()) {
+    Report(request, result);
+  }
+}
+
+UploadResult UploadSender::SendWeathercloud(const UploadRequest& request, std::stop_token stop) {
+  std::chrono::milliseconds now = link_.clock.Now();
+  for (int pauses = 0; !WeathercloudMayGo(now); ++pauses) {
+    if (pauses == kWeathercloudPauses) {
+      return ResultOf(UploadOutcome::kDropped);
+    }
+    if (!link_.clock.Sleep(kWeathercloudPause, stop)) {
+      return ResultOf(UploadOutcome::kStopped);
+    }
+    now = link_.clock.Now();
+  }
+  // The turn counts from the check, whether or not the send then succeeds.
+  lastWeathercloudSend_ = now;
+  return SendOneRequest(request, link_, stop);
+}
+
+bool UploadSender::WeathercloudMayGo(std::chrono::milliseconds now) const {
+  return !lastWeathercloudSend_ || now - *lastWeathercloudSend_ > kWeathercloudSpacing;
+}
+
+void UploadSender::Report(const UploadRequest& request, const UploadResult& result) {
+  if (result.outcome == UploadOutcome::kAcknowledged) {
+    if (request.service == ServerIndex::Weathercloud) {
+      messages_.UploadAckWc();
+    } else {
+      messages_.UploadAckWu();
+    }
+  }
+  messages_.UploadFinished(request, result);
+}
+
+UploadWorker::UploadWorker(const UploadLink& link, UploadMessages& messages)
+    : sender_(link, messages), thread_([this](std::stop_token stop) { Run(stop); }) {}
+
+UploadWorker::~UploadWorker() {
+  Stop();
+}
+
+void UploadWorker::Post(UploadRequest request) {
+  {
+    std::lock_guard lock(mutex_);
+    if (stopped_) {
+      return;
+    }
+    queue_.push_back(std::move(request));
+  }
+  posted_.notify_one();
+}
+
+void UploadWorker::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+    queue_.clear();
+  }
+  thread_.request_stop();
+  if (thread_.joinable()) {
+    thread_.join();
+  }
+}
+
+void UploadWorker::Run(std::stop_token stop) {
+  while (const std::optional<UploadRequest> request = Next(stop)) {
+    sender_.Handle(*request, stop);
+  }
+}
+
+std::optional<UploadRequest> UploadWorker::Next(std::stop_token stop) {
+  std::unique_lock lock(mutex_);
+  if (!posted_.wait(lock, stop, [this] { return !queue_.empty(); }) || stop.stop_requested()) {
+    return std::nullopt;
+  }
+  UploadRequest request = std::move(queue_.front());
+  queue_.pop_front();
+  return request;
+}
+
+}  // namespace nimbrel
