@@ -8,6 +8,7 @@
 #include "cli/export_command.h"
 #include "cli/live_command.h"
 #include "cli/options.h"
+#include "cli/upload_command.h"
 
 namespace {
 
@@ -56,6 +57,9 @@ int main(int argc, char** argv) {
   }
   if (options.command == "export") {
     return RunExportCommand(options);
+  }
+  if (options.command == "upload") {
+    return RunUploadCommand(options);
   }
   if (options.command.empty()) {
     PrintUsage(stderr);

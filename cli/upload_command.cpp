@@ -1,0 +1,172 @@
+#include "cli/upload_command.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+
+#include "cli/console.h"
+#include "cli/environment.h"
+#include "cli/interrupt.h"
+#include "i18n/utf8.h"
+#include "platform/socket_posix.h"
+#include "upload/upload_clock.h"
+#include "upload/upload_worker.h"
+
+namespace nimbrel::cli {
+
+namespace {
+
+struct ServiceArgs {
+  StationIdAndKey idAndKey;
+  UploadEndpoint endpoint;
+  // Auto Upload is switched on for a service given both an ID and a key.
+  bool Enabled() const { return !idAndKey.id.empty() && !idAndKey.key.empty(); }
+};
+
+struct UploadArgs {
+  ServiceArgs wu{{}, DefaultEndpoint(ServerIndex::WeatherUnderground)};
+  ServiceArgs wc{{}, DefaultEndpoint(ServerIndex::Weathercloud)};
+  long count = 0;  // 0: until interrupted
+};
+
+std::optional<std::string> ParseUploadArgs(const std::vector<std::string_view>& args,
+                                           UploadArgs& parsed) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (i + 1 == args.size()) {
+      return "unexpected argument '" + std::string(arg) + "'";
+    }
+    const std::string_view value = args[++i];
+    if (arg == "--wu-id" || arg == "--wu-key" || arg == "--wc-id" || arg == "--wc-key") {
+      ServiceArgs& service = arg.starts_with("--wu") ? parsed.wu : parsed.wc;
+      (arg.ends_with("-id") ? service.idAndKey.id : service.idAndKey.key) = FromUtf8(value);
+    } else if (arg == "--wu-endpoint" || arg == "--wc-endpoint") {
+      const auto endpoint = ParseEndpoint(value);
+      if (!endpoint) {
+        return "'" + std::string(value) + "' is not HOST or HOST:PORT";
+      }
+      (arg == "--wu-endpoint" ? parsed.wu : parsed.wc).endpoint = *endpoint;
+    } else if (arg == "--count") {
+      if (!ParsePositive(value, parsed.count)) {
+        return "--count takes a positive number";
+      }
+    } else {
+      return "unexpected argument '" + std::string(arg) + "'";
+    }
+  }
+  if (!parsed.wu.Enabled() && !parsed.wc.Enabled()) {
+    return "give an ID and a key for at least one service (--wu-id/--wu-key, --wc-id/--wc-key)";
+  }
+  return std::nullopt;
+}
+
+std::string_view ServiceName(ServerIndex service) {
+  return service == ServerIndex::Weathercloud ? "weathercloud" : "wunderground";
+}
+
+// Wraps each parameter text into a request for the worker, and prints how each one ended.
+class Uploader : public CommandMessages, public UploadMessages {
+ public:
+  Uploader(Console& console, const UploadArgs& args) : CommandMessages(console), args_(args) {}
+
+  void Attach(UploadWorker& worker) { worker_ = &worker; }
+
+  // On the reader's thread.
+  void WuMessage(const ParamBuffer& text) override {
+    Post(ServerIndex::WeatherUnderground, args_.wu, text);
+  }
+  void WeathercloudMessage(const ParamBuffer& text) override {
+    Post(ServerIndex::Weathercloud, args_.wc, text);
+  }
+
+  // On the worker's thread.
+  void UploadAckWu() override {}
+  void UploadAckWc() override {}
+  void UploadFinished(const UploadRequest& request, const UploadResult& result) override {
+    const std::string line =
+        std::string(ServiceName(request.service)) + " " + MaskedRequestLine(request) + " " +
+        (result.outcome == UploadOutcome::kAcknowledged ? "UPLOAD" : "FAIL") + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+    std::lock_guard lock(mutex_);
+    ++finished_;
+    changed_.notify_all();
+  }
+
+  void Wake() {
+    std::lock_guard lock(mutex_);
+    changed_.notify_all();
+  }
+  void Wait(const InterruptWatcher& interrupt) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] {
+      return interrupt.Interrupted() || (args_.count > 0 && finished_ >= args_.count);
+    });
+  }
+
+ private:
+  void Post(ServerIndex service, const ServiceArgs& serviceArgs, const ParamBuffer& text) {
+    const auto request = BuildUploadRequest(service, ParameterText(text), serviceArgs.Enabled(),
+                                            serviceArgs.idAndKey, serviceArgs.endpoint);
+    {
+      // No more requests than asked for.
+      std::lock_guard lock(mutex_);
+      if (!request || worker_ == nullptr || (args_.count > 0 && posted_ >= args_.count)) {
+        return;
+      }
+      ++posted_;
+    }
+    worker_->Post(*request);
+  }
+
+  const UploadArgs args_;
+  UploadWorker* worker_ = nullptr;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  long posted_ = 0;
+  long finished_ = 0;
+};
+
+}  // namespace
+
+int RunUploadCommand(const GlobalOptions& options) {
+  UploadArgs args;
+  if (const auto error = ParseUploadArgs(options.commandArgs, args)) {
+    std::fprintf(stderr, "nimbrel-cli upload: %s\n", error->c_str());
+    return 2;
+  }
+  std::atomic<Uploader*> waiting = nullptr;
+  InterruptWatcher interrupt([&] {
+    if (Uploader* uploader = waiting.load()) {
+      uploader->Wake();
+    }
+  });
+  std::string error;
+  auto backend = MakeConsoleBackend(options, error);
+  if (!backend) {
+    std::fprintf(stderr, "nimbrel-cli: %s\n", error.c_str());
+    return 2;
+  }
+  Console console(std::move(backend));
+  Uploader uploader(console, args);
+  PosixUploadSocket socket;
+  SteadyUploadClock clock;
+  // The worker's diagnostic lines go to stderr, so stdout holds one line per request.
+  UploadWorker worker({socket, clock, std::cerr}, uploader);
+  uploader.Attach(worker);
+  waiting = &uploader;
+  if (const auto failure = console.Connect(uploader)) {
+    waiting = nullptr;
+    std::fprintf(stderr, "%s\n", failure->c_str());
+    return 1;
+  }
+  uploader.Wait(interrupt);
+  console.Disconnect();
+  worker.Stop();
+  waiting = nullptr;
+  return 0;
+}
+
+}  // namespace nimbrel::cli
