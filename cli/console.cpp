@@ -9,8 +9,7 @@
 
 namespace nimbrel::cli {
 
-Console::Console(std::unique_ptr<HidBackend> backend)
-    : backend_(std::move(backend)), device_(*backend_) {}
+Console::Console(ConsoleSource source) : source_(std::move(source)), device_(*source_.backend) {}
 
 Console::~Console() {
   Disconnect();

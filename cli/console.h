@@ -5,6 +5,7 @@
 #include <string>
 
 #include "export/history_store.h"
+#include "platform/console_source.h"
 #include "station/device.h"
 #include "station/messages.h"
 #include "station/reader.h"
@@ -15,7 +16,7 @@ namespace nimbrel::cli {
 // The console and the station link, for the length of one command.
 class Console {
  public:
-  explicit Console(std::unique_ptr<HidBackend> backend);
+  explicit Console(ConsoleSource source);
   Console(const Console&) = delete;
   Console& operator=(const Console&) = delete;
   ~Console();
@@ -34,7 +35,7 @@ class Console {
   HistoryStore& Store() { return store_; }
 
  private:
-  std::unique_ptr<HidBackend> backend_;
+  ConsoleSource source_;
   StationDevice device_;
   SharedState state_;
   LinkCounters counters_;

@@ -1,17 +1,31 @@
 #include "cli/environment.h"
 
-#include "platform/hidapi_backend.h"
 #include "platform/settings_user.h"
 #include "settings/settings_store.h"
 
 namespace nimbrel::cli {
 
-std::unique_ptr<HidBackend> MakeConsoleBackend(const GlobalOptions& options, std::string& error) {
-  if (options.simulate) {
-    error = "the built-in console is not available in this build";
-    return nullptr;
+std::optional<ConsoleSource> MakeConsole(const GlobalOptions& options, std::string& error) {
+  if (!options.simulate) {
+    if (!options.console.empty()) {
+      error = options.console.front().name + " needs --simulate";
+      return std::nullopt;
+    }
+    return MakeConsoleSource(std::nullopt);
   }
-  return std::make_unique<HidapiBackend>();
+  ConsoleOptions console;
+  for (const ConsoleOption& option : options.console) {
+    const auto failure = ApplyConsoleOption(option.name, option.value, console);
+    if (!failure) {
+      error = "unknown option " + option.name;
+      return std::nullopt;
+    }
+    if (!failure->empty()) {
+      error = *failure;
+      return std::nullopt;
+    }
+  }
+  return MakeConsoleSource(console);
 }
 
 UnitSettings EffectiveUnits(const UnitOverrides& overrides) {

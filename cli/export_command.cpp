@@ -230,12 +230,12 @@ int RunExportCommand(const GlobalOptions& options) {
     }
   });
   std::string error;
-  auto backend = MakeConsoleBackend(options, error);
-  if (!backend) {
+  auto source = MakeConsole(options, error);
+  if (!source) {
     std::fprintf(stderr, "nimbrel-cli: %s\n", error.c_str());
     return 2;
   }
-  Console console(std::move(backend));
+  Console console(std::move(*source));
   DownloadMonitor monitor(console);
   watching = &monitor;
   if (const auto failure = console.Connect(monitor)) {

@@ -89,12 +89,12 @@ int RunLiveCommand(const GlobalOptions& options) {
     }
   });
   std::string error;
-  auto backend = MakeConsoleBackend(options, error);
-  if (!backend) {
+  auto source = MakeConsole(options, error);
+  if (!source) {
     std::fprintf(stderr, "nimbrel-cli: %s\n", error.c_str());
     return 2;
   }
-  Console console(std::move(backend));
+  Console console(std::move(*source));
   LivePrinter live(console, args, EffectiveUnits(options.units));
   printer = &live;
   if (const auto failure = console.Connect(live)) {

@@ -9,6 +9,7 @@
 #include "cli/live_command.h"
 #include "cli/options.h"
 #include "cli/upload_command.h"
+#include "simulator/console_options.h"
 
 namespace {
 

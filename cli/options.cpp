@@ -60,26 +60,6 @@ bool IsUnitOption(std::string_view option) {
          option == "--wind" || option == "--pressure-type" || option == "--direction";
 }
 
-std::string* ConsoleOption(std::string_view option, ConsoleOptions& console) {
-  if (option == "--console-history")
-    return &console.history;
-  if (option == "--console-live")
-    return &console.live;
-  if (option == "--console-wu")
-    return &console.wu;
-  if (option == "--console-wc")
-    return &console.wc;
-  if (option == "--console-faults")
-    return &console.faults;
-  if (option == "--console-period")
-    return &console.period;
-  if (option == "--console-pace")
-    return &console.pace;
-  if (option == "--console-seed")
-    return &console.seed;
-  return nullptr;
-}
-
 }  // namespace
 
 UnitSettings UnitOverrides::AppliedTo(UnitSettings saved) const {
@@ -102,13 +82,13 @@ std::optional<std::string> ParseGlobalOptions(const std::vector<std::string_view
       options.version = true;
     } else if (arg == "--simulate") {
       options.simulate = true;
-    } else if (IsUnitOption(arg) || ConsoleOption(arg, options.console) != nullptr) {
+    } else if (IsUnitOption(arg) || arg.starts_with("--console-")) {
       if (i + 1 == args.size()) {
         return std::string(arg) + " needs a value";
       }
       const std::string_view value = args[++i];
-      if (std::string* console = ConsoleOption(arg, options.console)) {
-        *console = value;
+      if (arg.starts_with("--console-")) {
+        options.console.push_back({std::string(arg), std::string(value)});
       } else if (!ParseUnit(arg, value, options.units)) {
         return "unknown unit '" + std::string(value) + "' for " + std::string(arg);
       }

@@ -21,11 +21,10 @@ struct UnitOverrides {
   UnitSettings AppliedTo(UnitSettings saved) const;
 };
 
-// The options of the built-in console, passed on as given.
-struct ConsoleOptions {
-  std::string history, live, wu, wc;  // files
-  std::string faults, period, pace;
-  std::string seed;
+// An option of the built-in console (--console-...), passed on as given.
+struct ConsoleOption {
+  std::string name;
+  std::string value;
 };
 
 struct GlobalOptions {
@@ -33,7 +32,7 @@ struct GlobalOptions {
   bool help = false;
   bool version = false;
   UnitOverrides units;
-  ConsoleOptions console;
+  std::vector<ConsoleOption> console;
   std::string command;
   std::vector<std::string_view> commandArgs;
 };

@@ -144,12 +144,12 @@ int RunUploadCommand(const GlobalOptions& options) {
     }
   });
   std::string error;
-  auto backend = MakeConsoleBackend(options, error);
-  if (!backend) {
+  auto source = MakeConsole(options, error);
+  if (!source) {
     std::fprintf(stderr, "nimbrel-cli: %s\n", error.c_str());
     return 2;
   }
-  Console console(std::move(backend));
+  Console console(std::move(*source));
   Uploader uploader(console, args);
   PosixUploadSocket socket;
   SteadyUploadClock clock;

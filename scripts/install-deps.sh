@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libhidapi-dev libudev-dev
+  qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation2 xvfb xauth
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 locales
 )

@@ -16,7 +16,8 @@ TEST(GlobalOptions, UnitsOverrideOnlyWhatIsGivenAndTheCommandTakesTheRest) {
                                options),
             std::nullopt);
   EXPECT_TRUE(options.simulate);
-  EXPECT_EQ(options.console.faults, "no-history");
+  ASSERT_EQ(options.console.size(), 1u);
+  EXPECT_EQ(options.console[0].value, "no-history");
   EXPECT_EQ(options.command, "live");
   EXPECT_EQ(options.commandArgs, (Args{"--count", "3"}));
 

@@ -1,0 +1,78 @@
+// nimbrel: the program's window. Start-up runs in this order: one instance only, the saved
+// language and service, the language packs, the main window with its panels, the console looked
+// for, the upload worker.
+#include <QApplication>
+#include <QDir>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "app/app_options.h"
+#include "app/device_watcher.h"
+#include "platform/console_source.h"
+#include "platform/settings_user.h"
+#include "ui/main_window.h"
+#include "ui/message_boxes.h"
+#include "ui/program.h"
+
+namespace {
+
+// The lock of the running instance. Unlike a named semaphore it is released when the process
+// dies, so a crash does not keep the program from starting again.
+QString InstanceLockPath() {
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (folder.isEmpty()) {
+    folder = QDir::tempPath();
+  }
+  return QDir(folder).filePath(QStringLiteral("TVM-R.lock"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace nimbrel;
+  app::AppOptions options;
+  if (const auto error = app::ParseAppOptions({argv + 1, argv + argc}, options)) {
+    std::fprintf(stderr, "nimbrel: %s\n\n%s", error->c_str(), app::AppUsage().c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(app::AppUsage().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("nimbrel %s\n", NIMBREL_VERSION);
+    return 0;
+  }
+
+  QApplication application(argc, argv);
+  QLockFile instance(InstanceLockPath());
+  instance.setStaleLockTime(0);
+  if (!instance.tryLock(0)) {
+    return 0;  // another instance runs
+  }
+
+  ConsoleSource console = MakeConsoleSource(options.simulated);
+  ui::QtMessageBoxes messageBoxes;
+  ui::QtFileDialogs fileDialogs;
+  ui::Program program(std::move(console.backend), OpenUserSettingsBackend(), messageBoxes,
+                      fileDialogs);
+  const LanguageAndService saved = program.settings.ReadLanguageAndService();
+  program.language = LanguageIndexFromSaved(saved.languageIndex);
+  program.servers.serverIndex = saved.serverIndex;
+  program.units = program.settings.ReadUnitSettings();
+  program.endpoints = options.endpoints;
+
+  ui::MainWindow window(program);
+  window.show();
+  app::DeviceWatcher watcher(
+      console,
+      [&window](DeviceEvent event, const std::string& path) { window.DeviceChanged(event, path); },
+      &window);
+  window.Start();
+  const int result = application.exec();
+  window.Shutdown();
+  return result;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+
+namespace nimbrel::ui {
+
+struct Program;
+
+// The strip at the top: the DASHBOARD and EXPORT & SETUP tabs, the language box and the help
+// button.
+class HeaderBarPanel : public QWidget {
+  Q_OBJECT
+
+ public:
+  HeaderBarPanel(Program& program, QWidget* parent);
+
+  // WM_RELABEL_HEADER: the tab texts of the current language.
+  void Relabel();
+  // The shown panel changed (1 dashboard, 2 export and setup): repaint the tabs.
+  void SetShownPanel(int shown);
+
+ signals:
+  // WM_SHOW_PANEL: a tab was clicked.
+  void ShowPanelRequested(int panel);
+  // The user chose another language; the program's language is already set.
+  void LanguageChanged();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void OpenHelp();
+
+  Program& program_;
+  int shown_ = 1;
+  QLabel* dashboardTab_;
+  QLabel* setupTab_;
+  QComboBox* languageBox_;
+  QWidget* helpButton_;
+};
+
+// Where the help document is: beside the executable, or in the installed documentation folder.
+QString HelpDocumentPath();
+
+}  // namespace nimbrel::ui

@@ -1,0 +1,154 @@
+#include "ui/main_window.h"
+
+#include <QCloseEvent>
+#include <QTimer>
+#include <iostream>
+
+#include "platform/socket_posix.h"
+#include "station/commands.h"
+#include "station/link.h"
+#include "ui/bridges.h"
+#include "ui/dashboard_panel.h"
+#include "ui/header_bar_panel.h"
+#include "ui/program.h"
+#include "ui/setup_panel.h"
+#include "ui/status_bar_panel.h"
+#include "upload/upload_clock.h"
+#include "upload/upload_worker.h"
+
+namespace nimbrel::ui {
+
+namespace {
+
+// The pause between the two commands that greet the console.
+constexpr int kGreetingPauseMs = 100;
+
+}  // namespace
+
+MainWindow::MainWindow(Program& program) : program_(program) {
+  setWindowTitle(QStringLiteral("NIMBREL"));
+  setFixedSize(kWindowWidth, kWindowHeight);
+  // The header bar makes the shared look first: every other panel paints with it.
+  program_.look = std::make_unique<PanelLook>();
+  headerBar_ = new HeaderBarPanel(program_, this);
+  dashboard_ =
+      new DashboardPanel(program_, *(statusBar_ = new StatusBarPanel(program_, this)), this, this);
+  setup_ = new SetupPanel(program_, this, this);
+
+  const int header = DialogY(kHeaderBarUnits);
+  const int status = DialogY(kStatusBarUnits);
+  headerBar_->setGeometry(0, 0, kWindowWidth, header);
+  dashboard_->setGeometry(0, header, kWindowWidth, kWindowHeight - header - status);
+  setup_->setGeometry(dashboard_->geometry());
+  statusBar_->setGeometry(0, kWindowHeight - status, kWindowWidth, status);
+  setup_->hide();
+
+  readerBridge_ = std::make_unique<ReaderBridge>(program_, *dashboard_, *statusBar_);
+  uploadBridge_ = std::make_unique<UploadBridge>(*setup_, shuttingDown_);
+
+  connect(headerBar_, &HeaderBarPanel::ShowPanelRequested, this, &MainWindow::ShowPanel);
+  connect(headerBar_, &HeaderBarPanel::LanguageChanged, this, &MainWindow::RelabelAll);
+  connect(setup_, &SetupPanel::UnitsChanged, dashboard_, qOverload<>(&QWidget::update));
+}
+
+MainWindow::~MainWindow() {
+  Shutdown();
+}
+
+void MainWindow::Start() {
+  LinkState(program_.device.FindStation() ? kConnected : kGone);
+  uploadSocket_ = std::make_unique<PosixUploadSocket>();
+  uploadClock_ = std::make_unique<SteadyUploadClock>();
+  uploadWorker_ = std::make_unique<UploadWorker>(
+      UploadLink{*uploadSocket_, *uploadClock_, std::cout}, *uploadBridge_);
+  dashboard_->SetUploads(uploadWorker_.get(), setup_);
+}
+
+void MainWindow::ShowPanel(int panel) {
+  shownPanel_ = panel;
+  if (panel == 1) {
+    setup_->hide();
+    dashboard_->show();
+  } else if (panel == 2) {
+    dashboard_->hide();
+    setup_->show();
+  }
+  headerBar_->SetShownPanel(panel);
+}
+
+void MainWindow::LinkState(int state) {
+  if (state == kConnected) {
+    Connect();
+  } else if (state == kGone) {
+    Disconnect();
+  }
+}
+
+void MainWindow::Connect() {
+  SharedState& state = program_.state;
+  state.linkConnected = true;
+  state.downloadCancelled = false;
+  statusBar_->SetConnected(true);
+  // Start() waits for a previous reader to end first, so two never read at once.
+  program_.reader.Start(
+      {program_.device, state, program_.counters, program_.store, *readerBridge_});
+  setup_->LinkChanged();
+  SendCommand(program_.device, state, CMD_CANCEL);
+  QTimer::singleShot(kGreetingPauseMs, this,
+                     [this] { SendCommand(program_.device, program_.state, CMD_REFRESH); });
+}
+
+void MainWindow::Disconnect() {
+  SharedState& state = program_.state;
+  state.readerStop = true;
+  state.downloadCancelled = true;
+  statusBar_->SetConnected(false);
+  SetNoDataPlaceholders(program_.readings);
+  dashboard_->LinkLost();
+  state.linkConnected = false;
+  statusBar_->ProgressClear();
+  setup_->LinkChanged();
+}
+
+void MainWindow::DeviceChanged(DeviceEvent event, const std::string& path) {
+  OnDeviceChange(event, path, program_.device, *this);
+}
+
+void MainWindow::RelabelAll() {
+  headerBar_->Relabel();
+  dashboard_->Relabel();
+  setup_->Relabel();
+  statusBar_->Relabel();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  Shutdown();
+  event->accept();
+}
+
+void MainWindow::Shutdown() {
+  if (shutDown_) {
+    return;
+  }
+  shutDown_ = true;
+  // Every hand-off still waiting gives up now, so no thread below can wait for this one.
+  shuttingDown_ = true;
+  program_.state.readerStop = true;
+  program_.reader.Join();
+  if (uploadWorker_) {
+    uploadWorker_->Stop();
+  }
+  dashboard_->JoinExport();
+  program_.device.CloseStation();
+  SaveSettings();
+}
+
+void MainWindow::SaveSettings() {
+  SettingsStore& settings = program_.settings;
+  settings.WriteStationIdAndKey(program_.servers.serverIndex, setup_->EditTexts());
+  settings.WriteLanguageAndService(
+      {static_cast<int>(program_.language), program_.servers.serverIndex});
+  settings.WriteUnitSettings(program_.units);
+}
+
+}  // namespace nimbrel::ui

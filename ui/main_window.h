@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QWidget>
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "station/device.h"
+
+namespace nimbrel {
+class UploadWorker;
+class UploadSocket;
+class UploadClock;
+}  // namespace nimbrel
+
+namespace nimbrel::ui {
+
+struct Program;
+class HeaderBarPanel;
+class DashboardPanel;
+class SetupPanel;
+class StatusBarPanel;
+class ReaderBridge;
+class UploadBridge;
+
+// The program's one window, 900 x 600, titled "NIMBREL": the header bar, the dashboard or the
+// setup panel in the middle, and the status bar. It owns the connection state: it follows the
+// console's arrival and removal, starts and stops the reader, and saves the settings at the end.
+class MainWindow : public QWidget, public LinkStateSink {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(Program& program);
+  ~MainWindow() override;
+
+  // Looks for the console (WM_LINK_STATE 4 or 5) and starts the upload worker.
+  void Start();
+
+  // WM_SHOW_PANEL: 1 shows the dashboard, 2 the setup panel; any other value is only stored.
+  void ShowPanel(int panel);
+  int ShownPanel() const { return shownPanel_; }
+
+  // WM_LINK_STATE: 4 runs the connection sequence, 5 the disconnection sequence.
+  void LinkState(int state) override;
+
+  // A device arrived or went (the device watcher, or the simulated console's plug).
+  void DeviceChanged(DeviceEvent event, const std::string& path);
+
+  // Stops the threads, releases the console and saves what is saved at exit. Runs once, when the
+  // window closes; safe to call again.
+  void Shutdown();
+
+  HeaderBarPanel& HeaderBar() { return *headerBar_; }
+  DashboardPanel& Dashboard() { return *dashboard_; }
+  SetupPanel& Setup() { return *setup_; }
+  StatusBarPanel& StatusBar() { return *statusBar_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void Connect();
+  void Disconnect();
+  void RelabelAll();
+  void SaveSettings();
+
+  Program& program_;
+  int shownPanel_ = 1;
+  HeaderBarPanel* headerBar_;
+  DashboardPanel* dashboard_;
+  SetupPanel* setup_;
+  StatusBarPanel* statusBar_;
+  std::atomic<bool> shuttingDown_{false};
+  bool shutDown_ = false;
+  std::unique_ptr<ReaderBridge> readerBridge_;
+  std::unique_ptr<UploadBridge> uploadBridge_;
+  std::unique_ptr<UploadSocket> uploadSocket_;
+  std::unique_ptr<UploadClock> uploadClock_;
+  std::unique_ptr<UploadWorker> uploadWorker_;
+};
+
+}  // namespace nimbrel::ui

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+
+namespace nimbrel::ui {
+
+struct Program;
+
+// The strip at the bottom: download progress with its cancel button, the logger level and the
+// connection state.
+class StatusBarPanel : public QWidget {
+  Q_OBJECT
+
+ public:
+  StatusBarPanel(Program& program, QWidget* parent);
+
+  void SetLoggerText(const QString& value);  // WM_LOGGER_TEXT: the value, "%" is added
+  void HistoryStart(int total);              // WM_HISTORY_START
+  void HistoryProgress(int accounted);       // WM_HISTORY_PROGRESS
+  void ProgressClear();                      // WM_PROGRESS_CLEAR
+  void Relabel();                            // WM_RELABEL_STATUS
+  // The connection text and icon, after WM_LINK_STATE.
+  void SetConnected(bool connected);
+
+  QString ProgressText() const { return progressText_; }
+  QString LoggerText() const { return loggerText_; }
+  QString ConnectionText() const;
+  bool CancelShown() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CancelDownload();
+
+  Program& program_;
+  QString progressText_;
+  QString loggerText_;
+  int downloadTotal_ = 0;
+  bool connected_ = false;
+  QLabel* loggerLabel_;
+  QLabel* connectionText_;
+  QLabel* connectionIcon_;
+  QWidget* cancelButton_;
+};
+
+}  // namespace nimbrel::ui
