@@ -13,6 +13,7 @@
 #include "export/export_file.h"
 #include "export/export_writer.h"
 #include "station/commands.h"
+#include "station/link.h"
 
 namespace nimbrel::cli {
 
@@ -175,9 +176,7 @@ int Download(Console& console, DownloadMonitor& monitor, const InterruptWatcher&
          !interrupt.Interrupted()) {
   }
   state.SetExportFileName(args.out);
-  state.downloadCancelled = false;
-  state.historyReady = false;
-  console.Store().Clear();
+  PrepareHistoryDownload(state, console.Store());
   monitor.RestartStallClock();
   if (!console.Send(CMD_HISTORY)) {
     return Fail(kSendFailed);

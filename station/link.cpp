@@ -15,6 +15,13 @@ bool SendCommand(StationTransport& transport, const SharedState& state,
   return transport.WriteCommand(command);
 }
 
+void PrepareHistoryDownload(SharedState& state, HistoryStore& store) {
+  state.downloadCancelled = false;
+  state.historyReady = false;
+  store.Clear();
+  state.historyRequested = true;
+}
+
 LocalDateTime LocalNow() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};

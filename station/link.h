@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 
+#include "export/history_store.h"
 #include "station/frame.h"
 #include "station/shared_state.h"
 #include "station/transport.h"
@@ -13,6 +14,10 @@ namespace nimbrel {
 // console is not connected.
 bool SendCommand(StationTransport& transport, const SharedState& state,
                  const StationCommand& command);
+
+// Readies a history download before CMD_HISTORY is sent: history frames are taken again, the
+// store is emptied and the reader starts the download's bookkeeping afresh.
+void PrepareHistoryDownload(SharedState& state, HistoryStore& store);
 
 struct LocalDateTime {
   int year = 0, month = 0, day = 0;

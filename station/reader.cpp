@@ -106,6 +106,11 @@ void StationReader::HandleRecordFrame(const StationFrame& frame, bool crcGood) {
     link_.messages.NoHistory();
     return;
   }
+  // What was given up before the program asked for this download is not part of it.
+  if (link_.state.historyRequested.exchange(false)) {
+    counters.givenUpCount = 0;
+    counters.lastGivenUp.reset();
+  }
   if (!crcGood) {
     if (++counters.badRecordCrc >= kBadCopiesToGiveUp) {
       Acknowledge(CMD_RECORD_ACK);

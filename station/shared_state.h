@@ -16,6 +16,8 @@ class SharedState {
   std::atomic<bool> downloadCancelled{false};  // history frames are refused
   std::atomic<int> historyTotal{0};            // records announced by the download
   std::atomic<bool> historyReady{false};       // every record of the download is accounted for
+  // Set when the program asks for the history; the reader then forgets records given up before.
+  std::atomic<bool> historyRequested{false};
 
   // The chosen export file. History frames are refused while it is empty.
   void SetExportFileName(std::string path);

@@ -43,7 +43,4 @@ class HeaderBarPanel : public QWidget {
   QWidget* helpButton_;
 };
 
-// Where the help document is: beside the executable, or in the installed documentation folder.
-QString HelpDocumentPath();
-
 }  // namespace nimbrel::ui

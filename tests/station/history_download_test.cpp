@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "station/link.h"
 #include "tests/station/reader_fixture.h"
 
 namespace nimbrel::testing {
@@ -65,6 +66,24 @@ TEST_F(HistoryDownloadTest, GiveUpsCountOncePerRecordNumberIncludingNumberZero) 
   GiveUp(2, 0);
   Feed(HistoryFrames(2, 2));
   EXPECT_EQ(messages.Events(), (Events{"start 2", "progress 1", "progress 2", "complete"}));
+}
+
+TEST_F(HistoryDownloadTest, ANewRequestForgetsWhatTheLastDownloadGaveUp) {
+  for (int download = 0; download < 2; ++download) {
+    PrepareHistoryDownload(state, store);
+    messages.Clear();
+    Feed(HistoryFrames(3, 1));
+    GiveUp(3, 2);  // the same record fails in both downloads, with no live text between
+    Feed(HistoryFrames(3, 3));
+    EXPECT_EQ(messages.Events(), (Events{"start 3", "progress 1", "progress 3", "complete"}));
+    state.downloadActive = false;  // the export has been written
+  }
+  // The record given up first still counts when the download has not begun yet.
+  PrepareHistoryDownload(state, store);
+  messages.Clear();
+  GiveUp(2, 1);
+  Feed(HistoryFrames(2, 2));
+  EXPECT_EQ(messages.Events(), (Events{"start 2", "progress 2", "complete"}));
 }
 
 TEST_F(HistoryDownloadTest, HistoryIsRefusedWithoutAFileOrAfterACancel) {

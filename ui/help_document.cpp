@@ -1,0 +1,27 @@
+#include "ui/help_document.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace nimbrel::ui {
+
+QString HelpDocumentPath() {
+  const QDir programFolder(QCoreApplication::applicationDirPath());
+  const QString beside = programFolder.filePath(QString::fromLatin1(kHelpDocumentName));
+  if (QFileInfo::exists(beside)) {
+    return beside;
+  }
+  // Installed: <prefix>/bin/nimbrel and <prefix>/share/doc/nimbrel/Nimbrel_help.pdf.
+  const QString installed = programFolder.filePath(QStringLiteral("../share/doc/nimbrel/") +
+                                                   QString::fromLatin1(kHelpDocumentName));
+  return QFileInfo::exists(installed) ? QDir::cleanPath(installed) : beside;
+}
+
+void OpenHelpDocument() {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(HelpDocumentPath()));
+}
+
+}  // namespace nimbrel::ui
