@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset dev >/dev/null
 cmake --build --preset dev
-exec build/dev/cli/nimbrel-cli "$@"
+exec build/dev/app/nimbrel "$@"
