@@ -54,7 +54,8 @@ class LanguageTables {
   LanguageTable& Table(LanguageIndex language);
 
  private:
-  std::array<LanguageTable, kLanguageCount> tables_{};
+  // No braces: clang 14 crashes on a value-initialised array of string arrays.
+  std::array<LanguageTable, kLanguageCount> tables_;
 };
 
 // Reads the five packs built into the program, English to Spanish. A pack that cannot be read

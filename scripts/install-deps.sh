@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config clang libclang-rt-dev
   libhidapi-dev libudev-dev
   qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation2 xvfb xauth
   libgtest-dev libgmock-dev libbenchmark-dev
