@@ -28,6 +28,7 @@ bool DiskExportFile::Create(const std::string& path) {
   const std::filesystem::file_type before = OwnType(path_);
   removable_ = before == std::filesystem::file_type::not_found ||
                before == std::filesystem::file_type::regular;
+  buffer_.pubsetbuf(storage_.get(), kBufferSize);
   return buffer_.open(path_, std::ios::out | std::ios::trunc | std::ios::binary) != nullptr;
 }
 

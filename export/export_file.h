@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,9 @@ class DiskExportFile : public ExportFile {
   void Discard() override;
 
  private:
+  // Rows are small; a large buffer turns 60,000 of them into a few dozen writes.
+  static constexpr std::size_t kBufferSize = 1 << 20;
+  std::unique_ptr<char[]> storage_ = std::make_unique<char[]>(kBufferSize);
   std::filebuf buffer_;
   std::filesystem::path path_;
   // True when the path named no file or a regular file (not a link, a device or a pipe) before

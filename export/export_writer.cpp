@@ -125,12 +125,14 @@ RecordField ValueField(const Column& column, const UnitSettings& units) {
   }
 }
 
-// Each byte of a record is one character with the byte's value as its code.
-std::u16string Widened(std::string_view text) {
-  std::u16string wide(text.size(), u'\0');
-  std::transform(text.begin(), text.end(), wide.begin(),
+// Each byte of a record is one character with the byte's value as its code. Fields hold at most
+// FieldText::kCapacity characters, so a buffer on the stack takes any of them.
+using WideField = std::array<char16_t, FieldText::kCapacity>;
+std::u16string_view Widened(std::string_view text, WideField& wide) {
+  const std::size_t size = std::min(text.size(), wide.size());
+  std::transform(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size), wide.begin(),
                  [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
-  return wide;
+  return {wide.data(), size};
 }
 
 std::u16string CellValue(ColumnKind kind, std::u16string_view text, const UnitSettings& units) {
@@ -232,9 +234,13 @@ ExportJob MakeExportJob(const HistoryStore& store, SharedState& state, const Exp
 }
 
 void AppendUtf16Le(std::u16string_view text, std::string& bytes) {
+  // Grown once and filled in place: this runs for every character of every row.
+  const std::size_t start = bytes.size();
+  bytes.resize(start + 2 * text.size());
+  char* out = bytes.data() + start;
   for (const char16_t unit : text) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
+    *out++ = static_cast<char>(unit & 0xFF);
+    *out++ = static_cast<char>(unit >> 8);
   }
 }
 
@@ -263,14 +269,17 @@ std::u16string ExportUnitRow(const UnitSettings& units) {
 
 std::u16string ExportDataRow(const RecordFields& fields, const ExportRequest& request,
                              const UnitSettings& units) {
+  constexpr std::size_t kTypicalRowLength = 256;
   std::u16string row;
+  row.reserve(kTypicalRowLength);
+  WideField wide;
   for (std::size_t i = 0; i < kColumns.size(); ++i) {
     const Column& column = kColumns[i];
     if (!Selected(column, request)) {
       AppendCell(i, u"", row);
       continue;
     }
-    const std::u16string text = Widened(fields[ValueField(column, units)].View());
+    const std::u16string_view text = Widened(fields[ValueField(column, units)].View(), wide);
     AppendCell(i, CellValue(column.kind, text, units), row);
   }
   row += kLineFeed;
