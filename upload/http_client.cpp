@@ -13,6 +13,8 @@ constexpr int kPrepareAttempts = 5;
 // it a silent server could hold the worker for good.
 constexpr int kTimeoutRetries = 3;
 constexpr std::size_t kReceiveChunk = 1024;
+// A reply larger than this is no acknowledgement; reading stops there.
+constexpr std::size_t kMaxReplyBytes = 1 << 20;
 
 // The diagnostic lines, exactly as the program has always printed them (two end in a slash and
 // an "n" rather than a line break).
@@ -99,7 +101,12 @@ void Keep(UploadResult& reply, std::span<const char> chunk) {
 UploadResult ReceiveReply(const UploadLink& link, std::stop_token stop) {
   UploadResult reply = ResultOf(UploadOutcome::kNotAcknowledged);
   std::array<char, kReceiveChunk> chunk{};
+  const std::chrono::milliseconds deadline = link.clock.Now() + link.timeouts.reply;
   for (;;) {
+    if (link.clock.Now() > deadline || reply.replyBytes > kMaxReplyBytes) {
+      Diagnose(link, kReceiveTimeout);
+      return ResultOf(UploadOutcome::kReceiveFailed);
+    }
     if (!ApplyTimeout(link, &UploadSocket::SetReceiveTimeout, link.timeouts.receive,
                       kSetReceiveTimeoutError)) {
       return ResultOf(UploadOutcome::kReceiveFailed);

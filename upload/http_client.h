@@ -43,8 +43,11 @@ inline UploadResult ResultOf(UploadOutcome outcome) {
 }
 
 struct UploadTimeouts {
-  std::chrono::milliseconds send{6000};        // the connect, and each send call
-  std::chrono::milliseconds receive{6000};     // each receive call
+  std::chrono::milliseconds send{6000};     // the connect, and each send call
+  std::chrono::milliseconds receive{6000};  // each receive call
+  // The whole reply: a server that trickles or never stops sending cannot hold the worker, and
+  // with it every upload after this one.
+  std::chrono::milliseconds reply{30000};
   std::chrono::milliseconds retryPause{1000};  // between attempts to resolve and make a socket
 };
 

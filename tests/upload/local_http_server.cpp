@@ -72,6 +72,36 @@ void LocalHttpServer::Serve() {
   }
 }
 
+void LocalHttpServer::SendReply(int connection, const ServerReply& reply) const {
+  const auto sendAll = [connection](std::string_view bytes) {
+    for (std::size_t at = 0; at < bytes.size();) {
+      const ssize_t sent = ::send(connection, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
+      if (sent <= 0) {
+        return false;
+      }
+      at += static_cast<std::size_t>(sent);
+    }
+    return true;
+  };
+  switch (reply.pace) {
+    case ServerReply::Pace::kAtOnce:
+      sendAll(reply.text);
+      break;
+    case ServerReply::Pace::kTrickle:
+      for (std::size_t i = 0; i < reply.text.size() && !stop_; ++i) {
+        if (!sendAll(std::string_view(reply.text).substr(i, 1))) {
+          break;
+        }
+        std::this_thread::sleep_for(reply.interval);
+      }
+      break;
+    case ServerReply::Pace::kEndless:
+      while (!stop_ && sendAll(reply.text)) {
+      }
+      break;
+  }
+}
+
 void LocalHttpServer::Answer(int connection) {
   const std::string request = ReadRequest(connection);
   ServerReply reply;
@@ -84,14 +114,7 @@ void LocalHttpServer::Answer(int connection) {
     }
   }
   changed_.notify_all();
-  for (std::size_t at = 0; at < reply.text.size();) {
-    const ssize_t sent =
-        ::send(connection, reply.text.data() + at, reply.text.size() - at, MSG_NOSIGNAL);
-    if (sent <= 0) {
-      break;
-    }
-    at += static_cast<std::size_t>(sent);
-  }
+  SendReply(connection, reply);
   if (reply.then == ServerReply::Then::kKeepOpen) {
     heldOpen_.push_back(connection);
   } else {

@@ -15,8 +15,15 @@ namespace nimbrel::testing {
 // What the server does with one connection after reading its request.
 struct ServerReply {
   enum class Then { kClose, kKeepOpen };
+  enum class Pace {
+    kAtOnce,   // the whole text in one go
+    kTrickle,  // one byte every `interval`
+    kEndless,  // the text again and again until the client goes away
+  };
   std::string text = "HTTP/1.0 200 OK\r\n\r\nsuccess\n";
   Then then = Then::kClose;
+  Pace pace = Pace::kAtOnce;
+  std::chrono::milliseconds interval{0};
 };
 
 // A tiny HTTP server on 127.0.0.1 and an ephemeral port, one connection at a time: it reads a
@@ -37,6 +44,7 @@ class LocalHttpServer {
  private:
   void Serve();
   void Answer(int connection);
+  void SendReply(int connection, const ServerReply& reply) const;
   std::string ReadRequest(int connection) const;
 
   int listener_ = -1;

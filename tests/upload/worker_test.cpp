@@ -93,6 +93,26 @@ TEST_F(UploadWorkerTest, EachFaultCostsOnlyItsOwnRequest) {
   EXPECT_EQ(diagnostics.str(), "recv timeout!\n");
 }
 
+TEST_F(UploadWorkerTest, SlowEndlessAndGarbageRepliesCannotHoldTheWorker) {
+  timeouts.reply = 400ms;
+  using Pace = ServerReply::Pace;
+  // Every byte comes well within the receive time-out, but the whole reply never ends in time.
+  server.Script({"HTTP/1.0 200 OK\r\n\r\nsuccess", Then::kClose, Pace::kTrickle, 100ms});
+  server.Script({"HTTP/1.0 200 OK\r\n\r\nsuccess success ", Then::kClose, Pace::kEndless});
+  std::string garbage(700, '\0');
+  for (std::size_t i = 0; i < garbage.size(); ++i) {
+    garbage[i] = static_cast<char>((i * 151 + 7) % 256);
+  }
+  server.Script({garbage});
+  Start();
+  for (int n = 1; n <= 4; ++n) {
+    worker->Post(Request(kWu, "n=" + std::to_string(n), Local()));
+  }
+  ASSERT_TRUE(messages.WaitForFinished(4, 30s));
+  EXPECT_EQ(messages.Events(), (Events{"wu receive-failed", "wu receive-failed",
+                                       "wu not-acknowledged", "ack wu", "wu acknowledged"}));
+}
+
 TEST_F(UploadWorkerTest, StopEndsASilentServersWait) {
   timeouts.receive = 1h;
   server.Script({"", Then::kKeepOpen});
