@@ -8,16 +8,20 @@
 
 namespace nimbrel::ui {
 
-QString HelpDocumentPath() {
-  const QDir programFolder(QCoreApplication::applicationDirPath());
-  const QString beside = programFolder.filePath(QString::fromLatin1(kHelpDocumentName));
+QString HelpDocumentPath(const QString& programFolder) {
+  const QDir folder(programFolder);
+  const QString beside = folder.filePath(QString::fromLatin1(kHelpDocumentName));
   if (QFileInfo::exists(beside)) {
     return beside;
   }
   // Installed: <prefix>/bin/nimbrel and <prefix>/share/doc/nimbrel/Nimbrel_help.pdf.
-  const QString installed = programFolder.filePath(QStringLiteral("../share/doc/nimbrel/") +
-                                                   QString::fromLatin1(kHelpDocumentName));
+  const QString installed = folder.filePath(QStringLiteral("../share/doc/nimbrel/") +
+                                            QString::fromLatin1(kHelpDocumentName));
   return QFileInfo::exists(installed) ? QDir::cleanPath(installed) : beside;
+}
+
+QString HelpDocumentPath() {
+  return HelpDocumentPath(QCoreApplication::applicationDirPath());
 }
 
 void OpenHelpDocument() {

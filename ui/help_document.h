@@ -7,8 +7,12 @@ namespace nimbrel::ui {
 // The file name of the help document.
 inline constexpr const char* kHelpDocumentName = "Nimbrel_help.pdf";
 
-// Where the help document is: beside the executable (the build tree), else in the installed
-// documentation folder. The path beside the executable when neither exists.
+// Where the help document is for a program in `programFolder`: beside it (the build tree), else
+// in the installed documentation folder <programFolder>/../share/doc/nimbrel. The path beside the
+// program when neither exists.
+QString HelpDocumentPath(const QString& programFolder);
+
+// The same for this program's own folder.
 QString HelpDocumentPath();
 
 // Opens the help document with the desktop's viewer; a missing file or viewer shows nothing.
