@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <string_view>
@@ -15,6 +16,11 @@ class FieldText {
     if (size_ < kCapacity) {
       chars_[size_++] = c;
     }
+  }
+  // Replaces the text; a longer one keeps its first kCapacity characters.
+  void Assign(std::string_view text) {
+    size_ = std::min(text.size(), kCapacity);
+    std::copy_n(text.data(), size_, chars_.data());
   }
   std::string_view View() const { return {chars_.data(), size_}; }
   bool Empty() const { return size_ == 0; }

@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <iterator>
+#include <optional>
 
 namespace nimbrel {
 
@@ -61,7 +63,48 @@ int ReadLeadingInteger(std::u16string_view text) {
   return read.ec == std::errc() ? value : 0;
 }
 
+namespace {
+
+// The common case of PrintFixed without the general conversion, which costs hundreds of
+// instructions a call: a value below a billion with at most three decimals, rounded in integers.
+// Nothing when the value lies so near a rounding tie that the scaling could tip it; the exact
+// conversion decides those.
+std::optional<std::u16string> PrintFixedQuickly(double value, int decimals) {
+  constexpr std::array<double, 4> kScale = {1.0, 10.0, 100.0, 1000.0};
+  if (decimals < 0 || decimals > 3 || !std::isfinite(value) || std::fabs(value) >= 1e9) {
+    return std::nullopt;
+  }
+  const double scaled = std::fabs(value) * kScale[static_cast<std::size_t>(decimals)];
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  if (std::fabs(fraction - 0.5) < 1e-6) {
+    return std::nullopt;
+  }
+  auto digits = static_cast<long long>(whole) + (fraction > 0.5 ? 1 : 0);
+  std::array<char16_t, 16> reversed{};
+  std::size_t length = 0;
+  for (int place = 0; place <= decimals || digits > 0; ++place) {
+    if (place == decimals && decimals > 0) {
+      reversed[length++] = u'.';
+    }
+    reversed[length++] = static_cast<char16_t>(u'0' + digits % 10);
+    digits /= 10;
+  }
+  std::u16string text;
+  if (std::signbit(value)) {
+    text.push_back(u'-');  // as printf: -0.04 with one decimal is "-0.0"
+  }
+  text.append(std::make_reverse_iterator(reversed.begin() + static_cast<std::ptrdiff_t>(length)),
+              std::make_reverse_iterator(reversed.begin()));
+  return text;
+}
+
+}  // namespace
+
 std::u16string PrintFixed(double value, int decimals) {
+  if (auto quick = PrintFixedQuickly(value, decimals)) {
+    return *std::move(quick);
+  }
   // Room for any double printed with a few decimals: up to 309 digits before the point.
   std::array<char, 400> chars{};
   const auto [end, error] = std::to_chars(chars.data(), chars.data() + chars.size(), value,
