@@ -2,11 +2,19 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "export/export_thread.h"
 #include "export/history_store.h"
+#include "readings/reading_format.h"
+#include "settings/server_settings.h"
+#include "station/link.h"
 #include "station/messages.h"
+#include "ui/dashboard_layout.h"
+
+class QAbstractButton;
+class QLabel;
 
 namespace nimbrel {
 class UploadWorker;
@@ -17,6 +25,8 @@ namespace nimbrel::ui {
 
 struct Program;
 class StatusBarPanel;
+class DashboardArt;
+class DashboardCaptionTexts;
 
 // The six tiles of current readings, the compass dial, the "Last data read at" stamp, the refresh
 // button and the channel arrows; also where the reader's and the export's messages arrive.
@@ -49,17 +59,29 @@ class DashboardPanel : public QWidget {
   int SelectedChannel() const { return selectedChannel_; }
   QString StampText() const;
 
+  // What a value area shows now (value, unit, whether drawn, dial marker), as the painting draws
+  // it; and the text a caption shows.
+  FormattedReading ShownReading(DashboardControl area) const;
+  QString CaptionText(DashboardControl caption) const;
+
+  // Where the stamp's local time comes from (the PC's clock unless replaced).
+  void SetClock(std::function<LocalDateTime()> clock);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   class ExportBridge;
-  class Captions;
+  class RefreshButton;
 
   void Refresh();
   void PreviousChannel();
   void NextChannel();
+  void ChannelChanged();
+  void InvalidateValues();
+  void PostUpload(ServerIndex service, const ParamBuffer& text);
+  QLabel* MakeChannelArrow(bool next);
 
   Program& program_;
   StatusBarPanel& statusBar_;
@@ -67,7 +89,13 @@ class DashboardPanel : public QWidget {
   UploadWorker* uploadWorker_ = nullptr;
   const StationTexts* stationTexts_ = nullptr;
   int selectedChannel_ = 1;
-  std::unique_ptr<Captions> captions_;
+  QString stamp_;
+  std::function<LocalDateTime()> clock_;
+  std::unique_ptr<DashboardArt> art_;
+  std::unique_ptr<DashboardCaptionTexts> captions_;
+  QAbstractButton* refreshButton_ = nullptr;
+  QLabel* previousChannel_ = nullptr;
+  QLabel* nextChannel_ = nullptr;
   std::unique_ptr<ExportBridge> exportBridge_;
   std::unique_ptr<ExportThread> exportThread_;
 };

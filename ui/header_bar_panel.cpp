@@ -1,31 +1,212 @@
 #include "ui/header_bar_panel.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
 
+#include "ui/help_document.h"
 #include "ui/program.h"
+#include "ui/shell_art.h"
 
 namespace nimbrel::ui {
+
+namespace {
+
+// Places on the strip, in dialog units.
+const QRect kDashboardTabUnits{0, 1, 104, 13};
+const QRect kSetupTabUnits{105, 1, 104, 13};
+const QRect kLanguageBoxUnits{378, 1, 48, 13};
+const QRect kHelpButtonUnits{432, 3, 6, 6};
+
+constexpr int kDashboardTabText = 4;
+constexpr int kSetupTabText = 5;
+const QColor kOutlineGrey{145, 145, 145};
+
+QRect Place(const QRect& units) {
+  return DialogRect(units.x(), units.y(), units.width(), units.height());
+}
+
+// French and Spanish name the setup tab in many more letters than the others.
+bool HasLongTabTexts(LanguageIndex language) {
+  return language == LanguageIndex::kFrench || language == LanguageIndex::kSpanish;
+}
+
+QLabel* MakeTab(QWidget* parent, const QString& name, const QRect& units) {
+  auto* tab = new QLabel(parent);
+  tab->setObjectName(name);
+  tab->setGeometry(Place(units));
+  tab->setAlignment(Qt::AlignCenter);
+  tab->setTextFormat(Qt::PlainText);
+  // The setup tab's French and Spanish texts need a second line.
+  tab->setWordWrap(true);
+  tab->setAutoFillBackground(true);
+  tab->setCursor(Qt::PointingHandCursor);
+  return tab;
+}
+
+void SetBackground(QWidget* widget, const QColor& color) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Window, color);
+  widget->setPalette(palette);
+}
+
+// The owner-drawn help button: its picture stretched over the button, darker while pressed.
+class HelpButton : public QAbstractButton {
+ public:
+  explicit HelpButton(QWidget* parent) : QAbstractButton(parent) {
+    setObjectName(QStringLiteral("helpButton"));
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::NoFocus);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.drawPixmap(rect(), HelpButtonPicture(size(), isDown(), devicePixelRatioF()));
+  }
+};
+
+}  // namespace
 
 HeaderBarPanel::HeaderBarPanel(Program& program, QWidget* parent)
     : QWidget(parent),
       program_(program),
-      dashboardTab_(new QLabel(this)),
-      setupTab_(new QLabel(this)),
+      dashboardTab_(MakeTab(this, QStringLiteral("dashboardTab"), kDashboardTabUnits)),
+      setupTab_(MakeTab(this, QStringLiteral("setupTab"), kSetupTabUnits)),
       languageBox_(new QComboBox(this)),
-      helpButton_(new QWidget(this)) {}
+      helpButton_(new HelpButton(this)) {
+  // The shared look is made once, before any panel paints with it.
+  if (!program_.look) {
+    program_.look = std::make_unique<PanelLook>();
+  }
+  const PanelLook& look = *program_.look;
+  setAutoFillBackground(true);
+  SetBackground(this, look.PanelColor());
 
-void HeaderBarPanel::Relabel() {}
+  for (QLabel* tab : {dashboardTab_, setupTab_}) {
+    tab->setFont(look.Font(PanelLook::kTabFont));
+    QPalette palette = tab->palette();
+    palette.setColor(QPalette::WindowText, kTabText);
+    tab->setPalette(palette);
+    tab->installEventFilter(this);
+  }
+  ColourTabs();
+
+  languageBox_->setObjectName(QStringLiteral("languageBox"));
+  languageBox_->setFont(look.Font(PanelLook::kSmallBoldFont));
+  // The open list is a window of its own, which does not take the box's font by itself.
+  languageBox_->view()->setFont(look.Font(PanelLook::kSmallBoldFont));
+  languageBox_->setFocusPolicy(Qt::NoFocus);
+  FillLanguageBox();
+  // The closed box keeps its natural height, centred on the tabs' middle.
+  const QRect box = Place(kLanguageBoxUnits);
+  const int boxHeight = std::min(languageBox_->sizeHint().height(), box.height());
+  languageBox_->setGeometry(box.x(), box.center().y() - boxHeight / 2, box.width(), boxHeight);
+  connect(languageBox_, &QComboBox::activated, this, &HeaderBarPanel::ChooseLanguage);
+
+  helpButton_->setGeometry(Place(kHelpButtonUnits));
+  connect(static_cast<QAbstractButton*>(helpButton_), &QAbstractButton::clicked, this,
+          &HeaderBarPanel::OpenHelp);
+
+  Relabel();
+}
+
+void HeaderBarPanel::FillLanguageBox() {
+  for (const LanguageIndex language :
+       {LanguageIndex::kEnglish, LanguageIndex::kGerman, LanguageIndex::kFrench,
+        LanguageIndex::kItalian, LanguageIndex::kSpanish}) {
+    const std::u16string& name = LanguageOwnName(program_.languages, language);
+    languageBox_->addItem(QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size())));
+  }
+  languageBox_->setCurrentIndex(static_cast<int>(program_.language));
+}
+
+void HeaderBarPanel::ChooseLanguage(int position) {
+  if (position < 0 || position >= static_cast<int>(kLanguageCount)) {
+    return;
+  }
+  program_.language = static_cast<LanguageIndex>(position);
+  emit LanguageChanged();
+}
+
+void HeaderBarPanel::Relabel() {
+  const PanelLook& look = *program_.look;
+  dashboardTab_->setText(program_.Text(kDashboardTabText));
+  setupTab_->setText(program_.Text(kSetupTabText));
+  setupTab_->setFont(look.Font(HasLongTabTexts(program_.language) ? PanelLook::kSmallBoldFont
+                                                                  : PanelLook::kTabFont));
+  // The box follows a language set from elsewhere too; setting it announces nothing.
+  languageBox_->setCurrentIndex(static_cast<int>(program_.language));
+  update();
+}
+
 void HeaderBarPanel::SetShownPanel(int shown) {
   shown_ = shown;
+  ColourTabs();
+  update();
 }
-void HeaderBarPanel::paintEvent(QPaintEvent*) {}
+
+// The shown panel's tab takes the panel colour and so merges with the panel below; the other
+// tab stands back in the button face.
+void HeaderBarPanel::ColourTabs() {
+  const PanelLook& look = *program_.look;
+  SetBackground(dashboardTab_, shown_ == 2 ? look.ButtonFaceColor() : look.PanelColor());
+  SetBackground(setupTab_, shown_ == 1 ? look.ButtonFaceColor() : look.PanelColor());
+}
+
+// The outline of the tabs: a grey line over both and down the right of the setup tab, on along
+// the strip's bottom; a grey line between the tabs; and under them, grey below the tab that
+// is not shown and the panel colour below the one that is, so that it opens into the panel.
+void HeaderBarPanel::paintEvent(QPaintEvent*) {
+  const QRect tab = setupTab_->geometry();
+  const int r = tab.x() + tab.width();
+  const int b = tab.y() + tab.height();
+  const int w = tab.width();
+  const int lastX = width() - 1;
+
+  QPainter painter(this);
+  const QPen grey(kOutlineGrey, 1);
+  const QPen panel(program_.look->PanelColor(), 1);
+  painter.setPen(grey);
+  const QPoint outline[] = {{0, 1}, {r, 1}, {r, b}, {lastX, b}};
+  painter.drawPolyline(outline, 4);
+  painter.drawLine(w, 1, w, b);
+  if (shown_ == 1) {
+    painter.drawLine(w, b, r, b);
+    painter.setPen(panel);
+    painter.drawLine(w, b, 0, b);
+  } else if (shown_ == 2) {
+    painter.drawLine(w, b, 0, b);
+    painter.setPen(panel);
+    painter.drawLine(w, b, r - 1, b);  // the corner under the setup tab's right edge stays grey
+  }
+}
+
 bool HeaderBarPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonRelease) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    const bool inside = widget != nullptr && widget->rect().contains(mouse->position().toPoint());
+    if (mouse->button() == Qt::LeftButton && inside) {
+      if (watched == dashboardTab_) {
+        emit ShowPanelRequested(1);
+        return true;
+      }
+      if (watched == setupTab_) {
+        emit ShowPanelRequested(2);
+        return true;
+      }
+    }
+  }
   return QWidget::eventFilter(watched, event);
 }
-void HeaderBarPanel::OpenHelp() {}
-QString HelpDocumentPath() {
-  return {};
+
+void HeaderBarPanel::OpenHelp() {
+  OpenHelpDocument();
 }
 
 }  // namespace nimbrel::ui

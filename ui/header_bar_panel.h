@@ -34,6 +34,9 @@ class HeaderBarPanel : public QWidget {
 
  private:
   void OpenHelp();
+  void FillLanguageBox();
+  void ChooseLanguage(int position);
+  void ColourTabs();
 
   Program& program_;
   int shown_ = 1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -36,12 +37,16 @@ class StatusBarPanel : public QWidget {
 
  private:
   void CancelDownload();
+  void HideProgress();
+  void ShowConnectionPicture();
 
   Program& program_;
   QString progressText_;
   QString loggerText_;
   int downloadTotal_ = 0;
   bool connected_ = false;
+  QRect progressRect_;
+  QRect loggerRect_;
   QLabel* loggerLabel_;
   QLabel* connectionText_;
   QLabel* connectionIcon_;
