@@ -4,6 +4,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/hidapi_backend.h"
 #include "station/commands.h"
 #include "station/link.h"
 
@@ -18,6 +19,9 @@ Console::~Console() {
 std::optional<std::string> Console::Connect(ReaderMessages& messages) {
   if (!device_.FindStation()) {
     return "No connection: no weather station console (USB 1941:8021) was found.";
+  }
+  if (device_.LastOpenFailure() == OpenFailure::kPermission) {
+    return std::string(kNoPermissionText);
   }
   state_.linkConnected = true;
   reader_.Start({device_, state_, counters_, store_, messages});

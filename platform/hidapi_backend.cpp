@@ -2,6 +2,12 @@
 
 #include <hidapi.h>
 
+#if defined(__linux__)
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
 #include <atomic>
 #include <optional>
 
@@ -79,6 +85,19 @@ std::unique_ptr<StationTransport> HidapiBackend::Open(const std::string& path) {
     return nullptr;
   }
   return std::make_unique<HidapiTransport>(device);
+}
+
+OpenFailure HidapiBackend::WhyOpenFailed(const std::string& path) {
+#if defined(__linux__)
+  // hidapi keeps open()'s errno to itself; asking about the hidraw node again tells a missing
+  // permission apart from a console that went away or is held by another program.
+  if (access(path.c_str(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM)) {
+    return OpenFailure::kPermission;
+  }
+#else
+  (void)path;
+#endif
+  return OpenFailure::kOther;
 }
 
 }  // namespace nimbrel

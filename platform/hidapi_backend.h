@@ -2,11 +2,25 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "station/device.h"
 
 namespace nimbrel {
+
+// Told once, by the window and by nimbrel-cli, when the console is plugged in but this user may
+// not open its device node: the udev rule that grants access is missing or not yet applied.
+inline constexpr std::string_view kNoPermissionText =
+    "The weather station console (USB 1941:8021) is plugged in, but this user may not open it.\n"
+    "\n"
+    "Install Nimbrel's udev rule, which gives the logged-in user access to the console: the "
+    "Debian package installs it; after cmake --install, copy "
+    "<prefix>/lib/udev/rules.d/70-nimbrel.rules to /etc/udev/rules.d/. Then run\n"
+    "\n"
+    "    sudo udevadm control --reload && sudo udevadm trigger\n"
+    "\n"
+    "and unplug the console and plug it in again.";
 
 // HID access through hidapi (the hidraw backend on Linux).
 class HidapiBackend : public HidBackend {
@@ -16,6 +30,8 @@ class HidapiBackend : public HidBackend {
 
   std::vector<HidInterfaceInfo> Enumerate() override;
   std::unique_ptr<StationTransport> Open(const std::string& path) override;
+  // kPermission when the device node exists but this user may not read and write it.
+  OpenFailure WhyOpenFailed(const std::string& path) override;
 };
 
 }  // namespace nimbrel

@@ -24,12 +24,16 @@ bool StationDevice::FindStation() {
   if (!chosen) {
     std::lock_guard lock(mutex_);
     found_ = false;
+    openFailure_ = OpenFailure::kNone;
     return false;
   }
-  std::shared_ptr<StationTransport> opened = backend_.Open(interfaces[*chosen].path);
+  const std::string& path = interfaces[*chosen].path;
+  std::shared_ptr<StationTransport> opened = backend_.Open(path);
+  const OpenFailure failure = opened ? OpenFailure::kNone : backend_.WhyOpenFailed(path);
   std::lock_guard lock(mutex_);
   handle_ = std::move(opened);
   found_ = true;
+  openFailure_ = failure;
   return true;
 }
 
@@ -42,6 +46,11 @@ void StationDevice::CloseStation() {
 bool StationDevice::Found() const {
   std::lock_guard lock(mutex_);
   return found_;
+}
+
+OpenFailure StationDevice::LastOpenFailure() const {
+  std::lock_guard lock(mutex_);
+  return openFailure_;
 }
 
 std::shared_ptr<StationTransport> StationDevice::Current() const {

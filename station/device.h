@@ -31,6 +31,10 @@ struct HidInterfaceInfo {
 // console's identity and its vendor-defined collection. Other collections are passed over.
 std::optional<std::size_t> ChooseStationInterface(std::span<const HidInterfaceInfo> interfaces);
 
+// Why a listed interface could not be opened. kPermission is worth telling the user about: the
+// console is there, and only the system's device permissions keep the program from it.
+enum class OpenFailure { kNone, kPermission, kOther };
+
 // Lists and opens HID interfaces; the platform provides it (hidapi, or a simulated console).
 class HidBackend {
  public:
@@ -38,6 +42,8 @@ class HidBackend {
   virtual std::vector<HidInterfaceInfo> Enumerate() = 0;
   // Opens an interface for reading and writing; nullptr when it cannot be opened.
   virtual std::unique_ptr<StationTransport> Open(const std::string& path) = 0;
+  // Why Open(path) just returned nullptr. Backends that cannot tell say kOther.
+  virtual OpenFailure WhyOpenFailed(const std::string& /*path*/) { return OpenFailure::kOther; }
 };
 
 // The console as the rest of the program sees it, for the whole run. FindStation may put a new
@@ -55,6 +61,10 @@ class StationDevice : public StationTransport {
 
   bool Found() const;
 
+  // Why the last FindStation that found the console could not open it; kNone when it opened or
+  // when the console was not there.
+  OpenFailure LastOpenFailure() const;
+
   ReadResult ReadFrame(StationFrame& frame, std::chrono::milliseconds timeout) override;
   bool WriteCommand(const StationCommand& command) override;
   bool IsValid() const override;
@@ -66,6 +76,7 @@ class StationDevice : public StationTransport {
   mutable std::mutex mutex_;
   std::shared_ptr<StationTransport> handle_;
   bool found_ = false;
+  OpenFailure openFailure_ = OpenFailure::kNone;
 };
 
 // Whether a device path names the console: a Windows interface path ("vid_1941&pid_8021"), a

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <iostream>
 
+#include "platform/hidapi_backend.h"
 #include "platform/socket_posix.h"
 #include "station/commands.h"
 #include "station/link.h"
@@ -85,6 +86,14 @@ void MainWindow::LinkState(int state) {
 }
 
 void MainWindow::Connect() {
+  if (program_.device.LastOpenFailure() == OpenFailure::kPermission && !permissionTold_) {
+    permissionTold_ = true;
+    // Shown from the event loop: the box's own loop must not run inside the connection sequence.
+    QTimer::singleShot(0, this, [this] {
+      program_.messageBoxes.Show(this, QString::fromUtf8(kNoPermissionText),
+                                 QStringLiteral("Error"), MessageBoxes::Icon::kError);
+    });
+  }
   SharedState& state = program_.state;
   state.linkConnected = true;
   state.downloadCancelled = false;

@@ -72,6 +72,7 @@ class MainWindow : public QWidget, public LinkStateSink {
   StatusBarPanel* statusBar_;
   std::atomic<bool> shuttingDown_{false};
   bool shutDown_ = false;
+  bool permissionTold_ = false;  // the missing USB permission is told once a run
   std::unique_ptr<ReaderBridge> readerBridge_;
   std::unique_ptr<UploadBridge> uploadBridge_;
   std::unique_ptr<UploadSocket> uploadSocket_;

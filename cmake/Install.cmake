@@ -1,0 +1,84 @@
+# Installation: the window and nimbrel-cli, the help document, the udev rule that lets the
+# logged-in user open the console, the desktop entry, the icon and the man page, each where Linux
+# desktops look for it. The Debian package (scripts/package.sh) is made from the same rules.
+include(GNUInstallDirs)
+
+# Relative to the prefix: <prefix>/lib/udev/rules.d, which udev reads for the /usr prefix of the
+# package. An install elsewhere (e.g. ~/.local) needs the rule copied to /etc/udev/rules.d.
+set(NIMBREL_UDEV_RULES_DIR "lib/udev/rules.d" CACHE STRING "Where the udev rule is installed")
+
+set(packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
+set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/nimbrel)
+set(icon_theme_dir ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor)
+
+# The icon's PNG sizes, drawn from the SVG at build time.
+set(NIMBREL_ICON_SIZES 16 22 24 32 48 64 128 256)
+add_executable(render_icon ${packaging_dir}/icons/render_icon.cpp)
+target_link_libraries(render_icon PRIVATE Qt6::Svg Qt6::Gui)
+nimbrel_warnings(render_icon)
+
+set(icon_build_dir ${PROJECT_BINARY_DIR}/packaging/hicolor)
+set(icon_pngs "")
+foreach(size IN LISTS NIMBREL_ICON_SIZES)
+  list(APPEND icon_pngs ${icon_build_dir}/${size}x${size}/apps/nimbrel.png)
+endforeach()
+# Leaks inside Qt at exit must not fail a sanitizer build of a tool.
+add_custom_command(
+  OUTPUT ${icon_pngs}
+  COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen
+          $<TARGET_FILE:render_icon> ${packaging_dir}/icons/nimbrel.svg ${icon_build_dir}
+          ${NIMBREL_ICON_SIZES}
+  DEPENDS render_icon ${packaging_dir}/icons/nimbrel.svg
+  COMMENT "Drawing the icon's PNG sizes"
+  VERBATIM)
+add_custom_target(nimbrel_icons ALL DEPENDS ${icon_pngs})
+
+install(TARGETS nimbrel nimbrel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Where HelpDocumentPath looks from <prefix>/bin: ../share/doc/nimbrel/Nimbrel_help.pdf.
+install(FILES $<TARGET_FILE_DIR:nimbrel>/Nimbrel_help.pdf DESTINATION ${doc_dir})
+install(FILES ${packaging_dir}/linux/70-nimbrel.rules DESTINATION ${NIMBREL_UDEV_RULES_DIR})
+install(FILES ${packaging_dir}/linux/nimbrel.desktop
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+install(FILES ${packaging_dir}/icons/nimbrel.svg DESTINATION ${icon_theme_dir}/scalable/apps)
+foreach(size IN LISTS NIMBREL_ICON_SIZES)
+  install(FILES ${icon_build_dir}/${size}x${size}/apps/nimbrel.png
+          DESTINATION ${icon_theme_dir}/${size}x${size}/apps)
+endforeach()
+install(FILES ${packaging_dir}/man/nimbrel-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The Debian package: nimbrel_<version>_<arch>.deb.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME nimbrel)
+set(CPACK_PACKAGE_VENDOR Nimbrel)
+set(CPACK_PACKAGE_CONTACT "Nimbrel developers <dev@nimbrel.invalid>")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "console program for USB home weather stations")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Nimbrel shows the live readings of a home weather station whose display console plugs in
+over USB (HID 1941:8021) on a dashboard, in your units and language; it downloads the
+console's history log and exports it as a spreadsheet file, and uploads readings to
+Weather Underground and Weathercloud. nimbrel-cli does the same without a window.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The shared libraries come from dpkg-shlibdeps; the rest are loaded at run time: Qt's platform
+# plugins, and Liberation Sans for the panels' "Arial".
+find_program(DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6widgets6, libhidapi-hidraw0, libudev1")
+endif()
+list(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins" "fonts-liberation2")
+list(JOIN CPACK_DEBIAN_PACKAGE_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${packaging_dir}/debian/postinst ${packaging_dir}/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)
+
+if(NIMBREL_BUILD_TESTS)
+  add_subdirectory(${PROJECT_SOURCE_DIR}/tests/install ${PROJECT_BINARY_DIR}/tests/install)
+endif()
