@@ -1,9 +1,11 @@
 #include "cli/console.h"
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 #include <utility>
 
+#include "cli/environment.h"
 #include "platform/hidapi_backend.h"
 #include "station/commands.h"
 #include "station/link.h"
@@ -42,6 +44,16 @@ void Console::Disconnect() {
 
 bool Console::Send(const StationCommand& command) {
   return SendCommand(device_, state_, command);
+}
+
+std::unique_ptr<Console> OpenConsole(const GlobalOptions& options) {
+  std::string error;
+  auto source = MakeConsole(options, error);
+  if (!source) {
+    std::fprintf(stderr, "nimbrel-cli: %s\n", error.c_str());
+    return nullptr;
+  }
+  return std::make_unique<Console>(std::move(*source));
 }
 
 void CommandMessages::TimeRequest() {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/options.h"
 #include "export/history_store.h"
 #include "platform/console_source.h"
 #include "station/device.h"
@@ -42,6 +43,9 @@ class Console {
   HistoryStore store_;
   ReaderThread reader_;
 };
+
+// The console the options name, or nothing after the reason has been printed on stderr.
+std::unique_ptr<Console> OpenConsole(const GlobalOptions& options);
 
 // Hand-offs a command does not care about are dropped; time requests are answered.
 class CommandMessages : public ReaderMessages {

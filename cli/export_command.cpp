@@ -228,13 +228,11 @@ int RunExportCommand(const GlobalOptions& options) {
       monitor->Wake();
     }
   });
-  std::string error;
-  auto source = MakeConsole(options, error);
-  if (!source) {
-    std::fprintf(stderr, "nimbrel-cli: %s\n", error.c_str());
+  const std::unique_ptr<Console> opened = OpenConsole(options);
+  if (!opened) {
     return 2;
   }
-  Console console(std::move(*source));
+  Console& console = *opened;
   DownloadMonitor monitor(console);
   watching = &monitor;
   if (const auto failure = console.Connect(monitor)) {

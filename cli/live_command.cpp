@@ -1,11 +1,9 @@
 #include "cli/live_command.h"
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 
 #include "cli/console.h"
+#include "cli/countdown.h"
 #include "cli/environment.h"
 #include "cli/interrupt.h"
 #include "cli/live_view.h"
@@ -39,8 +37,8 @@ bool ParseLiveArgs(const std::vector<std::string_view>& args, LiveArgs& live) {
 // Prints each live message as it arrives, on the reader's thread.
 class LivePrinter : public CommandMessages {
  public:
-  LivePrinter(Console& console, const LiveArgs& args, const UnitSettings& units)
-      : CommandMessages(console), args_(args), units_(units) {}
+  LivePrinter(Console& console, const LiveArgs& args, const UnitSettings& units, Countdown& printed)
+      : CommandMessages(console), args_(args), units_(units), printed_(printed) {}
 
   void LiveMessage(const HistoryRecord& text) override {
     DecodeLiveText(RecordText(text), readings_);
@@ -48,31 +46,14 @@ class LivePrinter : public CommandMessages {
                                        : LiveTextLines(readings_, units_) + "\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
-    std::lock_guard lock(mutex_);
-    ++printed_;
-    changed_.notify_all();
-  }
-
-  void Wake() {
-    std::lock_guard lock(mutex_);
-    changed_.notify_all();
-  }
-
-  // Waits until enough messages were printed or the user interrupts.
-  void Wait(const InterruptWatcher& interrupt) {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] {
-      return interrupt.Interrupted() || (args_.count > 0 && printed_ >= args_.count);
-    });
+    printed_.Count();
   }
 
  private:
   const LiveArgs args_;
   const UnitSettings units_;
+  Countdown& printed_;
   LiveReadings readings_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  long printed_ = 0;
 };
 
 }  // namespace
@@ -82,28 +63,19 @@ int RunLiveCommand(const GlobalOptions& options) {
   if (!ParseLiveArgs(options.commandArgs, args)) {
     return 2;
   }
-  std::atomic<LivePrinter*> printer = nullptr;
-  InterruptWatcher interrupt([&] {
-    if (LivePrinter* live = printer.load()) {
-      live->Wake();
-    }
-  });
-  std::string error;
-  auto source = MakeConsole(options, error);
-  if (!source) {
-    std::fprintf(stderr, "nimbrel-cli: %s\n", error.c_str());
+  Countdown printed(args.count);
+  InterruptWatcher interrupt([&printed] { printed.Wake(); });
+  const std::unique_ptr<Console> console = OpenConsole(options);
+  if (!console) {
     return 2;
   }
-  Console console(std::move(*source));
-  LivePrinter live(console, args, EffectiveUnits(options.units));
-  printer = &live;
-  if (const auto failure = console.Connect(live)) {
+  LivePrinter live(*console, args, EffectiveUnits(options.units), printed);
+  if (const auto failure = console->Connect(live)) {
     std::fprintf(stderr, "%s\n", failure->c_str());
     return 1;
   }
-  live.Wait(interrupt);
-  console.Disconnect();
-  printer = nullptr;
+  printed.Wait(interrupt);
+  console->Disconnect();
   return 0;
 }
 

@@ -1,12 +1,11 @@
 #include "cli/upload_command.h"
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
 
 #include "cli/console.h"
+#include "cli/countdown.h"
 #include "cli/environment.h"
 #include "cli/interrupt.h"
 #include "i18n/utf8.h"
@@ -69,7 +68,8 @@ std::string_view ServiceName(ServerIndex service) {
 // Wraps each parameter text into a request for the worker, and prints how each one ended.
 class Uploader : public CommandMessages, public UploadMessages {
  public:
-  Uploader(Console& console, const UploadArgs& args) : CommandMessages(console), args_(args) {}
+  Uploader(Console& console, const UploadArgs& args, Countdown& finished)
+      : CommandMessages(console), args_(args), finished_(finished) {}
 
   void Attach(UploadWorker& worker) { worker_ = &worker; }
 
@@ -90,20 +90,7 @@ class Uploader : public CommandMessages, public UploadMessages {
         (result.outcome == UploadOutcome::kAcknowledged ? "UPLOAD" : "FAIL") + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
-    std::lock_guard lock(mutex_);
-    ++finished_;
-    changed_.notify_all();
-  }
-
-  void Wake() {
-    std::lock_guard lock(mutex_);
-    changed_.notify_all();
-  }
-  void Wait(const InterruptWatcher& interrupt) {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] {
-      return interrupt.Interrupted() || (args_.count > 0 && finished_ >= args_.count);
-    });
+    finished_.Count();
   }
 
  private:
@@ -122,11 +109,10 @@ class Uploader : public CommandMessages, public UploadMessages {
   }
 
   const UploadArgs args_;
+  Countdown& finished_;
   UploadWorker* worker_ = nullptr;
   std::mutex mutex_;
-  std::condition_variable changed_;
   long posted_ = 0;
-  long finished_ = 0;
 };
 
 }  // namespace
@@ -137,35 +123,25 @@ int RunUploadCommand(const GlobalOptions& options) {
     std::fprintf(stderr, "nimbrel-cli upload: %s\n", error->c_str());
     return 2;
   }
-  std::atomic<Uploader*> waiting = nullptr;
-  InterruptWatcher interrupt([&] {
-    if (Uploader* uploader = waiting.load()) {
-      uploader->Wake();
-    }
-  });
-  std::string error;
-  auto source = MakeConsole(options, error);
-  if (!source) {
-    std::fprintf(stderr, "nimbrel-cli: %s\n", error.c_str());
+  Countdown finished(args.count);
+  InterruptWatcher interrupt([&finished] { finished.Wake(); });
+  const std::unique_ptr<Console> console = OpenConsole(options);
+  if (!console) {
     return 2;
   }
-  Console console(std::move(*source));
-  Uploader uploader(console, args);
+  Uploader uploader(*console, args, finished);
   PosixUploadSocket socket;
   SteadyUploadClock clock;
   // The worker's diagnostic lines go to stderr, so stdout holds one line per request.
   UploadWorker worker({socket, clock, std::cerr}, uploader);
   uploader.Attach(worker);
-  waiting = &uploader;
-  if (const auto failure = console.Connect(uploader)) {
-    waiting = nullptr;
+  if (const auto failure = console->Connect(uploader)) {
     std::fprintf(stderr, "%s\n", failure->c_str());
     return 1;
   }
-  uploader.Wait(interrupt);
-  console.Disconnect();
+  finished.Wait(interrupt);
+  console->Disconnect();
   worker.Stop();
-  waiting = nullptr;
   return 0;
 }
 

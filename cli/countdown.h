@@ -1,0 +1,40 @@
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+
+#include "cli/interrupt.h"
+
+namespace nimbrel::cli {
+
+// What a command waits for on its main thread: a number of events (messages printed, uploads
+// finished) counted on other threads, or the user's interrupt.
+class Countdown {
+ public:
+  // `wanted` 0 waits for the interrupt alone.
+  explicit Countdown(long wanted) : wanted_(wanted) {}
+
+  void Count() {
+    std::lock_guard lock(mutex_);
+    ++counted_;
+    changed_.notify_all();
+  }
+  // Makes the waiting thread look again (after an interrupt).
+  void Wake() {
+    std::lock_guard lock(mutex_);
+    changed_.notify_all();
+  }
+  void Wait(const InterruptWatcher& interrupt) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock,
+                  [&] { return interrupt.Interrupted() || (wanted_ > 0 && counted_ >= wanted_); });
+  }
+
+ private:
+  const long wanted_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  long counted_ = 0;
+};
+
+}  // namespace nimbrel::cli
