@@ -92,9 +92,7 @@ class ExportThreadTest : public ::testing::Test {
     state.historyReady = true;
     state.downloadActive = true;
     state.historyTotal = 3;
-    for (std::size_t slot = 0; slot < 3; ++slot) {
-      store.Put(slot, Record(kRecord));
-    }
+    Fill(store, {kRecord, kRecord, kRecord});
     request.wholePeriod = true;
     request.dataSets.fill(true);
     state.SetExportFileName(path);
@@ -108,23 +106,8 @@ class ExportThreadTest : public ::testing::Test {
   UnitSettings units;
 };
 
-TEST_F(ExportThreadTest, DownloadActiveStaysSetUntilTheResultHasBeenHandled) {
+TEST_F(ExportThreadTest, TakesItsSettingsAtTheStartAndStaysActiveUntilTheResultIsHandled) {
   BlockingSink sink(state);
-  ExportThread thread(sink);
-  thread.Start(MakeExportJob(store, state, request, units));
-
-  ASSERT_TRUE(sink.gate.WaitArrived());
-  EXPECT_TRUE(state.downloadActive);
-  sink.gate.Open();
-  thread.Join();
-
-  EXPECT_EQ(sink.Calls(), (Calls{{kExportEnded, true}}));
-  EXPECT_FALSE(state.downloadActive);
-  EXPECT_EQ(FileText(path).substr(0, 5), u"Date\t");
-}
-
-TEST_F(ExportThreadTest, RequestUnitsAndNameAreTakenWhenTheExportStarts) {
-  RecordingSink sink(state);
   ExportThread thread(sink);
   Gate gate;
   thread.Start(MakeExportJob(store, state, request, units), std::make_unique<GatedFile>(gate, 0));
@@ -134,8 +117,13 @@ TEST_F(ExportThreadTest, RequestUnitsAndNameAreTakenWhenTheExportStarts) {
   units.temperatureUnit = TemperatureUnit::Fahrenheit;
   state.SetExportFileName(dir.File("other.csv"));
   gate.Open();
+  ASSERT_TRUE(sink.gate.WaitArrived());
+  EXPECT_TRUE(state.downloadActive);
+  sink.gate.Open();
   thread.Join();
 
+  EXPECT_EQ(sink.Calls(), (Calls{{kExportEnded, true}}));
+  EXPECT_FALSE(state.downloadActive);
   const std::u16string text = FileText(path);
   EXPECT_NE(text.find(u" \u00B0C "), std::u16string::npos);
   EXPECT_EQ(text.find(u" \u00B0F "), std::u16string::npos);

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -90,7 +89,11 @@ class ExportWriterTest : public ::testing::Test {
     DiskExportFile file;
     return WriteExport(Job(), file);
   }
-  std::u16string Header() const {
+  void Serve(std::initializer_list<std::string_view> lines) {
+    Fill(store, lines);
+    state.historyTotal = static_cast<int>(lines.size());
+  }
+  static std::u16string Header() {
     return std::u16string(kTitleRow) + std::u16string(kDefaultUnitRow);
   }
 
@@ -103,17 +106,12 @@ class ExportWriterTest : public ::testing::Test {
 };
 
 TEST_F(ExportWriterTest, WritesMarkTitlesUnitsAndOneRowPerRecordInSlotOrder) {
-  Fill(store, {kRecord, "", Dated("2017-1-1")});
-  state.historyTotal = 3;
+  Serve({kRecord, "", Dated("2017-1-1")});
   state.downloadCancelled = true;  // left over from an earlier download
-
   ASSERT_EQ(Export(), kExportEnded);
-
-  const std::string bytes = FileBytes(path);
-  ASSERT_GE(bytes.size(), 6u);
-  EXPECT_EQ(bytes.substr(0, 6), std::string("\xFF\xFE"
-                                            "D\0a\0",
-                                            6));
+  EXPECT_EQ(FileBytes(path).substr(0, 6), std::string("\xFF\xFE"
+                                                      "D\0a\0",
+                                                      6));
   // No CR anywhere but inside the quoted titles: every row ends in LF alone.
   EXPECT_EQ(FileText(path), Header() + std::u16string(kRecordRow) +
                                 u" 2017-1-1 \t 10:05 \t  \t 21.5 \t 45 " + EmptyCells(28) + u"\n");
@@ -121,25 +119,13 @@ TEST_F(ExportWriterTest, WritesMarkTitlesUnitsAndOneRowPerRecordInSlotOrder) {
   EXPECT_TRUE(state.historyReady);
 }
 
-TEST_F(ExportWriterTest, StoreOfEmptySlotsGivesTheHeaderOnly) {
-  state.historyTotal = 5;
-  ASSERT_EQ(Export(), kExportEnded);
-  EXPECT_EQ(FileText(path), Header());
-
-  state.historyTotal = 0;
-  ASSERT_EQ(Export(), kExportEnded);
-  EXPECT_EQ(FileText(path), Header());
-}
-
-TEST_F(ExportWriterTest, DateFilterIncludesBothEndsAndExcludesTheDaysOutside) {
-  Fill(store, {Dated("2018-3-21"), Dated("2018-3-20"), Dated("2018-3-6"), Dated("2018-3-7"),
-               Dated("2018-03-12"), Dated("2018/3/12"), Dated("12-3-2018x")});
-  state.historyTotal = 7;
+TEST_F(ExportWriterTest, DateFilterIncludesBothEndsAndEveryDataSetOffLeavesEmptyCells) {
+  Serve({Dated("2018-3-21"), Dated("2018-3-20"), Dated("2018-3-6"), kRecord, Dated("2018-03-12"),
+         Dated("2018/3/12"), Dated("12-3-2018x")});
   request.dataSets.fill(false);
   request.wholePeriod = false;
   request.startDate = u"2018-03-07";
   request.endDate = u"2018-3-20";
-
   ASSERT_EQ(Export(), kExportEnded);
   EXPECT_EQ(FileText(path),
             Header() + DatedRow(u"2018-3-20") + DatedRow(u"2018-3-7") + DatedRow(u"2018-03-12"));
@@ -147,49 +133,28 @@ TEST_F(ExportWriterTest, DateFilterIncludesBothEndsAndExcludesTheDaysOutside) {
   // The whole period takes every record, unreadable dates included, in slot order.
   request.wholePeriod = true;
   ASSERT_EQ(Export(), kExportEnded);
-  EXPECT_EQ(FileText(path), Header() + DatedRow(u"2018-3-21") + DatedRow(u"2018-3-20") +
-                                DatedRow(u"2018-3-6") + DatedRow(u"2018-3-7") +
-                                DatedRow(u"2018-03-12") + DatedRow(u"2018/3/12") +
-                                DatedRow(u"12-3-2018x"));
-}
-
-TEST_F(ExportWriterTest, EveryDataSetOffLeavesDateTimeAnd31EmptyCells) {
-  Fill(store, {kRecord});
-  state.historyTotal = 1;
-  request.dataSets.fill(false);
-  ASSERT_EQ(Export(), kExportEnded);
-  EXPECT_EQ(FileText(path), Header() + DatedRow(u"2018-3-7"));
+  std::u16string rows;
+  for (const auto date : {u"2018-3-21", u"2018-3-20", u"2018-3-6", u"2018-3-7", u"2018-03-12",
+                          u"2018/3/12", u"12-3-2018x"}) {
+    rows += DatedRow(date);
+  }
+  EXPECT_EQ(FileText(path), Header() + rows);
 }
 
 TEST_F(ExportWriterTest, EachDataSetSwitchesOnItsOwnColumns) {
-  const std::vector<std::pair<DataSet, std::vector<int>>> columnsOf = {
-      {DataSet::BarometricPressure, {3}},
-      {DataSet::IndoorTemperatureHumidity, {4, 5}},
-      {DataSet::OutdoorTemperatureHumidity, {6, 7}},
-      {DataSet::OutdoorDewPoint, {8}},
-      {DataSet::OutdoorHeatIndex, {9}},
-      {DataSet::WindData, {10, 11, 12, 13}},
-      {DataSet::RainData, {14, 15, 16, 17, 18}},
-      {DataSet::UvIndex, {19}},
-      {DataSet::Ch1, {20, 21}},
-      {DataSet::Ch2, {22, 23}},
-      {DataSet::Ch3, {24, 25}},
-      {DataSet::Ch4, {26, 27}},
-      {DataSet::Ch5, {28, 29}},
-      {DataSet::Ch6, {30, 31}},
-      {DataSet::Ch7, {32, 33}},
-  };
+  // The first column and the column count of each data set, in DataSet order.
+  constexpr int kFirst[kDataSetCount] = {3, 4, 6, 14, 19, 10, 8, 9, 20, 22, 24, 26, 28, 30, 32};
+  constexpr int kCount[kDataSetCount] = {1, 2, 2, 5, 1, 4, 1, 1, 2, 2, 2, 2, 2, 2, 2};
   const std::vector<std::u16string> full = Cells(kRecordRow);
-  const RecordFields fields = SplitRecord(kRecord);
-  for (const auto& [set, columns] : columnsOf) {
+  for (std::size_t set = 0; set < kDataSetCount; ++set) {
     ExportRequest one;
-    one.SetIncluded(set, true);
-    const std::vector<std::u16string> cells = Cells(ExportDataRow(fields, one, units));
+    one.SetIncluded(static_cast<DataSet>(set), true);
+    const auto cells = Cells(ExportDataRow(SplitRecord(kRecord), one, units));
     ASSERT_EQ(cells.size(), 33u);
     for (int column = 3; column <= 33; ++column) {
-      const bool selected = std::find(columns.begin(), columns.end(), column) != columns.end();
+      const bool selected = column >= kFirst[set] && column < kFirst[set] + kCount[set];
       EXPECT_EQ(cells[column - 1], selected ? full[column - 1] : u"  ")
-          << "data set " << static_cast<int>(set) << ", column " << column;
+          << "data set " << set << ", column " << column;
     }
   }
 }
@@ -197,33 +162,23 @@ TEST_F(ExportWriterTest, EachDataSetSwitchesOnItsOwnColumns) {
 TEST_F(ExportWriterTest, ImperialUnitsConvertAndKeepDashesAndEmptyFields) {
   // Indoor "--", outdoor empty, dew point 1.7 (cut down to 35.0, not rounded to 35.1), wind
   // chill "--"; rain rate empty, daily "--", hourly "-"; gust "-"; absolute pressure unused.
-  Fill(store, {"95 2018-3-7 10:05 -- 45  80 -- "
-               " 10.0 - 270 W 1013.2 1010.1 3 1.7 20 -10 50 "
-               "20 51 20 52 20 53 20 54 20 55 20 56 -- - 25.4 10"});
-  state.historyTotal = 1;
+  Serve(
+      {"95 2018-3-7 10:05 -- 45  80 --  10.0 - 270 W 1013.2 1010.1 3 1.7 20 -10 50 "
+       "20 51 20 52 20 53 20 54 20 55 20 56 -- - 25.4 10"});
   units = {TemperatureUnit::Fahrenheit, RainUnit::Inch,         PressureUnit::InHg,
            WindSpeedUnit::Mph,          PressureType::Relative, WindDirectionFormat::Degrees360};
-
   ASSERT_EQ(Export(), kExportEnded);
   EXPECT_EQ(FileText(path),
             std::u16string(kTitleRow) + std::u16string(kImperialUnitRow) +
                 u" 2018-3-7 \t 10:05 \t 29.92 \t -- \t 45 \t  \t 80 \t 35.0 \t 68.0 \t 6.2 \t - \t"
                 u" -- \t 270 \t  \t - \t -- \t 1.00 \t 0.39 \t 3 \t 14.0 \t 50 \t 68.0 \t 51 \t"
                 u" 68.0 \t 52 \t 68.0 \t 53 \t 68.0 \t 54 \t 68.0 \t 55 \t 68.0 \t 56 \n");
-}
 
-TEST_F(ExportWriterTest, PressureTypeAndDirectionFormChooseTheirFields) {
-  const RecordFields fields = SplitRecord(kRecord);
+  // Absolute pressure comes from its own field (1010.1 hPa).
   units.pressureType = PressureType::Absolute;
   units.pressureUnit = PressureUnit::MmHg;
-  units.windDirectionFormat = WindDirectionFormat::Degrees360;
-  const std::vector<std::u16string> cells = Cells(ExportDataRow(fields, request, units));
-  EXPECT_EQ(cells[2], u" 757.6 ");  // 1010.1 hPa
-  EXPECT_EQ(cells[12], u" 270 ");
-
-  const std::vector<std::u16string> unitCells = Cells(ExportUnitRow(units));
-  EXPECT_EQ(unitCells[2], u" mmHg(Abs) ");
-  EXPECT_EQ(unitCells[12], u" 360\u00B0(Degree) ");
+  EXPECT_EQ(Cells(ExportDataRow(SplitRecord(kRecord), request, units))[2], u" 757.6 ");
+  EXPECT_EQ(Cells(ExportUnitRow(units))[2], u" mmHg(Abs) ");
 }
 
 TEST_F(ExportWriterTest, RowLongerThanAnyFixedBufferIsWrittenWhole) {
@@ -232,12 +187,9 @@ TEST_F(ExportWriterTest, RowLongerThanAnyFixedBufferIsWrittenWhole) {
     line += " 12345678.90";
   }
   ASSERT_LE(line.size(), kHistoryRecordSize);
-  Fill(store, {line});
-  state.historyTotal = 1;
-
+  Serve({line});
   ASSERT_EQ(Export(), kExportEnded);
-  const std::u16string text = FileText(path);
-  const std::u16string row = text.substr(Header().size());
+  const std::u16string row = FileText(path).substr(Header().size());
   EXPECT_GT(row.size(), 449u);
   EXPECT_TRUE(row.ends_with(u"\t 12345678.90 \n"));
   EXPECT_EQ(Cells(row).size(), 33u);
@@ -245,16 +197,26 @@ TEST_F(ExportWriterTest, RowLongerThanAnyFixedBufferIsWrittenWhole) {
 
 TEST_F(ExportWriterTest, NothingIsWrittenWithoutACompleteDownloadOrAnOpenableFile) {
   state.historyReady = false;
-  EXPECT_EQ(Export(), kExportFailed);
+  RecordingSink sink(state);
+  DiskExportFile file;
+  RunExport(Job(), file, sink);  // the failure is handed off before DownloadActive is cleared
+  EXPECT_EQ(sink.Calls(), (std::vector<RecordingSink::Call>{{kExportFailed, true}}));
+  EXPECT_FALSE(state.downloadActive);
   EXPECT_FALSE(fs::exists(path));
 
   state.historyReady = true;
   path = dir.File("missing-folder/history.csv");
   EXPECT_EQ(Export(), kExportFailed);
-
   path = dir.Path().string();  // a folder
   EXPECT_EQ(Export(), kExportFailed);
   EXPECT_TRUE(fs::is_directory(path));
+
+  path = dir.File("empty.csv");  // a store of empty slots, then none, gives the header alone
+  for (const int total : {5, 0}) {
+    state.historyTotal = total;
+    ASSERT_EQ(Export(), kExportEnded);
+    EXPECT_EQ(FileText(path), Header());
+  }
 }
 
 TEST_F(ExportWriterTest, CancelAfterARowDeletesThePartialFile) {
@@ -263,9 +225,7 @@ TEST_F(ExportWriterTest, CancelAfterARowDeletesThePartialFile) {
    public:
     explicit CancellingFile(SharedState& state) : FailingFile(1 << 20), state_(state) {}
     bool Write(std::string_view bytes) override {
-      if (++writes_ == 3) {
-        state_.downloadCancelled = true;
-      }
+      state_.downloadCancelled = state_.downloadCancelled || ++writes_ == 3;
       return FailingFile::Write(bytes);
     }
 
@@ -273,89 +233,52 @@ TEST_F(ExportWriterTest, CancelAfterARowDeletesThePartialFile) {
     SharedState& state_;
     int writes_ = 0;
   };
-
-  Fill(store, {kRecord, kRecord, kRecord, kRecord});
-  state.historyTotal = 4;
+  Serve({kRecord, kRecord, kRecord, kRecord});
   CancellingFile file(state);
   EXPECT_EQ(WriteExport(Job(), file), kExportEnded);
   EXPECT_FALSE(fs::exists(path));
   EXPECT_FALSE(state.historyReady);
 }
 
-TEST_F(ExportWriterTest, FailedWriteOrCloseDeletesThePartialFileAndFails) {
-  Fill(store, {kRecord, kRecord, kRecord});
-  state.historyTotal = 3;
+TEST_F(ExportWriterTest, FailedWriteOrCloseDeletesOnlyTheExportsOwnFile) {
+  Serve({kRecord, kRecord, kRecord});
   ASSERT_EQ(Export(), kExportEnded);
   const std::size_t size = FileBytes(path).size();
-
   for (const std::size_t budget : {std::size_t{0}, std::size_t{7}, size / 2, size - 1}) {
-    FailingFile file(budget);
+    FailingFile file(budget);  // replaces the earlier export, then fails
     EXPECT_EQ(WriteExport(Job(), file), kExportFailed) << "after " << budget << " bytes";
     EXPECT_FALSE(fs::exists(path)) << "after " << budget << " bytes";
+    std::ofstream(path) << "an older export";
   }
   FailingFile closeFails(size, true);
   EXPECT_EQ(WriteExport(Job(), closeFails), kExportFailed);
   EXPECT_FALSE(fs::exists(path));
   EXPECT_TRUE(state.historyReady);
-}
 
-TEST_F(ExportWriterTest, FullDeviceFailsAndIsNeverRemoved) {
-  if (!fs::exists("/dev/full")) {
-    GTEST_SKIP() << "no /dev/full here";
-  }
-  path = "/dev/full";
-  Fill(store, {kRecord, kRecord, kRecord});
-  state.historyTotal = 3;
-  EXPECT_EQ(Export(), kExportFailed);
-  EXPECT_TRUE(fs::is_character_file("/dev/full"));
-}
-
-TEST_F(ExportWriterTest, ReplacedFileIsRemovedOnFailureButALinkIsLeftAlone) {
-  Fill(store, {kRecord});
-  state.historyTotal = 1;
-  { std::ofstream(path) << "an older export"; }
-  FailingFile truncated(10);
-  EXPECT_EQ(WriteExport(Job(), truncated), kExportFailed);
-  EXPECT_FALSE(fs::exists(path));
-
-  // The link is not the export's own file, so it stays (its target keeps the partial text).
+  // A link is not the export's own file, so it stays (its target keeps the partial text).
   const std::string target = dir.File("target.csv");
   std::ofstream(target) << "x";
   fs::create_symlink(target, path);
   FailingFile throughLink(10);
   EXPECT_EQ(WriteExport(Job(), throughLink), kExportFailed);
   EXPECT_TRUE(fs::is_symlink(path));
-}
 
-TEST_F(ExportWriterTest, ResultIsHandedOffOnceBeforeDownloadActiveIsCleared) {
-  Fill(store, {kRecord});
-  state.historyTotal = 1;
-  RecordingSink sink(state);
-  DiskExportFile file;
-  RunExport(Job(), file, sink);
-  EXPECT_EQ(sink.Calls(), (std::vector<RecordingSink::Call>{{kExportEnded, true}}));
-  EXPECT_FALSE(state.downloadActive);
-
-  state.downloadActive = true;
-  state.historyReady = false;
-  RecordingSink failed(state);
-  RunExport(Job(), file, failed);
-  EXPECT_EQ(failed.Calls(), (std::vector<RecordingSink::Call>{{kExportFailed, true}}));
-  EXPECT_FALSE(state.downloadActive);
+  if (fs::exists("/dev/full")) {  // a full disk, and a device that is never removed
+    path = "/dev/full";
+    EXPECT_EQ(Export(), kExportFailed);
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+  }
 }
 
 TEST_F(ExportWriterTest, FileNameIsUsedWholeBeyond255Characters) {
   fs::path deep = dir.Path();
-  for (int level = 0; level < 6; ++level) {
-    deep /= std::string(60, static_cast<char>('a' + level));
+  for (const char level : std::string("abcdef")) {
+    deep /= std::string(60, level);
   }
   fs::create_directories(deep);
   const std::string longName = (deep / "history.xls").string();
-  ASSERT_GT(longName.size(), 255u);
   state.SetExportFileName(longName);
-  Fill(store, {kRecord});
-  state.historyTotal = 1;
-
+  Serve({kRecord});
   DiskExportFile file;
   ASSERT_EQ(WriteExport(MakeExportJob(store, state, request, units), file), kExportEnded);
   EXPECT_EQ(FileText(longName), Header() + std::u16string(kRecordRow));

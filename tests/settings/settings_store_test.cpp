@@ -145,41 +145,40 @@ TEST_F(SettingsFilesTest, RewriteReplacesTheWholeFileAndNeverClearsWithAnEmptyTe
   EXPECT_EQ(FolderEntries(), (std::set<std::string>{"Id", "Key"}));
 }
 
-TEST_F(SettingsFilesTest, ShorterValuesFillTheirLengthLongerOnesCountAsMissing) {
+TEST_F(SettingsFilesTest, UnitBytesAreCheckedAndShortValuesFillTheirLength) {
   auto& store = Store();
-  const UnitSettings preset{.pressureType = PressureType::Absolute,
-                            .windDirectionFormat = WindDirectionFormat::Degrees360};
-  // An older writer's 8 bytes: bytes 0 to 5 taken.
-  PutFile("unit", {1, 1, 2, 3, 1, 0, 7, 7});
-  EXPECT_EQ(
-      store.ReadUnitSettings(preset),
-      (UnitSettings{TemperatureUnit::Fahrenheit, RainUnit::Inch, PressureUnit::InHg,
-                    WindSpeedUnit::Knots, PressureType::Relative, WindDirectionFormat::Points16}));
-  // Only 4 bytes: the last two units keep the preset.
-  PutFile("unit", {1, 1, 2, 3});
-  EXPECT_EQ(store.ReadUnitSettings(preset),
-            (UnitSettings{TemperatureUnit::Fahrenheit, RainUnit::Inch, PressureUnit::InHg,
-                          WindSpeedUnit::Knots, PressureType::Absolute,
-                          WindDirectionFormat::Degrees360}));
-  PutFile("unit", Bytes(13, 1));
-  EXPECT_EQ(store.ReadUnitSettings(preset), preset);
+  const UnitSettings preset{TemperatureUnit::Celsius, RainUnit::Inch,
+                            PressureUnit::MmHg,       WindSpeedUnit::Mph,
+                            PressureType::Absolute,   WindDirectionFormat::Degrees360};
+  struct Case {
+    Bytes stored;
+    UnitSettings expected;
+  };
+  const Case cases[] = {
+      // Rain 2, pressure 9 and direction 5 are outside their lists: those take their defaults.
+      {{1, 2, 9, 3, 0, 5, 0, 0, 0, 0, 0, 0},
+       {TemperatureUnit::Fahrenheit, RainUnit::Millimetre, PressureUnit::Hpa, WindSpeedUnit::Knots,
+        PressureType::Absolute, WindDirectionFormat::Points16}},
+      // An older writer's 8 bytes: bytes 0 to 5 taken.
+      {{1, 1, 2, 3, 1, 0, 7, 7},
+       {TemperatureUnit::Fahrenheit, RainUnit::Inch, PressureUnit::InHg, WindSpeedUnit::Knots,
+        PressureType::Relative, WindDirectionFormat::Points16}},
+      // Only 4 bytes: the last two units keep the preset.
+      {{1, 1, 2, 3},
+       {TemperatureUnit::Fahrenheit, RainUnit::Inch, PressureUnit::InHg, WindSpeedUnit::Knots,
+        PressureType::Absolute, WindDirectionFormat::Degrees360}},
+      {Bytes(13, 1), preset},  // too long: missing
+  };
+  for (const auto& [stored, expected] : cases) {
+    PutFile("unit", stored);
+    EXPECT_EQ(store.ReadUnitSettings(preset), expected) << testing::PrintToString(stored);
+  }
 
   // A text of odd length: the last unit gets its high byte from the zero preset.
   PutFile("Id", {'A', 0, 'B', 0, 'C'});
   EXPECT_EQ(store.ReadStationIdAndKey(kWu).id, u"ABC");
   fs::create_directory(folder_ / "Key");  // not a file: missing
   EXPECT_EQ(store.ReadStationIdAndKey(kWu).key, u"");
-}
-
-TEST_F(SettingsFilesTest, UnitByteOutsideItsListGivesThatUnitItsDefault) {
-  PutFile("unit", {1, 2, 9, 3, 0, 5, 0, 0, 0, 0, 0, 0});
-  const UnitSettings preset{TemperatureUnit::Celsius, RainUnit::Inch,
-                            PressureUnit::MmHg,       WindSpeedUnit::Mph,
-                            PressureType::Relative,   WindDirectionFormat::Degrees360};
-  EXPECT_EQ(
-      Store().ReadUnitSettings(preset),
-      (UnitSettings{TemperatureUnit::Fahrenheit, RainUnit::Millimetre, PressureUnit::Hpa,
-                    WindSpeedUnit::Knots, PressureType::Absolute, WindDirectionFormat::Points16}));
 }
 
 TEST_F(SettingsFilesTest, LanguageAndServiceAreCheckedAfterReading) {
@@ -214,11 +213,7 @@ TEST_F(SettingsFilesTest, LongTextsAreCutWithoutSplittingACharacter) {
   EXPECT_EQ(store.ReadStamp(), std::u16string(31, u'9'));
 
   // A stored text without its NUL ends at the limit.
-  Bytes full;
-  for (int i = 0; i < 64; ++i) {
-    full.insert(full.end(), {'z', 0});
-  }
-  PutFile("Key", full);
+  PutFile("Key", StoredText(std::u16string(64, u'z'), 128));
   EXPECT_EQ(store.ReadStationIdAndKey(kWu).key, std::u16string(63, u'z'));
 }
 

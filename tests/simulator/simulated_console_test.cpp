@@ -18,23 +18,18 @@ ConsoleOptions Serving(std::vector<std::string> lines, std::string_view faults =
   return options;
 }
 
-Events DownloadEvents(int total, const std::vector<int>& progress, bool complete) {
+// The reader's messages for a download of `total` records that got to record `upto`, minus `lost`.
+Events DownloadEvents(int total, int upto, bool complete, int lost = 0) {
   Events events{"start " + std::to_string(total)};
-  for (const int accounted : progress) {
-    events.push_back("progress " + std::to_string(accounted));
+  for (int record = 1; record <= upto; ++record) {
+    if (record != lost) {
+      events.push_back("progress " + std::to_string(record));
+    }
   }
   if (complete) {
     events.push_back("complete");
   }
   return events;
-}
-
-std::vector<int> Upto(int last) {
-  std::vector<int> numbers;
-  for (int i = 1; i <= last; ++i) {
-    numbers.push_back(i);
-  }
-  return numbers;
 }
 
 TEST_F(SimulatorTest, FramesPassTheRealChecksAndEveryMessageReachesTheReader) {
@@ -62,19 +57,11 @@ TEST_F(SimulatorTest, FramesPassTheRealChecksAndEveryMessageReachesTheReader) {
 
 TEST_F(SimulatorTest, AWholeDownloadStoresExactlyTheServedRecordsInOrder) {
   const auto lines = RecordLines(300);
-  std::string file;
-  for (const auto& line : lines) {
-    file += line + "\r\n";
-  }
-  const ConsoleLines loaded = LoadHistoryLines(WriteFile("history", file + "\n"));
-  ASSERT_EQ(loaded.error, "");
-  ASSERT_EQ(loaded.lines, lines);
-
-  Start(Serving(loaded.lines));
+  Start(Serving(lines));
   Settle();
   RequestHistory();
   ASSERT_TRUE(PumpUntil(Seen("complete")));
-  EXPECT_EQ(messages.Events(), DownloadEvents(300, Upto(300), true));
+  EXPECT_EQ(messages.Events(), DownloadEvents(300, 300, true));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     ASSERT_EQ(Slot(i), lines[i]) << "slot " << i;
   }
@@ -87,16 +74,14 @@ TEST_F(SimulatorTest, TenBadCopiesGiveARecordUpWhileFewerAreResent) {
   Settle();
   RequestHistory();
   ASSERT_TRUE(PumpUntil(Seen("complete")));
-  EXPECT_EQ(messages.Events(), DownloadEvents(8, {1, 2, 3, 4, 6, 7, 8}, true));
+  EXPECT_EQ(messages.Events(), DownloadEvents(8, 8, true, 5));
   // The next record takes the lost one's slot; the slot after it stays empty.
   const std::vector<std::string> stored = {lines[0], lines[1], lines[2], lines[3],
                                            lines[5], "",       lines[6], lines[7]};
   for (std::size_t i = 0; i < stored.size(); ++i) {
     EXPECT_EQ(Slot(i), stored[i]) << "slot " << i;
   }
-  // The fault belongs to the console's data: the next download loses the same record. (A live
-  // text in between, as the console's own would be: the reader counts a record given up twice in
-  // a row only once.)
+  // The fault is the console's data: the next download (after a live text) loses it again.
   Refresh();
   RequestHistory();
   ASSERT_TRUE(PumpUntil(Seen("complete")));
@@ -110,7 +95,7 @@ TEST_F(SimulatorTest, ASkippedFrameLosesItsRecordAndLeavesTheDownloadOpenOnce) {
   RequestHistory();
   ASSERT_TRUE(PumpUntil(Seen("progress 5")));
   Pump(20);
-  EXPECT_EQ(messages.Events(), DownloadEvents(6, Upto(5), false));
+  EXPECT_EQ(messages.Events(), DownloadEvents(6, 5, false));
   EXPECT_EQ(Slot(3), lines[4]);
   EXPECT_EQ(Slot(4), lines[5]);
   EXPECT_FALSE(state.historyReady);
@@ -128,7 +113,7 @@ TEST_F(SimulatorTest, TheHistoryStopFlagCancelsTheDownloadOnce) {
   RequestHistory();
   ASSERT_TRUE(PumpUntil([this] { return state.downloadCancelled.load(); }));
   Pump(20);
-  EXPECT_EQ(messages.Events(), DownloadEvents(10, Upto(3), false));
+  EXPECT_EQ(messages.Events(), DownloadEvents(10, 3, false));
   EXPECT_EQ(Slot(3), "");
 
   messages.Clear();
@@ -253,6 +238,7 @@ TEST_F(SimulatorTest, ADownloadOfSixtyThousandRecordsCompletes) {
   }
 }
 
+// The download after the console is back is run by the threaded tests.
 TEST_F(SimulatorTest, TheConsoleVanishesAfterUnplugAfterRecordsAndComesBack) {
   ConsoleOptions options = Serving(RecordLines(5), "unplug-after=2");
   options.replugDelay = 3s;
@@ -279,22 +265,7 @@ TEST_F(SimulatorTest, TheConsoleVanishesAfterUnplugAfterRecordsAndComesBack) {
   EXPECT_EQ(arrival->event, DeviceEvent::kArrival);
   EXPECT_TRUE(IsStationDevicePath(arrival->path));
   EXPECT_FALSE(device.IsValid());  // the old handle died with its connection
-  ASSERT_TRUE(device.FindStation());
-  ASSERT_TRUE(device.IsValid());
-
-  Settle();
-  RequestHistory();
-  ASSERT_TRUE(PumpUntil(Seen("complete")));
-  EXPECT_EQ(Slot(4), RecordLines(5)[4]);
-
-  // Under the program's control: away until plugged in again.
-  console->Unplug();
-  clock.Advance(1h);
-  EXPECT_EQ(console->PollDeviceChange()->event, DeviceEvent::kRemoval);
-  EXPECT_FALSE(console->PollDeviceChange());
-  console->Plug();
-  EXPECT_EQ(console->PollDeviceChange()->event, DeviceEvent::kArrival);
-  EXPECT_EQ(backend.Enumerate().size(), 1u);
+  EXPECT_TRUE(device.FindStation());
 }
 
 }  // namespace

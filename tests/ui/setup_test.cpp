@@ -34,10 +34,7 @@ ConsoleOptions QuietConsole() {
 template <typename Widget>
 Widget* Find(SetupPanel& panel, const char* name) {
   auto* widget = panel.findChild<Widget*>(QString::fromLatin1(name));
-  if (widget == nullptr) {
-    qFatal("the setup panel has no %s", name);
-  }
-  return widget;
+  return widget ? widget : (qFatal("the setup panel has no %s", name), nullptr);
 }
 
 QString ShownText(SetupPanel& panel, const char* name) {
@@ -57,19 +54,24 @@ void ChooseService(SetupPanel& panel, ServerIndex service) {
   Find<QComboBox>(panel, "serviceList")->setCurrentIndex(static_cast<int>(service));
 }
 
+const char* const kDateBoxes[] = {"startYear", "startMonth", "startDay",
+                                  "endYear",   "endMonth",   "endDay"};
+
 void SetDates(SetupPanel& panel, const QStringList& dates) {
-  const char* names[] = {"startYear", "startMonth", "startDay", "endYear", "endMonth", "endDay"};
   for (int box = 0; box < 6; ++box) {
-    Find<QLineEdit>(panel, names[box])->setText(dates.value(box));
+    Find<QLineEdit>(panel, kDateBoxes[box])->setText(dates.value(box));
+  }
+}
+
+void TickDataSets(SetupPanel& panel, std::initializer_list<int> sets) {
+  for (const int set : sets) {
+    Find<QCheckBox>(panel, QStringLiteral("dataSet%1").arg(set).toLatin1().constData())
+        ->setChecked(true);
   }
 }
 
 void PressExport(SetupPanel& panel) {
   QTest::mouseClick(Find<QWidget>(panel, "export"), Qt::LeftButton);
-}
-
-QString DateText(const LocalDateTime& when) {
-  return QStringLiteral("%1-%2-%3").arg(when.year).arg(when.month).arg(when.day);
 }
 
 // Whether `text` fits the width of `widget` less `mark` pixels (a check box's square).
@@ -88,10 +90,11 @@ class SetupTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // First start without a console: the default lists and labels, the indicator hidden, and an
+  // Export that does nothing.
   void FirstStartShowsTheDefaults() {
     ProgramFixture fixture(std::nullopt);
     SetupPanel& panel = fixture.Open().Setup();
-
     const std::pair<const char*, QString> lists[] = {
         {"temperatureList", QStringLiteral("\u00B0C")},
         {"rainList", QStringLiteral("mm")},
@@ -103,20 +106,24 @@ class SetupTest : public QObject {
     for (const auto& [name, shown] : lists) {
       QCOMPARE(Find<QComboBox>(panel, name)->currentText(), shown);
     }
-    QCOMPARE(Find<QComboBox>(panel, "windDirectionList")->itemText(1), QStringLiteral("360\u00B0"));
     QCOMPARE(ShownText(panel, "stationIdLabel"), QStringLiteral("Station ID"));
-    QCOMPARE(ShownText(panel, "stationKeyLabel"), QStringLiteral("Station key"));
     QVERIFY(!ShownText(panel, "version").isEmpty());
     // "&&" of the pack shows as one "&".
     QCOMPARE(Find<QCheckBox>(panel, "dataSet1")->text(),
              QStringLiteral("Indoor temperature && humidity"));
-    QCOMPARE(ShownText(panel, "channelRowLabel"),
-             QStringLiteral("Outdoor channel temperature & humidity"));
-    QCOMPARE(Find<QCheckBox>(panel, "dataSet14")->text(), QStringLiteral("CH7"));
     QVERIFY(Find<QLineEdit>(panel, "stationId")->text().isEmpty());
     QVERIFY(!Find<QCheckBox>(panel, "autoUpload")->isChecked());
     QVERIFY(!Shown(panel, "uploadText"));
     QVERIFY(!Shown(panel, "uploadIcon"));
+
+    Find<QCheckBox>(panel, "wholePeriod")->setChecked(true);
+    PressExport(panel);
+    QCOMPARE(fixture.dialogs.calls, 0);
+    // Auto Upload goes on, but its check waits for a console.
+    TypeStation(panel, QStringLiteral("id"), QStringLiteral("key"));
+    Find<QCheckBox>(panel, "autoUpload")->click();
+    QVERIFY(fixture.Prog().servers.Selected().autoUpload);
+    QVERIFY(!panel.UploadCheckRunning(ServerIndex::WeatherUnderground));
   }
 
   void StartsFromTheSavedChoicesAndSavesTheUnitsAtTheEnd() {
@@ -127,97 +134,63 @@ class SetupTest : public QObject {
     saved.windSpeedUnit = WindSpeedUnit::Knots;
     saved.windDirectionFormat = WindDirectionFormat::Degrees360;
     fixture.Settings().WriteUnitSettings(saved);
-    fixture.Settings().WriteLanguageAndService({0, ServerIndex::Weathercloud});
+    fixture.Settings().WriteLanguageAndService({1, ServerIndex::Weathercloud});
     fixture.Settings().WriteStationIdAndKey(ServerIndex::Weathercloud, {u"wc-id", u"wc-key"});
     MainWindow& window = fixture.Open();
     SetupPanel& panel = window.Setup();
-
-    QCOMPARE(Find<QComboBox>(panel, "temperatureList")->currentText(), QStringLiteral("\u00B0F"));
-    QCOMPARE(Find<QComboBox>(panel, "pressureList")->currentText(), QStringLiteral("inHg"));
-    QCOMPARE(Find<QComboBox>(panel, "windSpeedList")->currentText(), QStringLiteral("knots"));
-    QCOMPARE(Find<QComboBox>(panel, "windDirectionList")->currentIndex(), 1);
-    QCOMPARE(Find<QComboBox>(panel, "serviceList")->currentText(), QStringLiteral("Weathercloud"));
-    QCOMPARE(ShownText(panel, "stationIdLabel"), QStringLiteral("ID"));
-    QCOMPARE(ShownText(panel, "stationKeyLabel"), QStringLiteral("Key"));
+    const std::pair<const char*, QString> lists[] = {
+        {"temperatureList", QStringLiteral("\u00B0F")},
+        {"pressureList", QStringLiteral("inHg")},
+        {"windSpeedList", QStringLiteral("knots")},
+        {"windDirectionList", QStringLiteral("360\u00B0")},
+        {"serviceList", QStringLiteral("Weathercloud")}};
+    for (const auto& [name, shown] : lists) {
+      QCOMPARE(Find<QComboBox>(panel, name)->currentText(), shown);
+    }
     QCOMPARE(Find<QLineEdit>(panel, "stationId")->text(), QStringLiteral("wc-id"));
     QCOMPARE(Find<QLineEdit>(panel, "stationKey")->text(), QStringLiteral("wc-key"));
-
-    // A change applies at once and is stored at shutdown.
-    QSignalSpy changed(&panel, &SetupPanel::UnitsChanged);
     Find<QComboBox>(panel, "rainList")->setCurrentIndex(1);
     Find<QComboBox>(panel, "pressureTypeList")->setCurrentIndex(0);
-    QCOMPARE(changed.count(), 2);
+    // At once, and the dashboard's caption in the current language.
     QCOMPARE(fixture.Prog().units.rainUnit, RainUnit::Inch);
-    QCOMPARE(fixture.Prog().units.pressureType, PressureType::Absolute);
+    QCOMPARE(window.Dashboard().CaptionText(DashboardControl::kPressureLabel),
+             QStringLiteral("Absoluter Luftdruck"));
     window.Shutdown();
     saved.rainUnit = RainUnit::Inch;
     saved.pressureType = PressureType::Absolute;
     QCOMPARE(fixture.Settings().ReadUnitSettings(), saved);
   }
 
-  void PressureTypeNamesTheDashboardCaptionInTheLanguage() {
-    ProgramFixture fixture(std::nullopt);
-    fixture.Settings().WriteLanguageAndService({1, ServerIndex::WeatherUnderground});
-    MainWindow& window = fixture.Open();
-    Find<QComboBox>(window.Setup(), "pressureTypeList")->setCurrentIndex(0);
-    QCOMPARE(window.Dashboard().CaptionText(DashboardControl::kPressureLabel),
-             QStringLiteral("Absoluter Luftdruck"));
-    Find<QComboBox>(window.Setup(), "pressureTypeList")->setCurrentIndex(1);
-    QCOMPARE(window.Dashboard().CaptionText(DashboardControl::kPressureLabel),
-             QStringLiteral("Relativer Luftdruck"));
-  }
-
   void AutoUploadNeedsAnIdAndAKey() {
     ProgramFixture fixture(QuietConsole());
     SetupPanel& panel = fixture.Open().Setup();
     auto* autoUpload = Find<QCheckBox>(panel, "autoUpload");
-
+    auto* key = Find<QLineEdit>(panel, "stationKey");
+    const auto shows = [&](bool on) {
+      QCOMPARE(autoUpload->isChecked(), on);
+      QCOMPARE(fixture.Prog().servers.Selected().autoUpload, on);
+      QCOMPARE(panel.UploadCheckRunning(ServerIndex::WeatherUnderground), on);
+      QCOMPARE(Find<QLineEdit>(panel, "stationId")->isEnabled(), !on);
+      QCOMPARE(key->isEnabled(), !on);
+    };
     TypeStation(panel, QStringLiteral("KSTATION1"), QString());
     autoUpload->click();
-    QVERIFY(!autoUpload->isChecked());
-    QVERIFY(!fixture.Prog().servers.Selected().autoUpload);
-    QVERIFY(!panel.UploadCheckRunning(ServerIndex::WeatherUnderground));
-    QVERIFY(Find<QLineEdit>(panel, "stationId")->isEnabled());
+    shows(false);
     QVERIFY(fixture.Settings().ReadStationIdAndKey(ServerIndex::WeatherUnderground).id.empty());
 
     // What is typed is what is kept: 63 characters.
-    Find<QLineEdit>(panel, "stationKey")->clear();
-    QTest::keyClicks(Find<QLineEdit>(panel, "stationKey"), QString(70, QLatin1Char('k')));
-    QCOMPARE(Find<QLineEdit>(panel, "stationKey")->text().size(), 63);
-
+    QTest::keyClicks(key, QString(70, QLatin1Char('k')));
+    QCOMPARE(key->text().size(), 63);
     autoUpload->click();
-    QVERIFY(autoUpload->isChecked());
-    QVERIFY(fixture.Prog().servers.Selected().autoUpload);
-    QVERIFY(panel.UploadCheckRunning(ServerIndex::WeatherUnderground));
-    QVERIFY(!Find<QLineEdit>(panel, "stationId")->isEnabled());
-    QVERIFY(!Find<QLineEdit>(panel, "stationKey")->isEnabled());
-    const StationIdAndKey stored =
-        fixture.Settings().ReadStationIdAndKey(ServerIndex::WeatherUnderground);
-    QCOMPARE(stored.id, std::u16string(u"KSTATION1"));
-    QCOMPARE(stored.key, std::u16string(63, u'k'));
-
+    shows(true);
+    QCOMPARE(fixture.Settings().ReadStationIdAndKey(ServerIndex::WeatherUnderground),
+             (StationIdAndKey{u"KSTATION1", std::u16string(63, u'k')}));
     autoUpload->click();
-    QVERIFY(!fixture.Prog().servers.Selected().autoUpload);
-    QVERIFY(!panel.UploadCheckRunning(ServerIndex::WeatherUnderground));
-    QVERIFY(Find<QLineEdit>(panel, "stationId")->isEnabled());
+    shows(false);
   }
 
-  void AutoUploadWithoutAConsoleStartsNoTimer() {
-    ProgramFixture fixture(std::nullopt);
-    SetupPanel& panel = fixture.Open().Setup();
-    TypeStation(panel, QStringLiteral("id"), QStringLiteral("key"));
-    Find<QCheckBox>(panel, "autoUpload")->click();
-    QVERIFY(fixture.Prog().servers.Selected().autoUpload);
-    QVERIFY(!Find<QLineEdit>(panel, "stationKey")->isEnabled());
-    QVERIFY(!panel.UploadCheckRunning(ServerIndex::WeatherUnderground));
-    // An acknowledgement still shows, once; the check is ignored without a console.
-    panel.UploadAckWu();
-    QCOMPARE(panel.IndicatorShown(), UploadStatus::Confirmed);
-    panel.UploadCheck(ServerIndex::WeatherUnderground);
-    QCOMPARE(fixture.Prog().servers.Selected().successCount, 1);
-  }
-
-  void ServicesAreIndependent() {
+  // Switching services with Auto Upload on for one of them, then the console going.
+  void ServicesAreIndependentAndResetWhenTheConsoleGoes() {
     ProgramFixture fixture(QuietConsole());
     fixture.Settings().WriteStationIdAndKey(ServerIndex::Weathercloud, {u"cloud", u"secret"});
     SetupPanel& panel = fixture.Open().Setup();
@@ -227,11 +200,9 @@ class SetupTest : public QObject {
     panel.UploadAckWu();
 
     ChooseService(panel, ServerIndex::Weathercloud);
-    QCOMPARE(fixture.Prog().servers.serverIndex, ServerIndex::Weathercloud);
     QVERIFY(!autoUpload->isChecked());
     QVERIFY(Find<QLineEdit>(panel, "stationId")->isEnabled());
     QCOMPARE(Find<QLineEdit>(panel, "stationId")->text(), QStringLiteral("cloud"));
-    QCOMPARE(Find<QLineEdit>(panel, "stationKey")->text(), QStringLiteral("secret"));
     QCOMPARE(ShownText(panel, "stationIdLabel"), QStringLiteral("ID"));
     QCOMPARE(panel.IndicatorShown(), UploadStatus::Hidden);
     QVERIFY(panel.UploadCheckRunning(ServerIndex::WeatherUnderground));
@@ -240,7 +211,6 @@ class SetupTest : public QObject {
              (StationIdAndKey{u"wu-id", u"wu-key"}));
     Find<QLineEdit>(panel, "stationKey")->setText(QStringLiteral("typed"));
     QCOMPARE(panel.InForce(ServerIndex::Weathercloud), (StationIdAndKey{u"cloud", u"typed"}));
-
     // Acknowledgements of the service not shown are counted without showing.
     panel.UploadAckWu();
     QCOMPARE(fixture.Prog().servers.Service(ServerIndex::WeatherUnderground).successCount, 2);
@@ -250,33 +220,62 @@ class SetupTest : public QObject {
     QVERIFY(autoUpload->isChecked());
     QVERIFY(!Find<QLineEdit>(panel, "stationId")->isEnabled());
     QCOMPARE(Find<QLineEdit>(panel, "stationId")->text(), QStringLiteral("wu-id"));
-    QCOMPARE(ShownText(panel, "stationIdLabel"), QStringLiteral("Station ID"));
-    QCOMPARE(panel.IndicatorShown(), UploadStatus::Confirmed);
     QCOMPARE(ShownText(panel, "uploadText"), QStringLiteral("UPLOAD"));
+
+    // The console goes: both services reset, the boxes editable again; its return starts nothing.
+    ChooseService(panel, ServerIndex::Weathercloud);
+    autoUpload->click();
+    QVERIFY(panel.UploadCheckRunning(ServerIndex::Weathercloud));
+    fixture.Console()->Unplug();
+    fixture.PollDeviceChanges();
+    QVERIFY(!autoUpload->isChecked());
+    QVERIFY(!Shown(panel, "uploadText"));
+    QVERIFY(Find<QLineEdit>(panel, "stationId")->isEnabled());
+    QVERIFY(Find<QLineEdit>(panel, "stationKey")->isEnabled());
+    for (const ServerIndex service : {ServerIndex::WeatherUnderground, ServerIndex::Weathercloud}) {
+      const ServiceSettings& settings = fixture.Prog().servers.Service(service);
+      QVERIFY(!panel.UploadCheckRunning(service));
+      QVERIFY(!settings.autoUpload);
+      QCOMPARE(settings.successCount, 0);
+      QCOMPARE(settings.uploadStatus, UploadStatus::Hidden);
+    }
+    fixture.Console()->Plug();
+    fixture.PollDeviceChanges();
+    QVERIFY(fixture.Prog().state.linkConnected);
+    QVERIFY(!panel.UploadCheckRunning(ServerIndex::WeatherUnderground));
   }
 
-  void IndicatorFollowsAcknowledgementsAndChecks() {
+  // UPLOAD on an acknowledgement; the ten-minute check, driven here by the test, keeps it after
+  // a period with acknowledgements and turns it to FAIL after one without.
+  void IndicatorFollowsAcknowledgementsAndTheTimer() {
     ProgramFixture fixture(QuietConsole());
     SetupPanel& panel = fixture.Open().Setup();
     ServiceSettings& wu = fixture.Prog().servers.Service(ServerIndex::WeatherUnderground);
     TypeStation(panel, QStringLiteral("id"), QStringLiteral("key"));
     Find<QCheckBox>(panel, "autoUpload")->click();
     QCOMPARE(panel.IndicatorShown(), UploadStatus::Hidden);
+    QTimer* timer = nullptr;
+    for (QTimer* candidate : panel.findChildren<QTimer*>()) {
+      if (candidate->isActive() && candidate->interval() == SetupPanel::kUploadCheckPeriodMs) {
+        timer = candidate;
+      }
+    }
+    QVERIFY(timer != nullptr);
+    const auto tick = [timer] {
+      QTimerEvent event(timer->timerId());
+      QCoreApplication::sendEvent(timer, &event);
+    };
 
     panel.UploadAckWu();
-    QCOMPARE(panel.IndicatorShown(), UploadStatus::Confirmed);
-    QVERIFY(Shown(panel, "uploadText"));
+    panel.UploadAckWu();
+    QCOMPARE(ShownText(panel, "uploadText"), QStringLiteral("UPLOAD"));
     QVERIFY(Shown(panel, "uploadIcon"));
     QVERIFY(!Find<QLabel>(panel, "uploadIcon")->pixmap().isNull());
-    QCOMPARE(ShownText(panel, "uploadText"), QStringLiteral("UPLOAD"));
-    panel.UploadAckWu();
-    panel.UploadAckWu();
-    QCOMPARE(wu.successCount, 3);
-
-    panel.UploadCheck(ServerIndex::WeatherUnderground);  // the period had acknowledgements
+    QCOMPARE(wu.successCount, 2);
+    tick();  // the period had acknowledgements
     QCOMPARE(panel.IndicatorShown(), UploadStatus::Confirmed);
     QCOMPARE(wu.successCount, 0);
-    panel.UploadCheck(ServerIndex::WeatherUnderground);  // this one had none
+    tick();  // this one had none
     QCOMPARE(panel.IndicatorShown(), UploadStatus::Failed);
     QCOMPARE(ShownText(panel, "uploadText"), QStringLiteral("FAIL"));
     QVERIFY(Shown(panel, "uploadIcon"));
@@ -286,7 +285,7 @@ class SetupTest : public QObject {
     panel.Relabel();
     QCOMPARE(ShownText(panel, "uploadText"), QStringLiteral("FEHLGESCHLAGEN"));
     panel.UploadAckWu();
-    QCOMPARE(ShownText(panel, "uploadText"), QStringLiteral("UPLOAD"));
+    QCOMPARE(panel.IndicatorShown(), UploadStatus::Confirmed);
 
     // The other service's check fails on its own, without touching what is shown.
     panel.UploadCheck(ServerIndex::Weathercloud);
@@ -295,25 +294,8 @@ class SetupTest : public QObject {
     QCOMPARE(panel.IndicatorShown(), UploadStatus::Confirmed);
   }
 
-  void TheTimerRunsTheCheck() {
-    ProgramFixture fixture(QuietConsole());
-    SetupPanel& panel = fixture.Open().Setup();
-    TypeStation(panel, QStringLiteral("id"), QStringLiteral("key"));
-    Find<QCheckBox>(panel, "autoUpload")->click();
-    // The period is ten minutes; the test shortens the running timer rather than wait.
-    auto timers = panel.findChildren<QTimer*>();
-    QTimer* running = nullptr;
-    for (QTimer* timer : timers) {
-      if (timer->isActive() && timer->interval() == SetupPanel::kUploadCheckPeriodMs) {
-        running = timer;
-      }
-    }
-    QVERIFY(running != nullptr);
-    running->start(10);
-    QTRY_COMPARE(panel.IndicatorShown(), UploadStatus::Failed);
-  }
-
-  // Both services at once, through the dashboard and the upload worker to a local server.
+  // Through the dashboard and the upload worker to a local server: only the services switched on
+  // upload, each with its own station.
   void UploadsOfBothServicesShowOnTheIndicator() {
     nimbrel::testing::LocalHttpServer server;
     ConsoleOptions options;
@@ -323,112 +305,64 @@ class SetupTest : public QObject {
     SetupPanel& panel = fixture.Open().Setup();
     const UploadEndpoint local{"127.0.0.1", server.Port()};
     fixture.Prog().endpoints = UploadEndpoints{local, local};
+    const ServerSettings& servers = fixture.Prog().servers;
 
-    TypeStation(panel, QStringLiteral("KWUSTATION"), QStringLiteral("wukey"));
-    Find<QCheckBox>(panel, "autoUpload")->click();
     ChooseService(panel, ServerIndex::Weathercloud);
     TypeStation(panel, QStringLiteral("cloudstation"), QStringLiteral("cloudkey"));
     Find<QCheckBox>(panel, "autoUpload")->click();
-
-    const ServerSettings& servers = fixture.Prog().servers;
     QTRY_COMPARE_WITH_TIMEOUT(servers.Service(ServerIndex::Weathercloud).uploadStatus,
                               UploadStatus::Confirmed, 15000);
     QCOMPARE(panel.IndicatorShown(), UploadStatus::Confirmed);
+    for (const std::string& request : server.WaitForRequests(0, std::chrono::milliseconds(0))) {
+      QVERIFY(request.find("cloudstation") != std::string::npos);
+    }
+    ChooseService(panel, ServerIndex::WeatherUnderground);
+    TypeStation(panel, QStringLiteral("KWUSTATION"), QStringLiteral("wukey"));
+    Find<QCheckBox>(panel, "autoUpload")->click();
     QTRY_COMPARE_WITH_TIMEOUT(servers.Service(ServerIndex::WeatherUnderground).uploadStatus,
                               UploadStatus::Confirmed, 15000);
-    bool wu = false, weathercloud = false;
-    for (const std::string& request : server.WaitForRequests(2, std::chrono::milliseconds(0))) {
-      wu = wu || request.find("KWUSTATION") != std::string::npos;
-      weathercloud = weathercloud || request.find("cloudstation") != std::string::npos;
-    }
-    QVERIFY(wu);
-    QVERIFY(weathercloud);
+    const auto requests = server.WaitForRequests(0, std::chrono::milliseconds(0));
+    QVERIFY(std::any_of(requests.begin(), requests.end(), [](const std::string& request) {
+      return request.find("KWUSTATION") != std::string::npos;
+    }));
   }
 
-  void ConsoleGoneResetsTheUploads() {
+  // Digits only, within their lengths; then each error box in turn, and a request that passes
+  // (a start of 0001 and an end of Feb 31 are let through) reaching the file dialog.
+  void DatesAreValidated() {
     ProgramFixture fixture(QuietConsole());
     SetupPanel& panel = fixture.Open().Setup();
-    fixture.Settings().WriteStationIdAndKey(ServerIndex::Weathercloud, {u"cloud", u"secret"});
-    ChooseService(panel, ServerIndex::Weathercloud);
-    Find<QCheckBox>(panel, "autoUpload")->click();
-    ChooseService(panel, ServerIndex::WeatherUnderground);
-    TypeStation(panel, QStringLiteral("id"), QStringLiteral("key"));
-    Find<QCheckBox>(panel, "autoUpload")->click();
-    panel.UploadAckWu();
-    QVERIFY(panel.UploadCheckRunning(ServerIndex::Weathercloud));
+    QTest::keyClicks(Find<QLineEdit>(panel, "startYear"), QStringLiteral("2a0-1 8 9"));
+    QCOMPARE(Find<QLineEdit>(panel, "startYear")->text(), QStringLiteral("2018"));
+    QTest::keyClicks(Find<QLineEdit>(panel, "endDay"), QStringLiteral("123"));
+    QCOMPARE(Find<QLineEdit>(panel, "endDay")->text(), QStringLiteral("12"));
 
-    fixture.Console()->Unplug();
-    fixture.PollDeviceChanges();
-    QVERIFY(!fixture.Prog().state.linkConnected);
-    QVERIFY(!Find<QCheckBox>(panel, "autoUpload")->isChecked());
-    QCOMPARE(panel.IndicatorShown(), UploadStatus::Hidden);
-    QVERIFY(!Shown(panel, "uploadText"));
-    for (const ServerIndex service : {ServerIndex::WeatherUnderground, ServerIndex::Weathercloud}) {
-      const ServiceSettings& settings = fixture.Prog().servers.Service(service);
-      QVERIFY(!panel.UploadCheckRunning(service));
-      QVERIFY(!settings.autoUpload);
-      QCOMPARE(settings.successCount, 0);
-      QCOMPARE(settings.uploadStatus, UploadStatus::Hidden);
-    }
-    // The boxes can be edited again.
-    QVERIFY(Find<QLineEdit>(panel, "stationId")->isEnabled());
-    QVERIFY(Find<QLineEdit>(panel, "stationKey")->isEnabled());
-
-    // Coming back does not start any upload by itself.
-    fixture.Console()->Plug();
-    fixture.PollDeviceChanges();
-    QVERIFY(fixture.Prog().state.linkConnected);
-    QVERIFY(!panel.UploadCheckRunning(ServerIndex::WeatherUnderground));
-  }
-
-  void DateBoxesTakeDigitsOnly() {
-    ProgramFixture fixture(std::nullopt);
-    SetupPanel& panel = fixture.Open().Setup();
-    auto* year = Find<QLineEdit>(panel, "startYear");
-    QTest::keyClicks(year, QStringLiteral("2a0-1 8 9"));
-    QCOMPARE(year->text(), QStringLiteral("2018"));
-    auto* day = Find<QLineEdit>(panel, "endDay");
-    QTest::keyClicks(day, QStringLiteral("123"));
-    QCOMPARE(day->text(), QStringLiteral("12"));
-  }
-
-  void ValidationErrors_data() {
-    QTest::addColumn<QStringList>("dates");
-    QTest::addColumn<QString>("error");
-    const QString year = QStringLiteral("Year input error !");
-    const QString month = QStringLiteral("Month input error !");
-    const QString day = QStringLiteral("Day input error !");
     using L = QStringList;
-    QTest::newRow("start year of three digits") << L{"201", "1", "1", "2018", "1", "1"} << year;
-    QTest::newRow("start month 13") << L{"2018", "13", "1", "2018", "1", "1"} << month;
-    QTest::newRow("start day 0") << L{"2018", "1", "0", "2018", "1", "1"} << day;
-    QTest::newRow("end year 2016") << L{"2018", "1", "1", "2016", "1", "1"} << year;
-    QTest::newRow("end month 0") << L{"2018", "1", "1", "2018", "0", "1"} << month;
-    QTest::newRow("empty end day") << L{"2018", "1", "1", "2018", "1", ""} << day;
-    QTest::newRow("start 0001, end Feb 31") << L{"0001", "2", "1", "2018", "2", "31"} << QString();
-  }
-
-  void ValidationErrors() {
-    QFETCH(QStringList, dates);
-    QFETCH(QString, error);
-    ProgramFixture fixture(QuietConsole());
-    SetupPanel& panel = fixture.Open().Setup();
-    SetDates(panel, dates);
-    PressExport(panel);
-    if (error.isEmpty()) {
-      QVERIFY(fixture.boxes.boxes.empty());
-      QCOMPARE(fixture.dialogs.calls, 1);  // cancelled: nothing more happens
-      QCOMPARE(fixture.Prog().exportRequest.endDate, std::u16string(u"2018-2-31"));
-      QVERIFY(!fixture.Prog().state.HasExportFileName());
-      return;
+    const std::pair<QStringList, const char*> cases[] = {
+        {L{"201", "1", "1", "2018", "1", "1"}, "Year input error !"},
+        {L{"2018", "13", "1", "2018", "1", "1"}, "Month input error !"},
+        {L{"2018", "1", "0", "2018", "1", "1"}, "Day input error !"},
+        {L{"2018", "1", "1", "2016", "1", "1"}, "Year input error !"},
+        {L{"2018", "1", "1", "2018", "0", "1"}, "Month input error !"},
+        {L{"2018", "1", "1", "2018", "1", ""}, "Day input error !"}};
+    std::size_t count = 0;
+    for (const auto& [dates, error] : cases) {
+      SetDates(panel, dates);
+      PressExport(panel);
+      QCOMPARE(fixture.boxes.boxes.size(), ++count);
+      const RecordingMessageBoxes::Box& box = fixture.boxes.boxes.back();
+      QCOMPARE(box.text, QString::fromLatin1(error));
+      QCOMPARE(box.caption, QStringLiteral("Error"));
+      QCOMPARE(box.icon, Icon::kError);
+      QCOMPARE(box.owner, static_cast<QWidget*>(&panel));
+      QCOMPARE(fixture.dialogs.calls, 0);
     }
-    QCOMPARE(fixture.boxes.boxes.size(), std::size_t{1});
-    const RecordingMessageBoxes::Box& box = fixture.boxes.boxes.front();
-    QCOMPARE(box.text, error);
-    QCOMPARE(box.caption, QStringLiteral("Error"));
-    QCOMPARE(box.icon, Icon::kError);
-    QCOMPARE(box.owner, static_cast<QWidget*>(&panel));
-    QCOMPARE(fixture.dialogs.calls, 0);
+    SetDates(panel, {"0001", "2", "1", "2018", "2", "31"});
+    PressExport(panel);
+    QCOMPARE(fixture.boxes.boxes.size(), count);
+    QCOMPARE(fixture.dialogs.calls, 1);  // cancelled: nothing more happens
+    QCOMPARE(fixture.Prog().exportRequest.endDate, std::u16string(u"2018-2-31"));
+    QVERIFY(!fixture.Prog().state.HasExportFileName());
   }
 
   void FileNameIsChecked() {
@@ -443,7 +377,6 @@ class SetupTest : public QObject {
     QCOMPARE(fixture.boxes.boxes[0].text, QStringLiteral("File name error!"));
     QCOMPARE(fixture.boxes.boxes[0].caption, QStringLiteral("ERROR"));
     QCOMPARE(fixture.boxes.boxes[0].icon, Icon::kNone);
-    QCOMPARE(fixture.boxes.boxes[0].owner, static_cast<QWidget*>(&panel));
     QVERIFY(!fixture.Prog().state.HasExportFileName());
 
     // Any case of the extension will do. With the console gone unnoticed the command fails.
@@ -453,10 +386,10 @@ class SetupTest : public QObject {
     QCOMPARE(fixture.Prog().state.ExportFileName(), std::string("/tmp/Report.CSV"));
     QCOMPARE(fixture.boxes.boxes.size(), std::size_t{2});
     QCOMPARE(fixture.boxes.boxes[1].text, QStringLiteral("Command send failed !"));
-    QCOMPARE(fixture.boxes.boxes[1].caption, QStringLiteral("Error"));
     QCOMPARE(fixture.boxes.boxes[1].owner, static_cast<QWidget*>(&fixture.Window()));
   }
 
+  // Whole period empties and locks the dates; a running download makes Export do nothing.
   void WholePeriodEmptiesTheDates() {
     ProgramFixture fixture(QuietConsole());
     SetupPanel& panel = fixture.Open().Setup();
@@ -468,8 +401,7 @@ class SetupTest : public QObject {
 
     auto* whole = Find<QCheckBox>(panel, "wholePeriod");
     whole->click();
-    for (const char* name :
-         {"startYear", "startMonth", "startDay", "endYear", "endMonth", "endDay"}) {
+    for (const char* name : kDateBoxes) {
       QVERIFY(!Find<QLineEdit>(panel, name)->isEnabled());
       QVERIFY(Find<QLineEdit>(panel, name)->text().isEmpty());
     }
@@ -477,34 +409,23 @@ class SetupTest : public QObject {
     Find<QCheckBox>(panel, "dataSet5")->setChecked(true);
     PressExport(panel);
     QVERIFY(fixture.boxes.boxes.empty());
+    QCOMPARE(fixture.dialogs.calls, 2);
     QVERIFY(request.wholePeriod);
-    QCOMPARE(request.startDate, std::u16string(u"2018-1-1"));  // kept, unused
-    QCOMPARE(request.endDate, std::u16string(u"2018-12-31"));
+    QCOMPARE(request.endDate, std::u16string(u"2018-12-31"));  // kept, unused
     for (std::size_t set = 0; set < kDataSetCount; ++set) {
       QCOMPARE(request.dataSets[set], set == static_cast<std::size_t>(DataSet::WindData));
     }
 
+    // The console's greeting is a live text, which ends any download: let it pass first.
+    QTRY_VERIFY(!fixture.Prog().readings[kFieldDate].Empty());
+    fixture.Prog().state.downloadActive = true;
+    PressExport(panel);
+    QCOMPARE(fixture.dialogs.calls, 2);
+    fixture.Prog().state.downloadActive = false;
+
     whole->click();
     QVERIFY(Find<QLineEdit>(panel, "startYear")->isEnabled());
     QVERIFY(Find<QLineEdit>(panel, "startYear")->text().isEmpty());
-  }
-
-  void ExportWaitsForAConsoleAndForTheRunningDownload() {
-    ProgramFixture absent(std::nullopt);
-    SetupPanel& alone = absent.Open().Setup();
-    Find<QCheckBox>(alone, "wholePeriod")->setChecked(true);
-    PressExport(alone);
-    QCOMPARE(absent.dialogs.calls, 0);
-
-    ProgramFixture busy(QuietConsole());
-    SetupPanel& panel = busy.Open().Setup();
-    // The console's greeting is a live text, which ends any download: let it pass first.
-    QTRY_VERIFY(!busy.Prog().readings[kFieldDate].Empty());
-    busy.Prog().state.downloadActive = true;
-    PressExport(panel);  // the dates are empty, yet no box: nothing is checked
-    QVERIFY(busy.boxes.boxes.empty());
-    QCOMPARE(busy.dialogs.calls, 0);
-    busy.Prog().state.downloadActive = false;
   }
 
   // The whole road: panel, reader, dashboard and export writer give the very file that
@@ -514,10 +435,8 @@ class SetupTest : public QObject {
     QSKIP("nimbrel-cli was not built with this test");
 #else
     QTemporaryDir folder;
-    QVERIFY(folder.isValid());
     ProgramFixture fixture(QuietConsole());
     MainWindow& window = fixture.Open();
-    window.ShowPanel(2);
     SetupPanel& panel = window.Setup();
     Program& program = fixture.Prog();
     // The console's answer to the greeting comes first; a live message would end a download.
@@ -532,13 +451,11 @@ class SetupTest : public QObject {
     // The log's second day, typed without leading zeros.
     const auto second =
         FromConsoleTime(WeatherModel(ConsoleOptions{}.seed).HistoryStart() + std::chrono::days(1));
-    const QString day = DateText(second);
+    const QString day =
+        QStringLiteral("%1-%2-%3").arg(second.year).arg(second.month).arg(second.day);
     SetDates(panel, day.split(QLatin1Char('-')) + day.split(QLatin1Char('-')));
     QTest::mouseClick(Find<QWidget>(panel, "clearAll"), Qt::LeftButton);
-    for (const int set : {0, 2, 3, 5, 6, 8, 10}) {
-      Find<QCheckBox>(panel, QStringLiteral("dataSet%1").arg(set).toLatin1().constData())
-          ->setChecked(true);
-    }
+    TickDataSets(panel, {0, 2, 3, 5, 6, 8, 10});
     const QString ours = folder.filePath(QStringLiteral("window.csv"));
     fixture.dialogs.answer = ours;
     PressExport(panel);
@@ -547,23 +464,26 @@ class SetupTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ours), 5000);
 
     const QString theirs = folder.filePath(QStringLiteral("cli.csv"));
-    const QStringList units = {"--temperature",   "F",    "--rain",      "in",
-                               "--pressure",      "inHg", "--wind",      "knots",
-                               "--pressure-type", "abs",  "--direction", "360"};
-    const QString sets = QStringLiteral("pressure,outdoor,rain,wind,dewpoint,ch1,ch3");
-    QStringList command = {"export", "--out", theirs, "--set", sets};
-    command << "--from" << day << "--to" << day;
     QProcess cli;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.filePath(QStringLiteral("cfg")));
     cli.setProcessEnvironment(environment);
-    cli.start(QStringLiteral(NIMBREL_CLI), QStringList{"--simulate"} + units + command);
+    cli.start(QStringLiteral(NIMBREL_CLI),
+              {"--simulate", "--temperature",
+               "F",          "--rain",
+               "in",         "--pressure",
+               "inHg",       "--wind",
+               "knots",      "--pressure-type",
+               "abs",        "--direction",
+               "360",        "export",
+               "--out",      theirs,
+               "--set",      "pressure,outdoor,rain,wind,dewpoint,ch1,ch3",
+               "--from",     day,
+               "--to",       day});
     QVERIFY(cli.waitForFinished(60000));
     QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
-
-    const QByteArray written = FileBytes(ours);
-    QVERIFY(written.size() > 1000);
-    QVERIFY(written == FileBytes(theirs));
+    QVERIFY(FileBytes(ours).size() > 1000);
+    QVERIFY(FileBytes(ours) == FileBytes(theirs));
 #endif
   }
 
@@ -578,23 +498,11 @@ class SetupTest : public QObject {
     Find<QCheckBox>(panel, "autoUpload")->click();
     panel.UploadAckWu();
     SetDates(panel, {"2025", "1", "2", "2025", "1", "4"});
-    for (const int set : {0, 1, 2, 5, 8}) {
-      Find<QCheckBox>(panel, QStringLiteral("dataSet%1").arg(set).toLatin1().constData())
-          ->setChecked(true);
-    }
+    TickDataSets(panel, {0, 1, 2, 5, 8});
     const QString folder = qEnvironmentVariable("NIMBREL_SCREENSHOTS");
-    const std::pair<LanguageIndex, const char*> languages[] = {
-        {LanguageIndex::kGerman, "setup-de.png"},
-        {LanguageIndex::kItalian, "setup-it.png"},
-        {LanguageIndex::kSpanish, "setup-es.png"},
-        {LanguageIndex::kEnglish, "setup-en.png"},
-        {LanguageIndex::kFrench, "setup-fr.png"}};
-    for (const auto& [language, name] : languages) {
-      fixture.Prog().language = language;
-      window.HeaderBar().Relabel();
-      window.Dashboard().Relabel();
-      panel.Relabel();
-      window.StatusBar().Relabel();
+    auto* languageBox = window.HeaderBar().findChild<QComboBox*>(QStringLiteral("languageBox"));
+    for (const char* name :
+         {"setup-en.png", "setup-de.png", "setup-fr.png", "setup-it.png", "setup-es.png"}) {
       for (const QLabel* label : panel.findChildren<QLabel*>()) {
         QVERIFY2(TextFits(*label, label->text(), 0), qPrintable(label->text()));
       }
@@ -606,8 +514,8 @@ class SetupTest : public QObject {
       if (!folder.isEmpty()) {
         QVERIFY(shot.save(QDir(folder).filePath(QString::fromLatin1(name))));
       }
+      QTest::keyClick(languageBox, Qt::Key_Down);
     }
-    QCOMPARE(ShownText(panel, "uploadText"), QStringLiteral("T\u00C9L\u00C9VERSEMENT"));
   }
 };
 
