@@ -82,13 +82,6 @@ class SimulatorTest : public ::testing::Test {
     ASSERT_TRUE(PumpUntil(Seen("time")));
     messages.Clear();
   }
-  // A live text asked for and let through, then forgotten (it also ends any download state).
-  void Refresh() {
-    messages.Clear();
-    Send(CMD_REFRESH);
-    ASSERT_TRUE(PumpUntil([this] { return !messages.Events().empty(); }, 100));
-    messages.Clear();
-  }
   // What the export chain does before it asks for the history.
   void RequestHistory() {
     store.Clear();

@@ -161,30 +161,6 @@ class DashboardTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(fixture.Console()->ConsoleDateTime().year == LocalNow().year, 10000);
   }
 
-  void LiveTextIsReadOnlyUpToItsFirst255Bytes() {
-    ProgramFixture fixture(std::nullopt);
-    MainWindow& window = fixture.Open();
-    DashboardPanel& dashboard = window.Dashboard();
-    fixture.Prog().state.linkConnected = true;  // as while a console is connected
-    // A long logger field, date and time fill the first 255 bytes exactly; the rest of the
-    // record, without any zero byte, must be ignored.
-    const std::string head = std::string(240, '5') + " 2024-5-6 12:30";
-    HistoryRecord record{};
-    record.fill('7');
-    std::copy(head.begin(), head.end(), record.begin());
-    const std::string tail = " 23.5 45 -5.3 88 25.4 1.2 10 20.5 191 SSW 1013.2 1009.0 3";
-    std::copy(tail.begin(), tail.end(), record.begin() + static_cast<std::ptrdiff_t>(head.size()));
-    dashboard.LiveMessage(record);
-
-    QCOMPARE(fixture.Prog().readings[kFieldTime].View(), std::u16string_view(u"12:30"));
-    QCOMPARE(Shown(dashboard, C::kIndoorTemperature), QStringLiteral("--.- °C"));
-    // Pressure, wind speed and UV index draw nothing at all for a field the text did not reach.
-    for (const C area : {C::kPressure, C::kWindSpeed, C::kUvIndex}) {
-      QCOMPARE(Shown(dashboard, area), QString());
-    }
-    QVERIFY(window.StatusBar().LoggerText().contains(QString(31, '5')));
-  }
-
   void StampUsesTheTwentyFourHourClockWithAmOrPmAndIsStored() {
     ProgramFixture fixture(std::nullopt);
     fixture.Settings().WriteStamp(u"01/ 02/ 2023, 08:00 AM");
@@ -209,7 +185,7 @@ class DashboardTest : public QObject {
 
   // The boxes belong to the main window, shown or hidden dashboard alike; the refresh button's
   // own box to the dashboard. A finished export renews the stamp, a placeholder until then.
-  void ExportResultsAndNoticesShowTheirBoxes() {
+  void ExportResultsNoticesAndALongLiveText() {
     ProgramFixture fixture(std::nullopt);
     MainWindow& window = fixture.Open();
     DashboardPanel& dashboard = window.Dashboard();
@@ -238,6 +214,24 @@ class DashboardTest : public QObject {
       QCOMPARE(fixture.boxes.boxes[i].caption, QString::fromLatin1(expected[i].caption));
       QVERIFY(fixture.boxes.boxes[i].owner == expected[i].owner);
     }
+
+    // A live text is read up to its first 255 bytes only: here a long logger field, the date and
+    // the time fill them, and the rest of the record, without any zero byte, is ignored.
+    fixture.Prog().state.linkConnected = true;  // as while a console is connected
+    const std::string head = std::string(240, '5') + " 2024-5-6 12:30";
+    HistoryRecord record{};
+    record.fill('7');
+    std::copy(head.begin(), head.end(), record.begin());
+    const std::string tail = " 23.5 45 -5.3 88 25.4 1.2 10 20.5 191 SSW 1013.2 1009.0 3";
+    std::copy(tail.begin(), tail.end(), record.begin() + static_cast<std::ptrdiff_t>(head.size()));
+    dashboard.LiveMessage(record);
+    QCOMPARE(fixture.Prog().readings[kFieldTime].View(), std::u16string_view(u"12:30"));
+    QCOMPARE(Shown(dashboard, C::kIndoorTemperature), QStringLiteral("--.- °C"));
+    // Pressure, wind speed and UV index draw nothing at all for a field the text did not reach.
+    for (const C area : {C::kPressure, C::kWindSpeed, C::kUvIndex}) {
+      QCOMPARE(Shown(dashboard, area), QString());
+    }
+    QVERIFY(window.StatusBar().LoggerText().contains(QString(31, '5')));
   }
 
   void ConsoleWithoutHistorySaysSo() {

@@ -123,22 +123,8 @@ TEST_F(UploadSenderTest, FailuresWriteTheirDiagnosticLines) {
     const char* expectedEvent;
   };
   const std::vector<Case> cases = {
-      {"refused", [](ScriptedSocket& s) { s.connect = SocketStatus::kError; }, "",
-       "wu send-failed"},
       {"connect timeout", [](ScriptedSocket& s) { s.connect = SocketStatus::kTimeout; },
        "send timeout!\n", "wu send-failed"},
-      {"send timeout",
-       [](ScriptedSocket& s) {
-         s.sendLimit = 4;
-         s.sendBreaksAfter = 8;
-       },
-       "send timeout!\n", "wu send-failed"},
-      {"send error",
-       [](ScriptedSocket& s) {
-         s.sendBreaksAfter = 0;
-         s.sendBreak = SocketStatus::kError;
-       },
-       "", "wu send-failed"},
       {"send timeout set late",
        [](ScriptedSocket& s) {
          s.sendTimeoutFailures = 2;
@@ -158,13 +144,6 @@ TEST_F(UploadSenderTest, FailuresWriteTheirDiagnosticLines) {
          s.receives.push_back({SocketStatus::kTimeout});
        },
        "recv timeout!\n", "wu receive-failed"},
-      {"reset after a part",
-       [](ScriptedSocket& s) {
-         s.Reply("HTTP/1.0 200 OK\r\n\r\nsucc");
-         s.receives.push_back({SocketStatus::kError});
-         s.Reply("ess");  // never read
-       },
-       "", "wu not-acknowledged"},
       {"closed without a reply", [](ScriptedSocket&) {}, "", "wu no-reply"},
   };
   for (const Case& c : cases) {
