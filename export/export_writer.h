@@ -5,7 +5,7 @@
 
 #include "export/export_file.h"
 #include "export/history_store.h"
-#include "export/record_fields.h"
+#include "record/record_fields.h"
 #include "readings/unit_settings.h"
 #include "settings/export_request.h"
 #include "station/messages.h"

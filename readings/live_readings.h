@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "export/record_fields.h"
+#include "record/record_fields.h"
 
 namespace nimbrel {
 

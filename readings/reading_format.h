@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "export/record_fields.h"
+#include "record/record_fields.h"
 #include "readings/unit_settings.h"
 
 namespace nimbrel {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "export/record_fields.h"
+#include "record/record_fields.h"
 
 namespace nimbrel {
 

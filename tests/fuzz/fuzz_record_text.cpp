@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "export/record_fields.h"
+#include "record/record_fields.h"
 #include "readings/live_readings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

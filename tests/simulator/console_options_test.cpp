@@ -3,7 +3,7 @@
 #include <array>
 #include <charconv>
 
-#include "export/record_fields.h"
+#include "record/record_fields.h"
 #include "simulator/param_texts.h"
 #include "tests/simulator/simulator_fixture.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "export/record_fields.h"
+#include "record/record_fields.h"
 #include "simulator/param_texts.h"
 #include "tests/simulator/simulator_fixture.h"
 

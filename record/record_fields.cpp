@@ -1,4 +1,4 @@
-#include "export/record_fields.h"
+#include "record/record_fields.h"
 
 namespace nimbrel {
 
