@@ -216,6 +216,10 @@ int RunExportCommand(const GlobalOptions& options) {
   if (!HasExportFileExtension(args.out)) {
     return Fail(kFileNameError);
   }
+  // Refused before the console is asked, so a wrong path costs no download.
+  if (std::string reason; !CanWriteExportFile(args.out, reason)) {
+    return Fail("Cannot write '" + args.out + "': " + reason + "; nothing was downloaded.");
+  }
 
   std::atomic<Console*> running = nullptr;
   std::atomic<DownloadMonitor*> watching = nullptr;

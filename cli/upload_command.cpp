@@ -1,5 +1,6 @@
 #include "cli/upload_command.h"
 
+#include <atomic>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
@@ -85,13 +86,20 @@ class Uploader : public CommandMessages, public UploadMessages {
   void UploadAckWu() override {}
   void UploadAckWc() override {}
   void UploadFinished(const UploadRequest& request, const UploadResult& result) override {
-    const std::string line =
-        std::string(ServiceName(request.service)) + " " + MaskedRequestLine(request) + " " +
-        (result.outcome == UploadOutcome::kAcknowledged ? "UPLOAD" : "FAIL") + "\n";
+    const bool acknowledged = result.outcome == UploadOutcome::kAcknowledged;
+    if (!acknowledged) {
+      anyFailed_ = true;
+    }
+    const std::string line = std::string(ServiceName(request.service)) + " " +
+                             MaskedRequestLine(request) + " " + (acknowledged ? "UPLOAD" : "FAIL") +
+                             "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
     finished_.Count();
   }
+
+  // Whether any upload of the run printed FAIL.
+  bool AnyFailed() const { return anyFailed_; }
 
  private:
   void Post(ServerIndex service, const ServiceArgs& serviceArgs, const ParamBuffer& text) {
@@ -113,6 +121,7 @@ class Uploader : public CommandMessages, public UploadMessages {
   UploadWorker* worker_ = nullptr;
   std::mutex mutex_;
   long posted_ = 0;
+  std::atomic<bool> anyFailed_ = false;  // written on the worker's thread
 };
 
 }  // namespace
@@ -142,7 +151,8 @@ int RunUploadCommand(const GlobalOptions& options) {
   finished.Wait(interrupt);
   console->Disconnect();
   worker.Stop();
-  return 0;
+  // A script can tell a run with a failed upload from one where every upload went through.
+  return uploader.AnyFailed() ? 1 : 0;
 }
 
 }  // namespace nimbrel::cli

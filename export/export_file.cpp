@@ -1,5 +1,6 @@
 #include "export/export_file.h"
 
+#include <cerrno>
 #include <ios>
 #include <system_error>
 
@@ -21,6 +22,24 @@ std::filesystem::path PathFromUtf8(std::string_view name) {
     utf8[i] = static_cast<char8_t>(name[i]);
   }
   return std::filesystem::path(utf8);
+}
+
+bool CanWriteExportFile(const std::string& name, std::string& reason) {
+  const std::filesystem::path path = PathFromUtf8(name);
+  const bool existed = OwnType(path) != std::filesystem::file_type::not_found;
+  std::filebuf probe;
+  errno = 0;
+  // Appending creates a missing file and keeps an existing one whole.
+  if (probe.open(path, std::ios::out | std::ios::app | std::ios::binary) == nullptr) {
+    reason = errno != 0 ? std::generic_category().message(errno) : "it cannot be opened";
+    return false;
+  }
+  probe.close();
+  if (!existed) {
+    std::error_code error;
+    std::filesystem::remove(path, error);
+  }
+  return true;
 }
 
 bool DiskExportFile::Create(const std::string& path) {

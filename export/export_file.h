@@ -45,6 +45,11 @@ class DiskExportFile : public ExportFile {
   bool removable_ = false;
 };
 
+// Whether the export will be able to write `path`, asked before the console's history is: a file
+// that exists is opened without truncating it and left as it was, one that does not is created and
+// removed again. On failure `reason` holds the system's word for it.
+bool CanWriteExportFile(const std::string& path, std::string& reason);
+
 // The path of a UTF-8 file name, on every platform.
 std::filesystem::path PathFromUtf8(std::string_view name);
 

@@ -1,6 +1,7 @@
 #include "settings/export_validation.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 
 namespace nimbrel {
@@ -13,14 +14,35 @@ constexpr std::string_view kDayError = "Day input error !";
 
 // The earliest end year the console can have recorded.
 constexpr long kFirstEndYear = 2017;
-
-bool InRange(long value, long low, long high) {
-  return value >= low && value <= high;
-}
+constexpr std::size_t kYearWidth = 4;
+constexpr std::size_t kMonthDayWidth = 2;
 
 std::u16string DateText(const std::u16string& year, const std::u16string& month,
                         const std::u16string& day) {
   return year + u"-" + month + u"-" + day;
+}
+
+// The number in a date box of at most `width` characters. The window's boxes take digits only;
+// anything else (a sign, a blank, a letter, one digit too many) is no number, so every date that
+// passes can be read by the date filter.
+std::optional<long> DateBoxNumber(std::u16string_view text, std::size_t width) {
+  std::array<char, kYearWidth> digits{};
+  if (text.empty() || text.size() > std::min(width, digits.size())) {
+    return std::nullopt;
+  }
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] < u'0' || text[i] > u'9') {
+      return std::nullopt;
+    }
+    digits[i] = static_cast<char>(text[i]);
+  }
+  long value = 0;
+  std::from_chars(digits.data(), digits.data() + text.size(), value);
+  return value;
+}
+
+bool InRange(std::optional<long> value, long low, long high) {
+  return value && *value >= low && *value <= high;
 }
 
 char16_t AsciiLower(char16_t c) {
@@ -44,49 +66,29 @@ bool EndsWithExtension(std::basic_string_view<Char> path) {
 
 }  // namespace
 
-long DateBoxNumber(std::u16string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) {
-    ++i;
-  }
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-    negative = text[i] == u'-';
-    ++i;
-  }
-  // Only ASCII digits count; a number too large to hold reads as 0.
-  std::string digits;
-  while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
-    digits.push_back(static_cast<char>(text[i++]));
-  }
-  long value = 0;
-  std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  return negative ? -value : value;
-}
-
 std::optional<std::string_view> ValidateExportRequest(const ExportChoices& choices,
                                                       ExportRequest& request) {
   request.wholePeriod = choices.wholePeriod;
   if (!choices.wholePeriod) {
     const ExportDateBoxes& d = choices.dates;
     // The start year's value is not checked, only that four digits were typed.
-    if (d.startYear.size() < 4) {
+    if (d.startYear.size() < kYearWidth || !DateBoxNumber(d.startYear, kYearWidth)) {
       return kYearError;
     }
-    if (!InRange(DateBoxNumber(d.startMonth), 1, 12)) {
+    if (!InRange(DateBoxNumber(d.startMonth, kMonthDayWidth), 1, 12)) {
       return kMonthError;
     }
-    if (!InRange(DateBoxNumber(d.startDay), 1, 31)) {
+    if (!InRange(DateBoxNumber(d.startDay, kMonthDayWidth), 1, 31)) {
       return kDayError;
     }
     request.startDate = DateText(d.startYear, d.startMonth, d.startDay);
-    if (DateBoxNumber(d.endYear) < kFirstEndYear) {
+    if (DateBoxNumber(d.endYear, kYearWidth).value_or(0) < kFirstEndYear) {
       return kYearError;
     }
-    if (!InRange(DateBoxNumber(d.endMonth), 1, 12)) {
+    if (!InRange(DateBoxNumber(d.endMonth, kMonthDayWidth), 1, 12)) {
       return kMonthError;
     }
-    if (!InRange(DateBoxNumber(d.endDay), 1, 31)) {
+    if (!InRange(DateBoxNumber(d.endDay, kMonthDayWidth), 1, 31)) {
       return kDayError;
     }
     request.endDate = DateText(d.endYear, d.endMonth, d.endDay);

@@ -22,16 +22,13 @@ struct ExportChoices {
   std::array<bool, kDataSetCount> dataSets{};
 };
 
-// Checks the choices and fills `request` as far as they pass: the start date is stored before
-// the end date is checked, and while the whole period is chosen the dates keep their last
-// values. Returns the error text to show ("Year input error !", "Month input error !",
-// "Day input error !"), or nothing when the request has been filled.
+// Checks the choices and fills `request` as far as they pass: each box must hold digits only, at
+// most four for a year and two for a month or day, as the window's boxes take them; the start
+// date is stored before the end date is checked, and while the whole period is chosen the dates
+// keep their last values. Returns the error text to show ("Year input error !", "Month input error
+// !", "Day input error !"), or nothing when the request has been filled.
 std::optional<std::string_view> ValidateExportRequest(const ExportChoices& choices,
                                                       ExportRequest& request);
-
-// A number typed in a date box: leading blanks, an optional sign and the digits that follow;
-// 0 for anything else.
-long DateBoxNumber(std::u16string_view text);
 
 // Whether an export file name ends in ".csv" or ".xls", in any case. The caller shows
 // kFileNameError when it does not.

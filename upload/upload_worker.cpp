@@ -21,19 +21,19 @@ void UploadSender::Handle(const UploadRequest& request, std::stop_token stop) {
 }
 
 UploadResult UploadSender::SendWeathercloud(const UploadRequest& request, std::stop_token stop) {
-  std::chrono::milliseconds now = link_.clock.Now();
-  for (int pauses = 0; !WeathercloudMayGo(now); ++pauses) {
-    if (pauses == kWeathercloudPauses) {
-      return ResultOf(UploadOutcome::kDropped);
+  // Each check is followed by a pause; after the last pause the request is dropped unchecked.
+  for (int check = 0; check < kWeathercloudPauses; ++check) {
+    const std::chrono::milliseconds now = link_.clock.Now();
+    if (WeathercloudMayGo(now)) {
+      // The turn counts from the check, whether or not the send then succeeds.
+      lastWeathercloudSend_ = now;
+      return SendOneRequest(request, link_, stop);
     }
     if (!link_.clock.Sleep(kWeathercloudPause, stop)) {
       return ResultOf(UploadOutcome::kStopped);
     }
-    now = link_.clock.Now();
   }
-  // The turn counts from the check, whether or not the send then succeeds.
-  lastWeathercloudSend_ = now;
-  return SendOneRequest(request, link_, stop);
+  return ResultOf(UploadOutcome::kDropped);
 }
 
 bool UploadSender::WeathercloudMayGo(std::chrono::milliseconds now) const {

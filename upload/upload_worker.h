@@ -39,7 +39,7 @@ class UploadMessages {
 class UploadSender {
  public:
   // Weathercloud takes one request in ten minutes; a request that finds the last one too recent
-  // checks again every five seconds, sixty times at most, then is dropped.
+  // pauses five seconds and checks again, sixty checks and pauses at most, then is dropped.
   static constexpr std::chrono::milliseconds kWeathercloudSpacing{600'000};
   static constexpr std::chrono::milliseconds kWeathercloudPause{5'000};
   static constexpr int kWeathercloudPauses = 60;

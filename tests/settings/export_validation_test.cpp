@@ -28,6 +28,13 @@ TEST(ValidateExportRequest, ChecksTheDateBoxesInOrderAndStopsAtTheFirstError) {
       {Dates(u"2018", u"1", u"1", u"2018", u"0", u"1"), "Month input error !"},
       {Dates(u"2018", u"1", u"1", u"2018", u"1", u""), "Day input error !"},
       {Dates(u"2018", u"", u"x", u"", u"", u""), "Month input error !"},
+      // Digits only, no more than the window's boxes take: all else the date filter cannot read.
+      {Dates(u"20x8", u"3", u"7", u"2018", u"3", u"7"), "Year input error !"},
+      {Dates(u"20180", u"3", u"7", u"2018", u"3", u"7"), "Year input error !"},
+      {Dates(u"2018", u"+3", u"7", u"2018", u"3", u"7"), "Month input error !"},
+      {Dates(u"2018", u"3", u"7x", u"2018", u"3", u"7"), "Day input error !"},
+      {Dates(u"2018", u"3", u"7", u" 2018", u"3", u"7"), "Year input error !"},
+      {Dates(u"2018", u"3", u"7", u"2018", u"3", u"007"), "Day input error !"},
   };
   for (const Case& c : cases) {
     ExportRequest request;
@@ -60,16 +67,6 @@ TEST(ValidateExportRequest, FillsTheRequestAsFarAsTheChecksPass) {
   EXPECT_TRUE(request.wholePeriod);
   EXPECT_EQ(request.startDate, u"2019-5-6");
   EXPECT_FALSE(request.Includes(DataSet::RainData));
-}
-
-TEST(DateBoxNumber, ReadsLeadingDigitsAfterBlanksAndASign) {
-  EXPECT_EQ(DateBoxNumber(u"12"), 12);
-  EXPECT_EQ(DateBoxNumber(u"  7x"), 7);
-  EXPECT_EQ(DateBoxNumber(u"+3"), 3);
-  EXPECT_EQ(DateBoxNumber(u"-3"), -3);
-  EXPECT_EQ(DateBoxNumber(u""), 0);
-  EXPECT_EQ(DateBoxNumber(u"x5"), 0);
-  EXPECT_EQ(DateBoxNumber(u"99999999999999999999999"), 0);  // too large is no number
 }
 
 TEST(ExportFileName, OnlyCsvAndXlsInAnyCaseAreAccepted) {

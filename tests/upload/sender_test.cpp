@@ -175,23 +175,25 @@ TEST_F(UploadSenderTest, WeathercloudRequestsAreTenMinutesApart) {
   Handle(kWu);
   EXPECT_TRUE(clock.pauses.empty());
 
-  // 60 s after the last send: sixty pauses, still too soon, dropped unsent.
-  clock.now += 60s;
+  // 305 s after the last send: its sixtieth check, at 600 s, is still too soon; dropped unsent
+  // after the sixtieth pause, without a check at 605 s.
+  clock.now += 305s;
   const int opensBefore = socket.opens;
   Handle(kWc);
   EXPECT_EQ(clock.pauses.size(), 60U);
   EXPECT_EQ(socket.opens, opensBefore);
 
-  // A failed send still takes its turn: the next waits 51 pauses, from 350 s to 605 s.
+  // A failed send still takes its turn. 305.001 s after it, the sixtieth check (600.001 s) is
+  // just past the ten minutes: sent after 59 pauses.
   clock.pauses.clear();
   socket.connect = SocketStatus::kError;
   clock.now += 600s;
   Handle(kWc);
-  clock.now += 350s;
+  clock.now += 305001ms;
   socket.connect = SocketStatus::kOk;
   socket.Reply("HTTP/1.0 200 OK\r\n\r\n");
   Handle(kWc);
-  EXPECT_EQ(clock.pauses.size(), 51U);
+  EXPECT_EQ(clock.pauses.size(), 59U);
   EXPECT_EQ(Take(), (Events{"ack wc", "wc acknowledged", "ack wc", "wc acknowledged", "ack wu",
                             "wu acknowledged", "wc dropped", "wc send-failed", "ack wc",
                             "wc acknowledged"}));

@@ -1,0 +1,102 @@
+#include "cli/commands.h"
+
+#include <algorithm>
+#include <array>
+
+#include "cli/export_command.h"
+#include "cli/live_command.h"
+#include "cli/upload_command.h"
+#include "simulator/console_options.h"
+
+namespace nimbrel::cli {
+
+namespace {
+
+// The help of every command is here and nowhere else; a new command is one more entry.
+constexpr std::array kCommands = {
+    CliCommand{
+        "live",
+        " [--count N] [--json]\n"
+        "      Print the console's live readings as the dashboard shows them, N times or until\n"
+        "      interrupted; with --json one JSON object per line.\n",
+        RunLiveCommand},
+    CliCommand{
+        "export",
+        " --out FILE (--whole | --from Y-M-D --to Y-M-D) [--set LIST]\n"
+        "         [--stall-timeout S]\n"
+        "      Download the console's history log and write the whole log, or the days from\n"
+        "      --from to --to (both included, a four-digit year, month and day in digits, as\n"
+        "      2025-1-2), to FILE: a UTF-16 tab-separated file whose name ends in .csv or .xls.\n"
+        "      --set LIST          only these data sets, comma-separated: pressure, indoor,\n"
+        "                          outdoor, dewpoint, heatindex, wind, rain, uv, ch1 to ch7,\n"
+        "                          or all (the default)\n"
+        "      --stall-timeout S   give the download up when no record arrives for S seconds\n"
+        "                          (default 30)\n",
+        RunExportCommand},
+    CliCommand{
+        "upload",
+        " [--wu-id ID --wu-key KEY] [--wc-id ID --wc-key KEY]\n"
+        "         [--wu-endpoint HOST[:PORT]] [--wc-endpoint HOST[:PORT]] [--count N]\n"
+        "      Upload the readings the console prepares to Weather Underground and/or\n"
+        "      Weathercloud, N times or until interrupted, and print one line per request: the\n"
+        "      service, the request with the key masked, and UPLOAD or FAIL. The exit status is\n"
+        "      1 when any upload failed.\n"
+        "      --wu-id ID --wu-key KEY     the Weather Underground station's ID and key\n"
+        "      --wc-id ID --wc-key KEY     the Weathercloud station's ID and key\n"
+        "      --wu-endpoint HOST[:PORT]   send to a server of your own that speaks the same\n"
+        "      --wc-endpoint HOST[:PORT]   protocol (port 80 when not given)\n"
+        "      --count N                   stop after N uploads\n",
+        RunUploadCommand},
+};
+
+constexpr std::string_view kSynopsis =
+    "Usage: nimbrel-cli [options] COMMAND [command options]\n"
+    "       nimbrel-cli COMMAND --help\n";
+
+constexpr std::string_view kOptions =
+    "Options:\n"
+    "  --simulate                 use the built-in console instead of the USB console\n"
+    "  --temperature C|F          units for this run; the others come from the saved settings\n"
+    "  --rain mm|in\n"
+    "  --pressure hPa|mmHg|inHg\n"
+    "  --wind mph|m/s|km/h|knots\n"
+    "  --pressure-type abs|rel\n"
+    "  --direction 16|360\n"
+    "  -h, --help                 print this help\n"
+    "  --version                  print the version\n"
+    "\n"
+    "Exit status: 0 done, 1 failed (the reason is on stderr), 2 wrong command line.\n"
+    "\n";
+
+std::string CommandLines(const CliCommand& command) {
+  return "  " + std::string(command.name) + std::string(command.help);
+}
+
+}  // namespace
+
+const CliCommand* FindCommand(std::string_view name) {
+  const auto found =
+      std::find_if(kCommands.begin(), kCommands.end(),
+                   [name](const CliCommand& command) { return command.name == name; });
+  return found == kCommands.end() ? nullptr : &*found;
+}
+
+std::string Usage() {
+  std::string usage = std::string(kSynopsis) + "\nCommands:\n";
+  for (const CliCommand& command : kCommands) {
+    usage += CommandLines(command) + "\n";
+  }
+  return usage + std::string(kOptions) + std::string(ConsoleOptionsHelp());
+}
+
+std::string CommandUsage(const CliCommand& command) {
+  return std::string(kSynopsis) + "\n" + CommandLines(command) +
+         "\nnimbrel-cli --help lists the other commands and the options before the command.\n";
+}
+
+bool AsksForHelp(const std::vector<std::string_view>& commandArgs) {
+  return std::any_of(commandArgs.begin(), commandArgs.end(),
+                     [](std::string_view arg) { return arg == "--help" || arg == "-h"; });
+}
+
+}  // namespace nimbrel::cli
