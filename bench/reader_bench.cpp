@@ -35,6 +35,7 @@ class NoOpMessages : public ReaderMessages {
   void HistoryComplete() override { ++completed; }
   void HistoryStart(int) override {}
   void HistoryProgress(int) override {}
+  void HistoryEndedEarly(int, int) override {}
   int completed = 0;
 };
 

@@ -58,6 +58,7 @@ class CommandMessages : public ReaderMessages {
   void TimeRequest() override;
   void NoHistory() override {}
   void HistoryComplete() override {}
+  void HistoryEndedEarly(int, int) override {}
   void HistoryStart(int) override {}
   void HistoryProgress(int) override {}
 

@@ -5,6 +5,9 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "cli/console.h"
 #include "cli/environment.h"
@@ -29,7 +32,8 @@ constexpr std::string_view kSendFailed = "Command send failed !";
 constexpr auto kGreetingWait = std::chrono::seconds(2);
 constexpr auto kPoll = std::chrono::milliseconds(100);
 
-// What the reader reports during a download, kept for the main thread.
+// What the reader reports during a download, kept for the main thread. Only history records
+// restart the stall clock: the console's own messages say nothing about the download.
 class DownloadMonitor : public CommandMessages {
  public:
   explicit DownloadMonitor(Console& console) : CommandMessages(console) {}
@@ -41,13 +45,22 @@ class DownloadMonitor : public CommandMessages {
     Note([this] { noHistory_ = true; });
   }
   void HistoryStart(int total) override {
-    Note([this, total] { total_ = total; });
+    Note([this, total] {
+      total_ = total;
+      lastHistory_ = Clock::now();
+    });
   }
   void HistoryProgress(int accounted) override {
-    Note([this, accounted] { done_ = accounted; });
+    Note([this, accounted] {
+      done_ = accounted;
+      lastHistory_ = Clock::now();
+    });
   }
   void HistoryComplete() override {
     Note([this] { complete_ = true; });
+  }
+  void HistoryEndedEarly(int arrived, int total) override {
+    Note([this, arrived, total] { endedEarly_ = {arrived, total}; });
   }
 
   void Wake() { changed_.notify_all(); }
@@ -56,12 +69,13 @@ class DownloadMonitor : public CommandMessages {
   struct Snapshot {
     int liveMessages = 0, total = 0, done = 0;
     bool noHistory = false, complete = false;
+    std::optional<std::pair<int, int>> endedEarly;  // records arrived, of the download's total
     Clock::time_point lastHistory;
   };
   Snapshot WaitForChange(Clock::duration wait) {
     std::unique_lock lock(mutex_);
     changed_.wait_for(lock, wait);
-    return {liveMessages_, total_, done_, noHistory_, complete_, lastHistory_};
+    return {liveMessages_, total_, done_, noHistory_, complete_, endedEarly_, lastHistory_};
   }
   void RestartStallClock() {
     std::lock_guard lock(mutex_);
@@ -73,7 +87,6 @@ class DownloadMonitor : public CommandMessages {
   void Note(Change change) {
     std::lock_guard lock(mutex_);
     change();
-    lastHistory_ = Clock::now();
     changed_.notify_all();
   }
 
@@ -81,6 +94,7 @@ class DownloadMonitor : public CommandMessages {
   std::condition_variable changed_;
   int liveMessages_ = 0, total_ = 0, done_ = 0;
   bool noHistory_ = false, complete_ = false;
+  std::optional<std::pair<int, int>> endedEarly_;
   Clock::time_point lastHistory_ = Clock::now();
 };
 
@@ -150,6 +164,13 @@ DownloadEnd FollowDownload(Console& console, DownloadMonitor& monitor,
     if (now.noHistory) {
       progress.End();
       Fail(kNoHistory);
+      return DownloadEnd::kFailed;
+    }
+    if (now.endedEarly) {
+      progress.End();
+      Fail("The console ended the download early: " + std::to_string(now.endedEarly->first) +
+           " of " + std::to_string(now.endedEarly->second) +
+           " records arrived; no file was written.");
       return DownloadEnd::kFailed;
     }
     if (state.downloadCancelled) {

@@ -10,8 +10,11 @@ ExportThread::~ExportThread() {
 
 void ExportThread::Start(ExportJob job, std::unique_ptr<ExportFile> file) {
   Join();
-  thread_ = std::thread(
-      [this, job = std::move(job), file = std::move(file)] { RunExport(job, *file, sink_); });
+  job.state.exportRunning = true;
+  thread_ = std::thread([this, job = std::move(job), file = std::move(file)] {
+    RunExport(job, *file, sink_);
+    job.state.exportRunning = false;
+  });
 }
 
 void ExportThread::Join() {

@@ -18,7 +18,8 @@ class ExportThread {
   ~ExportThread();
 
   // Waits for any previous export, then writes this one to the file (the disk unless told
-  // otherwise), hands the result to the sink and clears DownloadActive.
+  // otherwise), hands the result to the sink and clears DownloadActive. The state's
+  // exportRunning is set from the start until the thread has done all of that.
   void Start(ExportJob job, std::unique_ptr<ExportFile> file = std::make_unique<DiskExportFile>());
 
   // Waits until the export has ended. The caller must not be the thread the sink's hand-off waits

@@ -14,7 +14,8 @@ constexpr std::string_view kPeriodOption = "--console-period";
 constexpr std::string_view kHelp =
     "Simulated console (with --simulate):\n"
     "  --console-seed N         weather and log of the generated console (default 1)\n"
-    "  --console-records N      records in the generated log (default 864: three days)\n"
+    "  --console-records N      records in the generated log (default 864: three days,\n"
+    "                           at most 60000)\n"
     "  --console-history FILE   serve these history records, one 36-field line each, in order\n"
     "  --console-live FILE      send these live texts, one a line, in turn\n"
     "  --console-wu FILE        send these Weather Underground parameter texts in turn\n"
@@ -246,8 +247,8 @@ std::optional<std::string> ApplyConsoleOption(std::string_view name, std::string
   }
   if (name == "--console-records") {
     unsigned records = 0;
-    if (!ParseInRange(value, 0, kMaxHistoryRecords, records)) {
-      return "--console-records: " + Quoted(value) + " is not a number from 0 to 65535";
+    if (!ParseInRange(value, 0, kMaxGeneratedRecords, records)) {
+      return "--console-records: " + Quoted(value) + " is not a number from 0 to 60000";
     }
     options.historyRecords = records;
     return std::string();

@@ -21,6 +21,8 @@ inline constexpr std::size_t kMaxMessageText = kMaxMessageFrames * kMaxPayload;
 inline constexpr std::size_t kMaxRecordText = kHistoryRecordSize - 1;
 // The record count of a download is 16 bits wide.
 inline constexpr std::size_t kMaxHistoryRecords = 65535;
+// A generated log holds no more records than the program can keep.
+inline constexpr std::size_t kMaxGeneratedRecords = HistoryStore::kSlotCount;
 
 // How fast the console answers: as fast as the reader reads (no delay at all), or at a real
 // console's pace of about one frame a millisecond.

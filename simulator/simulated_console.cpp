@@ -63,7 +63,7 @@ std::vector<std::string> MakeHistory(const ConsoleOptions& options, const Weathe
   if (options.historyLines) {
     return *options.historyLines;
   }
-  const std::size_t count = std::min(options.historyRecords, kMaxHistoryRecords);
+  const std::size_t count = std::min(options.historyRecords, kMaxGeneratedRecords);
   return model.History(count, LoggerPercent(count));
 }
 
@@ -507,9 +507,12 @@ SimulatedConsole::Message SimulatedConsole::PeriodicMessageLocked(Periodic kind,
 
 SimulatedConsole::Message SimulatedConsole::HistoryMessage(unsigned record) const {
   const auto count = static_cast<unsigned>(history_.size());
+  // Numbered from 0 on the wire, so that even the last of 65535 records (count and number both
+  // 0xFFFF otherwise) never reads as the no-history frame.
+  const unsigned number = record - 1;
   return {MSG_RECORD,
           {static_cast<std::uint8_t>(count >> 8), static_cast<std::uint8_t>(count),
-           static_cast<std::uint8_t>(record >> 8), static_cast<std::uint8_t>(record)},
+           static_cast<std::uint8_t>(number >> 8), static_cast<std::uint8_t>(number)},
           history_[record - 1],
           true,
           record};

@@ -35,6 +35,10 @@ class ReaderMessages {
   virtual void TimeRequest() = 0;                                 // WM_TIME_REQUEST
   virtual void NoHistory() = 0;                                   // WM_NO_HISTORY
   virtual void HistoryComplete() = 0;                             // WM_HISTORY_COMPLETE
+  // Live data ended a download before all its records were in: the download is over, and
+  // `recordsArrived` of its `recordCount` records lie in the store from slot 0 on (a given-up
+  // record leaves an empty slot). Sent once per download.
+  virtual void HistoryEndedEarly(int recordsArrived, int recordCount) = 0;
 
   // To the status bar.
   virtual void HistoryStart(int recordCount) = 0;          // WM_HISTORY_START

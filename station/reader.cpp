@@ -122,38 +122,50 @@ void StationReader::HandleRecordFrame(const StationFrame& frame, bool crcGood) {
     }
     return;
   }
-  if (!AcceptRecordFrame(frame)) {
+  const bool live = FrameRecordCount(frame) == 0;
+  const bool endedEarly = live && EndDownloadForLiveData();
+  if (!live && !AcceptHistoryFrame(frame)) {
     return;
   }
   Acknowledge(CMD_RECORD_ACK);
   counters.badRecordCrc = 0;
+  if (endedEarly) {
+    link_.messages.HistoryEndedEarly(arrived_, link_.state.historyTotal);
+  }
   if (Reassemble(Channel::kRecord, frame)) {
-    if (link_.state.downloadActive) {
-      StoreHistoryRecord();
-    } else {
+    if (live) {
       link_.messages.LiveMessage(recordText_);
+    } else {
+      StoreHistoryRecord();
     }
   }
 }
 
-bool StationReader::AcceptRecordFrame(const StationFrame& frame) {
+bool StationReader::EndDownloadForLiveData() {
   SharedState& state = link_.state;
-  const unsigned recordCount = FrameRecordCount(frame);
-  if (recordCount == 0) {
-    // Live data ends any download, and with it what was given up before it.
-    state.downloadCancelled = false;
-    state.downloadActive = false;
-    link_.counters.givenUpCount = 0;
-    link_.counters.lastGivenUp.reset();
-    return true;
+  // What was given up before live data belongs to no later download.
+  link_.counters.givenUpCount = 0;
+  link_.counters.lastGivenUp.reset();
+  // A download whose records are all in is its export's until the export thread ends it.
+  if (state.downloadActive && state.historyReady) {
+    return false;
   }
-  if (state.downloadCancelled || !state.HasExportFileName()) {
+  state.downloadCancelled = false;
+  return state.downloadActive.exchange(false);
+}
+
+bool StationReader::AcceptHistoryFrame(const StationFrame& frame) {
+  SharedState& state = link_.state;
+  // Nothing may write the store while an export reads it.
+  if (state.downloadCancelled || !state.HasExportFileName() || state.exportRunning) {
     return false;  // refused: not acknowledged
   }
   if (!state.downloadActive) {
+    const unsigned recordCount = FrameRecordCount(frame);
     state.historyTotal = static_cast<int>(recordCount);
     state.historyReady = false;
     remaining_ = recordCount;
+    arrived_ = 0;
     link_.messages.HistoryStart(static_cast<int>(recordCount));
   }
   state.downloadActive = true;
@@ -176,8 +188,9 @@ void StationReader::StoreHistoryRecord() {
   }
   const long total = state.historyTotal;
   const long slot = total - remaining_;
-  if (slot >= 0) {
-    link_.store.Put(static_cast<std::size_t>(slot), recordText_);  // refuses slots past the store
+  // Put refuses slots past the store.
+  if (slot >= 0 && link_.store.Put(static_cast<std::size_t>(slot), recordText_)) {
+    ++arrived_;
   }
   remaining_ -= 1 + link_.counters.givenUpCount;
   link_.counters.givenUpCount = 0;

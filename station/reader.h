@@ -56,7 +56,9 @@ class StationReader {
  private:
   void HandleRecordFrame(const StationFrame& frame, bool crcGood);
   void HandleOtherFrame(const StationFrame& frame, bool crcGood);
-  bool AcceptRecordFrame(const StationFrame& frame);
+  // Ends a download for live data; true when that download was not complete.
+  bool EndDownloadForLiveData();
+  bool AcceptHistoryFrame(const StationFrame& frame);
   void GiveUpRecord(const StationFrame& frame);
   void StoreHistoryRecord();
   void Acknowledge(const StationCommand& command);
@@ -72,6 +74,7 @@ class StationReader {
   ParamBuffer weathercloudText_{};
   std::array<std::size_t, kChannelCount> offsets_{};
   long remaining_ = 0;  // history records still expected in this download
+  int arrived_ = 0;     // records of this download placed in the store
 };
 
 // Runs one StationReader on its own thread. A new reader starts only after the previous one has

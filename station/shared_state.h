@@ -16,6 +16,7 @@ class SharedState {
   std::atomic<bool> downloadCancelled{false};  // history frames are refused
   std::atomic<int> historyTotal{0};            // records announced by the download
   std::atomic<bool> historyReady{false};       // every record of the download is accounted for
+  std::atomic<bool> exportRunning{false};      // an export thread reads the history store
   // Set when the program asks for the history; the reader then forgets records given up before.
   std::atomic<bool> historyRequested{false};
 

@@ -46,6 +46,15 @@ void ReaderBridge::HistoryComplete() {
       &dashboard_, [d = &dashboard_] { d->HistoryComplete(); }, [this] { return Abandon(); });
 }
 
+void ReaderBridge::HistoryEndedEarly(int recordsArrived, int recordCount) {
+  CallOnGuiThread(
+      &dashboard_,
+      [d = &dashboard_, recordsArrived, recordCount] {
+        d->HistoryEndedEarly(recordsArrived, recordCount);
+      },
+      [this] { return Abandon(); });
+}
+
 void ReaderBridge::HistoryStart(int recordCount) {
   CallOnGuiThread(
       &statusBar_, [s = &statusBar_, recordCount] { s->HistoryStart(recordCount); },

@@ -26,6 +26,7 @@ class ReaderBridge : public ReaderMessages {
   void TimeRequest() override;
   void NoHistory() override;
   void HistoryComplete() override;
+  void HistoryEndedEarly(int recordsArrived, int recordCount) override;
   void HistoryStart(int recordCount) override;
   void HistoryProgress(int recordsAccounted) override;
 

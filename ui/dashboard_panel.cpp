@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <atomic>
 #include <utility>
 
@@ -157,6 +158,20 @@ void DashboardPanel::HistoryComplete() {
   exportBridge_->guiWaits = false;
   exportThread_->Start(
       MakeExportJob(program_.store, program_.state, program_.exportRequest, program_.units));
+}
+
+void DashboardPanel::HistoryEndedEarly(int recordsArrived, int recordCount) {
+  statusBar_.ProgressClear();
+  const QString text = QStringLiteral(
+                           "The console ended the download early: %1 of %2 records arrived. "
+                           "No file was written; please export again.")
+                           .arg(recordsArrived)
+                           .arg(recordCount);
+  // Shown from the event loop, so the reader goes on with the live data while the box is open.
+  QTimer::singleShot(0, this, [this, text] {
+    program_.messageBoxes.Show(mainWindow_, text, QStringLiteral("Error"),
+                               MessageBoxes::Icon::kNone);
+  });
 }
 
 void DashboardPanel::JoinExport() {

@@ -52,6 +52,8 @@ class DashboardPanel : public QWidget {
   void NoHistory();                                   // WM_NO_HISTORY
   void TimeRequest();                                 // WM_TIME_REQUEST
   void Relabel();                                     // WM_RELABEL_DASHBOARD
+  // The console ended a download early: the progress goes and the user is told once.
+  void HistoryEndedEarly(int recordsArrived, int recordCount);
 
   // Waits for a running export to end (at shutdown).
   void JoinExport();

@@ -172,7 +172,9 @@ ExportChoices SetupPanel::Choices() const {
 
 void SetupPanel::Export() {
   SharedState& state = program_.state;
-  if (state.downloadActive || !state.linkConnected) {
+  // A cancel or a removal clears DownloadActive while the export thread may still read the
+  // store that a new request would empty.
+  if (state.downloadActive || state.exportRunning || !state.linkConnected) {
     return;
   }
   if (!ValidateExportRequest() || !ChooseExportFile(this)) {

@@ -119,8 +119,10 @@ TEST_F(ExportThreadTest, TakesItsSettingsAtTheStartAndStaysActiveUntilTheResultI
   gate.Open();
   ASSERT_TRUE(sink.gate.WaitArrived());
   EXPECT_TRUE(state.downloadActive);
+  EXPECT_TRUE(state.exportRunning);
   sink.gate.Open();
   thread.Join();
+  EXPECT_FALSE(state.exportRunning);
 
   EXPECT_EQ(sink.Calls(), (Calls{{kExportEnded, true}}));
   EXPECT_FALSE(state.downloadActive);

@@ -47,6 +47,9 @@ class CheckingMessages : public ReaderMessages {
   void NoHistory() override {}
   void HistoryComplete() override { Check(state_.historyReady); }
   void HistoryStart(int count) override { Check(count >= 1 && count <= 65535); }
+  void HistoryEndedEarly(int arrived, int count) override {
+    Check(!state_.downloadActive && arrived >= 0 && arrived < count);
+  }
   void HistoryProgress(int accounted) override {
     Check(accounted >= 0 && accounted <= state_.historyTotal);
   }

@@ -53,7 +53,7 @@ TEST(ConsoleOptionsTest, PeriodsPaceAndTheOtherOptions) {
   EXPECT_EQ(ApplyConsoleOption("--console-seed", "18446744073709551615", options), "");
   EXPECT_EQ(options.seed, 18446744073709551615ULL);
   EXPECT_EQ(ApplyConsoleOption("--console-records", "60000", options), "");
-  EXPECT_NE(ApplyConsoleOption("--console-records", "65536", options), "");
+  EXPECT_NE(ApplyConsoleOption("--console-records", "60001", options), "");
   EXPECT_FALSE(ApplyConsoleOption("--temperature", "C", options));
 }
 

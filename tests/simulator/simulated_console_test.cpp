@@ -168,7 +168,7 @@ TEST_F(SimulatorTest, RefusedHistoryFramesComeAgainUntilTheProgramCancels) {
   for (int i = 0; i < 3; ++i) {
     ASSERT_EQ(console->ReadFrame(frame, 1s), ReadResult::kFrame);
     reader->HandleFrame(frame);
-    EXPECT_EQ(FrameRecordNumber(frame), 1u);
+    EXPECT_EQ(FrameRecordNumber(frame), 0u);  // the console numbers its records from 0
     sent.push_back(clock.Now());
   }
   EXPECT_EQ(sent[2] - sent[1], 500ms);
@@ -222,16 +222,20 @@ TEST_F(SimulatorTest, TheSameSeedGivesTheSameConsole) {
   EXPECT_NE(frames(8), first);
 }
 
-TEST_F(SimulatorTest, ADownloadOfSixtyThousandRecordsCompletes) {
-  ConsoleOptions options = Quiet();
-  options.historyRecords = 60000;
-  Start(options);
+// The largest log a record count can announce: its last record must not read as "no history",
+// and the records past the store are taken without being stored.
+TEST_F(SimulatorTest, ALogOfTheLargestRecordCountDownloadsToTheEnd) {
+  std::vector<std::string> lines;
+  for (int i = 1; i <= 65535; ++i) {
+    lines.push_back("1 2026-03-01 " + std::to_string(i));
+  }
+  Start(Serving(lines));
   Settle();
   RequestHistory();
   ASSERT_TRUE(PumpUntil([this] { return state.historyReady.load(); }));
-  EXPECT_EQ(state.historyTotal, 60000);
-  for (std::size_t slot = 0; slot < 60000; ++slot) {
-    ASSERT_EQ(RecordText(store.Slot(slot)), console->History()[slot]) << "slot " << slot;
+  EXPECT_EQ(state.historyTotal, 65535);
+  for (std::size_t slot = 0; slot < HistoryStore::kSlotCount; ++slot) {
+    ASSERT_EQ(Slot(slot), lines[slot]) << "slot " << slot;
   }
 }
 

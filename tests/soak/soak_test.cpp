@@ -60,6 +60,7 @@ class Messages : public ReaderMessages {
   void NoHistory() override {}
   void HistoryStart(int) override {}
   void HistoryProgress(int) override {}
+  void HistoryEndedEarly(int, int) override {}
   void HistoryComplete() override {
     std::lock_guard lock(mutex_);
     complete_ = true;

@@ -19,6 +19,9 @@ class RecordingMessages : public ReaderMessages {
   void HistoryComplete() override { Record("complete"); }
   void HistoryStart(int recordCount) override { Record("start " + std::to_string(recordCount)); }
   void HistoryProgress(int accounted) override { Record("progress " + std::to_string(accounted)); }
+  void HistoryEndedEarly(int arrived, int count) override {
+    Record("ended " + std::to_string(arrived) + " of " + std::to_string(count));
+  }
 
   std::vector<std::string> Events() const;
   void Clear();

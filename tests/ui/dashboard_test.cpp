@@ -234,20 +234,43 @@ class DashboardTest : public QObject {
     QVERIFY(window.StatusBar().LoggerText().contains(QString(31, '5')));
   }
 
-  void ConsoleWithoutHistorySaysSo() {
-    ConsoleOptions options = QuietConsole();
-    options.faults.noHistory = true;
-    ProgramFixture fixture(options);
-    MainWindow& window = fixture.Open();
-    Program& program = fixture.Prog();
-    QVERIFY(LiveDataArrived(program));
-    QTemporaryDir folder;
-    program.state.SetExportFileName((folder.path() + QStringLiteral("/log.csv")).toStdString());
-    PrepareHistoryDownload(program.state, program.store);
-    QVERIFY(SendCommand(program.device, program.state, CMD_HISTORY));
-    QTRY_VERIFY_WITH_TIMEOUT(!fixture.boxes.boxes.empty(), 10000);
-    QCOMPARE(fixture.boxes.boxes[0].text, QStringLiteral("Not history data NOW!"));
-    QVERIFY(fixture.boxes.boxes[0].owner == &window);
+  // History that cannot be exported is told once, in a box of the main window: the console has
+  // none, or it ended the download early (its last record given up, then live data).
+  void HistoryThatCannotBeExportedIsToldOnce() {
+    const struct {
+      const char* faults;
+      QString text, caption;
+    } cases[] = {{"no-history", QStringLiteral("Not history data NOW!"), QStringLiteral("Note")},
+                 {"bad-crc=4:10",
+                  QStringLiteral("The console ended the download early: 3 of 4 records arrived. "
+                                 "No file was written; please export again."),
+                  QStringLiteral("Error")}};
+    for (const auto& c : cases) {
+      ConsoleOptions options = QuietConsole();
+      options.historyRecords = 4;
+      QCOMPARE(ParseConsoleFaults(c.faults, options.faults), std::string());
+      ProgramFixture fixture(options);
+      MainWindow& window = fixture.Open();
+      Program& program = fixture.Prog();
+      QVERIFY(LiveDataArrived(program));
+      QTemporaryDir folder;
+      program.state.SetExportFileName((folder.path() + QStringLiteral("/log.csv")).toStdString());
+      PrepareHistoryDownload(program.state, program.store);
+      QVERIFY(SendCommand(program.device, program.state, CMD_HISTORY));
+      QTRY_VERIFY_WITH_TIMEOUT(!fixture.boxes.boxes.empty() || program.store.Slot(2)[0] != 0,
+                               10000);
+      for (int refresh = 0; refresh < 2; ++refresh) {
+        SetNoDataPlaceholders(program.readings);
+        QVERIFY(SendCommand(program.device, program.state, CMD_REFRESH));
+        QVERIFY(LiveDataArrived(program));
+      }
+      QTRY_COMPARE(fixture.boxes.boxes.size(), std::size_t{1});
+      QCOMPARE(fixture.boxes.boxes[0].text, c.text);
+      QCOMPARE(fixture.boxes.boxes[0].caption, c.caption);
+      QVERIFY(fixture.boxes.boxes[0].owner == &window);
+      QVERIFY(window.StatusBar().ProgressText().isEmpty() && !window.StatusBar().CancelShown());
+      QVERIFY(!program.state.downloadActive);
+    }
   }
 
   // Renders the window for the README (into $NIMBREL_SCREENSHOT_DIR when set): the dashboard with

@@ -370,7 +370,8 @@ class SetupTest : public QObject {
     QCOMPARE(fixture.boxes.boxes[1].owner, static_cast<QWidget*>(&fixture.Window()));
   }
 
-  // Whole period empties and locks the dates; a running download makes Export do nothing.
+  // Whole period empties and locks the dates; a running download or export makes Export do
+  // nothing.
   void WholePeriodEmptiesTheDates() {
     ProgramFixture fixture(QuietConsole());
     SetupPanel& panel = fixture.Open().Setup();
@@ -399,10 +400,13 @@ class SetupTest : public QObject {
 
     // The console's greeting is a live text, which ends any download: let it pass first.
     QTRY_VERIFY(!fixture.Prog().readings[kFieldDate].Empty());
-    fixture.Prog().state.downloadActive = true;
-    PressExport(panel);
-    QCOMPARE(fixture.dialogs.calls, 2);
-    fixture.Prog().state.downloadActive = false;
+    SharedState& state = fixture.Prog().state;
+    for (std::atomic<bool>* busy : {&state.downloadActive, &state.exportRunning}) {
+      *busy = true;
+      PressExport(panel);
+      QCOMPARE(fixture.dialogs.calls, 2);
+      *busy = false;
+    }
 
     whole->click();
     QVERIFY(Find<QLineEdit>(panel, "startYear")->isEnabled());
