@@ -1,6 +1,29 @@
 #include "app/app_options.h"
 
+#include <QCoreApplication>
+
 namespace nimbrel::app {
+
+AppRequest FindAppRequest(const std::vector<std::string_view>& args) {
+  for (const std::string_view arg : args) {
+    if (arg == "--help" || arg == "-h") {
+      return AppRequest::kUsage;
+    }
+    if (arg == "--version") {
+      return AppRequest::kVersion;
+    }
+  }
+  return AppRequest::kRun;
+}
+
+std::vector<std::string> ArgumentsLeftByQt() {
+  const QStringList arguments = QCoreApplication::arguments();
+  std::vector<std::string> left;
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    left.push_back(arguments[i].toLocal8Bit().toStdString());
+  }
+  return left;
+}
 
 std::optional<std::string> ParseAppOptions(const std::vector<std::string_view>& args,
                                            AppOptions& options) {
@@ -9,14 +32,6 @@ std::optional<std::string> ParseAppOptions(const std::vector<std::string_view>& 
   std::string consoleOption;  // the first one given, to name it when --simulate is missing
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
-      continue;
-    }
-    if (arg == "--version") {
-      options.version = true;
-      continue;
-    }
     if (arg == "--simulate") {
       simulate = true;
       continue;
@@ -63,6 +78,8 @@ std::string AppUsage() {
          "  --simulate                 use the built-in console instead of the USB console\n"
          "  --wu-endpoint HOST[:PORT]  send Weather Underground uploads to this server\n"
          "  --wc-endpoint HOST[:PORT]  send Weathercloud uploads to this server\n"
+         "\n"
+         "Qt's own options (-style, -platform, -session, ...) are taken as well.\n"
          "\n"
          "The built-in console:\n" +
          std::string(ConsoleOptionsHelp());

@@ -12,13 +12,20 @@ namespace nimbrel::app {
 
 // The program's command line.
 struct AppOptions {
-  bool help = false;
-  bool version = false;
   std::optional<ConsoleOptions> simulated;  // --simulate, with the --console-* options
   UploadEndpoints endpoints;                // --wu-endpoint, --wc-endpoint
 };
 
-// Reads the command line (without the program name); the error text when an option is wrong.
+// What the command line asks for before any window: the usage (--help, -h) or the version
+// (--version), wherever it stands and whatever else stands beside it; else to run.
+enum class AppRequest { kRun, kUsage, kVersion };
+AppRequest FindAppRequest(const std::vector<std::string_view>& args);
+
+// The command line as QApplication leaves it, its own options (-session, -style, -platform, ...)
+// taken out, without the program name. Call once QApplication is made.
+std::vector<std::string> ArgumentsLeftByQt();
+
+// Reads our options from what Qt left; the error text when an option is wrong.
 std::optional<std::string> ParseAppOptions(const std::vector<std::string_view>& args,
                                            AppOptions& options);
 

@@ -6,6 +6,7 @@
 #include <QLockFile>
 #include <QStandardPaths>
 #include <cstdio>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -33,21 +34,28 @@ QString InstanceLockPath() {
 
 int main(int argc, char** argv) {
   using namespace nimbrel;
+  // The usage and the version need no display, so they are answered before Qt starts.
+  switch (app::FindAppRequest({argv + 1, argv + argc})) {
+    case app::AppRequest::kUsage:
+      std::fputs(app::AppUsage().c_str(), stdout);
+      return 0;
+    case app::AppRequest::kVersion:
+      std::printf("nimbrel %s\n", NIMBREL_VERSION);
+      return 0;
+    case app::AppRequest::kRun:
+      break;
+  }
+  // Qt takes its own options first: -session, which session managers pass when they restore a
+  // desktop, -style, -platform and the rest. Ours are read from what is left.
+  QApplication application(argc, argv);
+  QGuiApplication::setDesktopFileName(QStringLiteral("nimbrel"));
   app::AppOptions options;
-  if (const auto error = app::ParseAppOptions({argv + 1, argv + argc}, options)) {
+  const std::vector<std::string> arguments = app::ArgumentsLeftByQt();
+  if (const auto error = app::ParseAppOptions({arguments.begin(), arguments.end()}, options)) {
     std::fprintf(stderr, "nimbrel: %s\n\n%s", error->c_str(), app::AppUsage().c_str());
     return 2;
   }
-  if (options.help) {
-    std::fputs(app::AppUsage().c_str(), stdout);
-    return 0;
-  }
-  if (options.version) {
-    std::printf("nimbrel %s\n", NIMBREL_VERSION);
-    return 0;
-  }
 
-  QApplication application(argc, argv);
   QLockFile instance(InstanceLockPath());
   instance.setStaleLockTime(0);
   if (!instance.tryLock(0)) {

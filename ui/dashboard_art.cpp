@@ -1,10 +1,10 @@
 #include "ui/dashboard_art.h"
 
-#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QtMath>
-#include <functional>
+
+#include "ui/picture.h"
 
 namespace nimbrel::ui {
 
@@ -17,19 +17,6 @@ const QColor kSteel{0x8A, 0x94, 0x9C};
 const QColor kLightSteel{0xB4, 0xBD, 0xC5};
 const QColor kRed{0xE0, 0x53, 0x3D};
 const QColor kSky{0x3A, 0x8D, 0xDE};
-
-// A transparent picture of `width` x `height` panel pixels, drawn by `draw` with antialiasing.
-QPixmap Picture(int width, int height, qreal ratio, const std::function<void(QPainter&)>& draw) {
-  QImage image(qCeil(width * ratio), qCeil(height * ratio), QImage::Format_ARGB32_Premultiplied);
-  image.setDevicePixelRatio(ratio);
-  image.fill(Qt::transparent);
-  QPainter painter(&image);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setRenderHint(QPainter::TextAntialiasing);
-  draw(painter);
-  painter.end();
-  return QPixmap::fromImage(image);
-}
 
 // The point at `radius` from the dial's centre in the direction of compass point `point`
 // (1 north, clockwise in steps of 22.5 degrees).
@@ -225,29 +212,31 @@ void DrawGauge(QPainter& painter) {
 }  // namespace
 
 DashboardArt::DashboardArt(qreal pixelRatio) {
-  compass_[0] = Picture(kDialSize, kDialSize, pixelRatio, DrawDial);
+  compass_[0] = TransparentPicture({kDialSize, kDialSize}, pixelRatio, DrawDial);
   for (int point = 1; point < kCompassPictures; ++point) {
-    compass_[point] = Picture(kDialSize, kDialSize, pixelRatio, [point](QPainter& painter) {
-      DrawDial(painter);
-      DrawMarker(painter, point);
-    });
+    compass_[point] =
+        TransparentPicture({kDialSize, kDialSize}, pixelRatio, [point](QPainter& painter) {
+          DrawDial(painter);
+          DrawMarker(painter, point);
+        });
   }
   for (const bool pressed : {false, true}) {
-    refresh_[pressed ? 1 : 0] = Picture(kRefreshWidth, kRefreshHeight, pixelRatio,
-                                        [pressed](QPainter& p) { DrawRefresh(p, pressed); });
+    refresh_[pressed ? 1 : 0] =
+        TransparentPicture({kRefreshWidth, kRefreshHeight}, pixelRatio,
+                           [pressed](QPainter& p) { DrawRefresh(p, pressed); });
   }
   for (const bool next : {false, true}) {
-    arrows_[next ? 1 : 0] =
-        Picture(kArrowSize, kArrowSize, pixelRatio, [next](QPainter& p) { DrawArrow(p, next); });
+    arrows_[next ? 1 : 0] = TransparentPicture({kArrowSize, kArrowSize}, pixelRatio,
+                                               [next](QPainter& p) { DrawArrow(p, next); });
   }
   icons_[static_cast<int>(TileIcon::kThermometer)] =
-      Picture(kTileIconSize, kTileIconSize, pixelRatio, DrawThermometer);
+      TransparentPicture({kTileIconSize, kTileIconSize}, pixelRatio, DrawThermometer);
   icons_[static_cast<int>(TileIcon::kWind)] =
-      Picture(kTileIconSize, kTileIconSize, pixelRatio, DrawWind);
+      TransparentPicture({kTileIconSize, kTileIconSize}, pixelRatio, DrawWind);
   icons_[static_cast<int>(TileIcon::kRain)] =
-      Picture(kTileIconSize, kTileIconSize, pixelRatio, DrawRain);
+      TransparentPicture({kTileIconSize, kTileIconSize}, pixelRatio, DrawRain);
   icons_[static_cast<int>(TileIcon::kGauge)] =
-      Picture(kTileIconSize, kTileIconSize, pixelRatio, DrawGauge);
+      TransparentPicture({kTileIconSize, kTileIconSize}, pixelRatio, DrawGauge);
 }
 
 const QPixmap& DashboardArt::Compass(int number) const {

@@ -1,8 +1,5 @@
 #include "ui/look.h"
 
-#include <QApplication>
-#include <QPalette>
-
 namespace nimbrel::ui {
 
 namespace {
@@ -15,6 +12,48 @@ QFont ArialFont(int pixelHeight, int weight) {
   font.setPixelSize(pixelHeight * 87 / 100);
   font.setWeight(static_cast<QFont::Weight>(weight == 0 ? 400 : weight));
   return font;
+}
+
+// The window's colours by role, enabled and disabled: dark text on light boxes and buttons, as the
+// panels' fixed white background needs.
+struct RoleColours {
+  QPalette::ColorRole role;
+  QColor enabled;
+  QColor disabled;
+};
+
+QPalette MakeWindowPalette(const QColor& panel, const QColor& buttonFace) {
+  const QColor black(Qt::black);
+  const QColor white(Qt::white);
+  const QColor greyed(120, 120, 120);
+  const RoleColours roles[] = {
+      {QPalette::WindowText, black, greyed},
+      {QPalette::Button, buttonFace, buttonFace},
+      {QPalette::Light, white, white},
+      {QPalette::Midlight, {227, 227, 227}, {227, 227, 227}},
+      {QPalette::Dark, {160, 160, 160}, {160, 160, 160}},
+      {QPalette::Mid, {160, 160, 160}, {160, 160, 160}},
+      {QPalette::Text, black, greyed},
+      {QPalette::BrightText, white, white},
+      {QPalette::ButtonText, black, greyed},
+      {QPalette::Base, white, buttonFace},
+      {QPalette::Window, panel, panel},
+      {QPalette::Shadow, {105, 105, 105}, {105, 105, 105}},
+      {QPalette::Highlight, {0, 120, 215}, {0, 120, 215}},
+      {QPalette::HighlightedText, white, white},
+      {QPalette::Link, {0, 0, 255}, greyed},
+      {QPalette::LinkVisited, {255, 0, 255}, greyed},
+      {QPalette::AlternateBase, {245, 245, 245}, {245, 245, 245}},
+      {QPalette::ToolTipBase, {255, 255, 220}, {255, 255, 220}},
+      {QPalette::ToolTipText, black, black},
+      {QPalette::PlaceholderText, greyed, greyed},
+  };
+  QPalette palette;
+  for (const RoleColours& colours : roles) {
+    palette.setColor(QPalette::All, colours.role, colours.enabled);
+    palette.setColor(QPalette::Disabled, colours.role, colours.disabled);
+  }
+  return palette;
 }
 
 }  // namespace
@@ -34,7 +73,8 @@ QRect DialogRect(int x, int y, int width, int height) {
 
 PanelLook::PanelLook()
     : panelColor_(Qt::white),
-      buttonFaceColor_(QApplication::palette().color(QPalette::Button)),
+      buttonFaceColor_(240, 240, 240),
+      palette_(MakeWindowPalette(panelColor_, buttonFaceColor_)),
       fonts_{ArialFont(24, 700), ArialFont(22, 0),   ArialFont(36, 500),
              ArialFont(15, 0),   ArialFont(25, 500), ArialFont(16, 600),
              ArialFont(16, 0),   ArialFont(34, 500), ArialFont(15, 700)},

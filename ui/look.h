@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPalette>
 #include <QRect>
 #include <array>
 
@@ -26,8 +27,9 @@ inline const QColor kHeaderText{0x63, 0x63, 0x63};
 inline const QColor kLabelText{0x05, 0x5D, 0xA0};
 inline const QColor kTabText{100, 100, 100};
 
-// The shared look: the panel colour (the system's button highlight) and the nine fonts, made once
-// by the header bar and used by every panel.
+// The shared look: the panel colour, the button face, the window's palette and the nine fonts, made
+// once by the header bar and used by every panel. None of it follows the desktop's colour scheme:
+// the panels fix their backgrounds, so their texts, boxes and marks must be fixed with them.
 class PanelLook {
  public:
   // Fonts by their number, 1 to 9: 1 header (24, bold), 2 label (22), 3 value (36, medium),
@@ -49,6 +51,8 @@ class PanelLook {
 
   const QColor& PanelColor() const { return panelColor_; }
   const QColor& ButtonFaceColor() const { return buttonFaceColor_; }
+  // Every colour role of the window, light and the same on every desktop.
+  const QPalette& WindowPalette() const { return palette_; }
   const QFont& Font(FontNumber number) const { return fonts_.at(number - 1); }
   // The panels' own font (Arial 11 in dialog terms).
   const QFont& DialogFont() const { return dialogFont_; }
@@ -56,6 +60,7 @@ class PanelLook {
  private:
   QColor panelColor_;
   QColor buttonFaceColor_;
+  QPalette palette_;
   std::array<QFont, 9> fonts_;
   QFont dialogFont_;
 };

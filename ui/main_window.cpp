@@ -13,6 +13,7 @@
 #include "ui/header_bar_panel.h"
 #include "ui/program.h"
 #include "ui/setup_panel.h"
+#include "ui/shell_art.h"
 #include "ui/status_bar_panel.h"
 #include "upload/upload_clock.h"
 #include "upload/upload_worker.h"
@@ -31,6 +32,8 @@ MainWindow::MainWindow(Program& program) : program_(program) {
   setFixedSize(kWindowWidth, kWindowHeight);
   // The header bar makes the shared look first: every other panel paints with it.
   program_.look = std::make_unique<PanelLook>();
+  setPalette(program_.look->WindowPalette());
+  setWindowIcon(ProgramIcon());
   headerBar_ = new HeaderBarPanel(program_, this);
   dashboard_ =
       new DashboardPanel(program_, *(statusBar_ = new StatusBarPanel(program_, this)), this, this);

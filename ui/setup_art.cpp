@@ -6,6 +6,8 @@
 #include <QPainterPath>
 #include <algorithm>
 
+#include "ui/picture.h"
+
 namespace nimbrel::ui {
 
 namespace {
@@ -73,25 +75,20 @@ QPixmap UploadIndicatorPicture(UploadStatus status, QSize size, qreal pixelRatio
   if (status == UploadStatus::Hidden || size.isEmpty()) {
     return {};
   }
-  QPixmap picture(size * pixelRatio);
-  picture.setDevicePixelRatio(pixelRatio);
-  picture.fill(Qt::transparent);
-
   const qreal s = std::min(size.width(), size.height());
   const CloudColours& colours = status == UploadStatus::Confirmed ? kConfirmedCloud : kFailedCloud;
-  QPainter painter(&picture);
-  painter.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient fill(0, 0.17 * s, 0, 0.81 * s);
-  fill.setColorAt(0, colours.top);
-  fill.setColorAt(1, colours.bottom);
-  painter.setPen(QPen(colours.outline, std::max<qreal>(1.0, s / 32)));
-  painter.setBrush(fill);
-  painter.drawPath(CloudOutline(s));
+  return TransparentPicture(size, pixelRatio, [s, status, &colours](QPainter& painter) {
+    QLinearGradient fill(0, 0.17 * s, 0, 0.81 * s);
+    fill.setColorAt(0, colours.top);
+    fill.setColorAt(1, colours.bottom);
+    painter.setPen(QPen(colours.outline, std::max<qreal>(1.0, s / 32)));
+    painter.setBrush(fill);
+    painter.drawPath(CloudOutline(s));
 
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(Qt::white);
-  painter.drawPath(status == UploadStatus::Confirmed ? UpArrow(s) : ExclamationMark(s));
-  return picture;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawPath(status == UploadStatus::Confirmed ? UpArrow(s) : ExclamationMark(s));
+  });
 }
 
 SetupButton::SetupButton(QWidget* parent) : QAbstractButton(parent) {

@@ -250,6 +250,8 @@ void SetupPanel::BuildServerGroup() {
   for (std::size_t slot = 0; slot < kServiceCount; ++slot) {
     auto* timer = new QTimer(this);
     timer->setInterval(kUploadCheckPeriodMs);
+    // A coarse timer may fire up to 5 % (30 s) late, and the period would drift with it.
+    timer->setTimerType(Qt::PreciseTimer);
     const auto service = static_cast<ServerIndex>(slot);
     connect(timer, &QTimer::timeout, this, [this, service] { UploadCheck(service); });
     uploadTimers_[slot] = timer;

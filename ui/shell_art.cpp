@@ -2,7 +2,10 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QSvgRenderer>
 #include <algorithm>
+
+#include "ui/picture.h"
 
 namespace nimbrel::ui {
 
@@ -19,17 +22,9 @@ const QColor kSocketGrey{0x6E, 0x6E, 0x6E};
 const QColor kAlarmRed{0xD0, 0x3B, 0x36};
 const QColor kDrumBlue{0x6C, 0x8E, 0xAE};
 
-QPixmap Canvas(QSize size, qreal pixelRatio) {
-  QPixmap pixmap(size * pixelRatio);
-  pixmap.setDevicePixelRatio(pixelRatio);
-  pixmap.fill(Qt::transparent);
-  return pixmap;
-}
-
 // Maps the design grid onto the middle of `size`, keeping it square.
 void FitGrid(QPainter& painter, QSize size) {
   const qreal side = std::min(size.width(), size.height());
-  painter.setRenderHint(QPainter::Antialiasing);
   painter.translate((size.width() - side) / 2.0, (size.height() - side) / 2.0);
   painter.scale(side / kGrid, side / kGrid);
 }
@@ -77,44 +72,14 @@ void DrawCross(QPainter& painter, QPointF centre, qreal half, const QColor& colo
   painter.drawLine(centre + QPointF(-half, half), centre + QPointF(half, -half));
 }
 
-}  // namespace
-
-QPixmap HelpButtonPicture(QSize size, bool pressed, qreal pixelRatio) {
-  QPixmap pixmap = Canvas(size, pixelRatio);
-  QPainter painter(&pixmap);
-  FitGrid(painter, size);
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(pressed ? kHelpBluePressed : kHelpBlue);
-  painter.drawEllipse(QRectF(0.5, 0.5, 23.0, 23.0));
-  DrawQuestionMark(painter, pressed ? 1.0 : 0.0);
-  return pixmap;
-}
-
-QPixmap ConnectionPicture(QSize size, bool connected, qreal pixelRatio) {
-  QPixmap pixmap = Canvas(size, pixelRatio);
-  QPainter painter(&pixmap);
-  FitGrid(painter, size);
-  DrawSocket(painter);
-  if (connected) {
-    DrawPlug(painter, 17.5, kPlugGreen);
-  } else {
-    DrawPlug(painter, 10.0, kPlugGrey);
-    DrawCross(painter, QPointF(12.5, 12.0), 1.8, kAlarmRed, 2.0);
-  }
-  return pixmap;
-}
-
-QPixmap LoggerPicture(QSize size, qreal pixelRatio) {
-  QPixmap pixmap = Canvas(size, pixelRatio);
-  QPainter painter(&pixmap);
-  FitGrid(painter, size);
+// A small data drum: its body, the bands where its layers meet, and its lit lid.
+void DrawDrum(QPainter& painter) {
   const QRectF body(5.0, 4.0, 14.0, 16.0);
   const qreal lid = 4.0;
   painter.setPen(Qt::NoPen);
   painter.setBrush(kDrumBlue);
   painter.drawRect(QRectF(body.left(), body.top() + lid / 2, body.width(), body.height() - lid));
   painter.drawEllipse(QRectF(body.left(), body.bottom() - lid, body.width(), lid));
-  // The bands where the drum's layers meet, and its lit lid.
   painter.setPen(QPen(Qt::white, 1.2));
   painter.setBrush(Qt::NoBrush);
   for (const qreal y : {9.5, 14.5}) {
@@ -123,18 +88,62 @@ QPixmap LoggerPicture(QSize size, qreal pixelRatio) {
   painter.setPen(QPen(kDrumBlue.darker(115), 1.0));
   painter.setBrush(kDrumBlue.lighter(140));
   painter.drawEllipse(QRectF(body.left(), body.top(), body.width(), lid));
-  return pixmap;
+}
+
+}  // namespace
+
+QPixmap HelpButtonPicture(QSize size, bool pressed, qreal pixelRatio) {
+  return TransparentPicture(size, pixelRatio, [size, pressed](QPainter& painter) {
+    FitGrid(painter, size);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(pressed ? kHelpBluePressed : kHelpBlue);
+    painter.drawEllipse(QRectF(0.5, 0.5, 23.0, 23.0));
+    DrawQuestionMark(painter, pressed ? 1.0 : 0.0);
+  });
+}
+
+QPixmap ConnectionPicture(QSize size, bool connected, qreal pixelRatio) {
+  return TransparentPicture(size, pixelRatio, [size, connected](QPainter& painter) {
+    FitGrid(painter, size);
+    DrawSocket(painter);
+    if (connected) {
+      DrawPlug(painter, 17.5, kPlugGreen);
+    } else {
+      DrawPlug(painter, 10.0, kPlugGrey);
+      DrawCross(painter, QPointF(12.5, 12.0), 1.8, kAlarmRed, 2.0);
+    }
+  });
+}
+
+QPixmap LoggerPicture(QSize size, qreal pixelRatio) {
+  return TransparentPicture(size, pixelRatio, [size](QPainter& painter) {
+    FitGrid(painter, size);
+    DrawDrum(painter);
+  });
 }
 
 QPixmap CancelPicture(QSize size, qreal pixelRatio) {
-  QPixmap pixmap = Canvas(size, pixelRatio);
-  QPainter painter(&pixmap);
-  FitGrid(painter, size);
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(kAlarmRed);
-  painter.drawEllipse(QRectF(1.0, 1.0, 22.0, 22.0));
-  DrawCross(painter, QPointF(12.0, 12.0), 5.0, Qt::white, 3.0);
-  return pixmap;
+  return TransparentPicture(size, pixelRatio, [size](QPainter& painter) {
+    FitGrid(painter, size);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kAlarmRed);
+    painter.drawEllipse(QRectF(1.0, 1.0, 22.0, 22.0));
+    DrawCross(painter, QPointF(12.0, 12.0), 5.0, Qt::white, 3.0);
+  });
+}
+
+QIcon ProgramIcon() {
+  QSvgRenderer renderer(QStringLiteral(":/nimbrel.svg"));
+  QIcon icon;
+  if (!renderer.isValid()) {
+    return icon;
+  }
+  for (const int side : {16, 24, 32, 48, 64, 128, 256}) {
+    icon.addPixmap(TransparentPicture({side, side}, 1.0, [&renderer, side](QPainter& painter) {
+      renderer.render(&painter, QRectF(0, 0, side, side));
+    }));
+  }
+  return icon;
 }
 
 }  // namespace nimbrel::ui

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QPixmap>
 #include <QSize>
 
@@ -21,5 +22,8 @@ QPixmap LoggerPicture(QSize size, qreal pixelRatio = 1.0);
 
 // The button that cancels a history download: a white cross in a red disc.
 QPixmap CancelPicture(QSize size, qreal pixelRatio = 1.0);
+
+// The program's icon, the one the desktop's menu shows, at the sizes window decorations use.
+QIcon ProgramIcon();
 
 }  // namespace nimbrel::ui
