@@ -7,7 +7,6 @@
 #include <deque>
 #include <fstream>
 #include <limits>
-#include <memory_resource>
 #include <system_error>
 #include <unordered_set>
 
@@ -381,9 +380,7 @@ class KnownBodies {
   bool AddCopy(std::string_view body) { return Add(copies_.emplace_back(body)); }
 
  private:
-  // The set's nodes come from one growing arena, which a merge of 60,000 records notices.
-  std::pmr::monotonic_buffer_resource arena_;
-  std::pmr::unordered_set<std::string_view> bodies_{&arena_};
+  std::unordered_set<std::string_view> bodies_;
   std::deque<std::string> copies_;  // never moves what it holds
 };
 
