@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-dev
   libhidapi-dev libudev-dev
   qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation2 xvfb xauth
+  libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 locales
 )

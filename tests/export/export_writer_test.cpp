@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "export/csv_writer.h"
 #include "export/export_writer.h"
 #include "tests/export/export_test_support.h"
 
@@ -282,6 +283,36 @@ TEST_F(ExportWriterTest, FileNameIsUsedWholeBeyond255Characters) {
   DiskExportFile file;
   ASSERT_EQ(WriteExport(MakeExportJob(store, state, request, units), file), kExportEnded);
   EXPECT_EQ(FileText(longName), Header() + std::u16string(kRecordRow));
+}
+
+// The plain CSV file: a header of names with units, ISO times, converted values, empty cells for
+// no reading and for an unreadable date, RFC 4180 quotes, CR LF, no byte-order mark.
+TEST_F(ExportWriterTest, CsvFileForDataTools) {
+  units = {TemperatureUnit::Fahrenheit, RainUnit::Inch,         PressureUnit::InHg,
+           WindSpeedUnit::Mph,          PressureType::Absolute, WindDirectionFormat::Degrees360};
+  request.wholePeriod = true;
+  request.dataSets.fill(false);
+  for (const DataSet set : {DataSet::BarometricPressure, DataSet::OutdoorTemperatureHumidity,
+                            DataSet::WindData, DataSet::RainData}) {
+    request.SetIncluded(set, true);
+  }
+  const CsvExport format(request, units);
+  DiskExportFile file;
+  CsvFileWriter writer(file, format);
+  ASSERT_TRUE(writer.Begin(path));
+  for (const std::string_view text :
+       {kRecord, std::string_view("7 2018-3-8 0:00 21.5 45 --.- -- - - - - 1,5 X 1009.0 -- 1"),
+        std::string_view("7 2018-2-30 0:00 21.5 45 3.2 80 0.0 0.0 0.0 0.0 9\"0")}) {
+    ASSERT_TRUE(writer.Add(text));
+  }
+  ASSERT_TRUE(writer.Finish());
+  EXPECT_EQ(FileBytes(path),
+            "time,absolute_pressure_inhg,outdoor_temperature_f,outdoor_humidity_pct,wind_speed_mph,"
+            "wind_gust_mph,wind_chill_f,wind_direction_deg,rain_rate_in_h,hourly_rain_in,"
+            "daily_rain_in,weekly_rain_in,monthly_rain_in\r\n"
+            "2018-03-07T10:05,29.82,37.7,80,6.2,9.3,28.4,270,0.02,0.01,0.05,0.21,0.79\r\n"
+            "2018-03-08T00:00,,,,,,,\"1,5\",,,,,\r\n"
+            ",,37.7,80,0.0,0.0,,\"9\"\"0\",0.00,,0.00,,\r\n");
 }
 
 }  // namespace

@@ -1,0 +1,630 @@
+// The archive in one SQLite file, in WAL mode so that one program can read while another writes.
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <deque>
+#include <fstream>
+#include <limits>
+#include <system_error>
+#include <unordered_set>
+
+#include "archive/archive.h"
+#include "archive/archive_schema.h"
+#include "archive/record_values.h"
+#include "archive/sqlite_statement.h"
+
+namespace nimbrel {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace archive_detail;
+using std::chrono::seconds;
+
+// ---- Fault texts -------------------------------------------------------------------------------
+
+std::string Quoted(const fs::path& path) {
+  return "\"" + path.string() + "\"";
+}
+
+ArchiveError Damaged(const fs::path& path) {
+  return {ArchiveFault::NotADatabase,
+          "The archive " + Quoted(path) +
+              " is not a database or is damaged. It was left as it is; the archive is not used."};
+}
+
+ArchiveError Foreign(const fs::path& path) {
+  return {ArchiveFault::NotADatabase,
+          "The file " + Quoted(path) +
+              " is another program's database, not a Nimbrel archive. It was left as it is; the "
+              "archive is not used."};
+}
+
+ArchiveError Newer(const fs::path& path) {
+  return {ArchiveFault::NewerVersion,
+          "The archive " + Quoted(path) +
+              " was written by a newer version of Nimbrel. It was left as it is; the archive is "
+              "not used."};
+}
+
+std::string WaitText(std::chrono::milliseconds wait) {
+  return wait.count() % 1000 == 0 ? std::to_string(wait.count() / 1000) + " s"
+                                  : std::to_string(wait.count()) + " ms";
+}
+
+ArchiveError Busy(const ArchiveOptions& options) {
+  return {ArchiveFault::Busy, "Another program is writing to the archive " + Quoted(options.path) +
+                                  " and did not finish within " + WaitText(options.busyWait) +
+                                  ". Nothing was changed; try again later."};
+}
+
+ArchiveError NotWritable(const fs::path& path, const std::string& reason) {
+  return {ArchiveFault::NotWritable, "The archive " + Quoted(path) + " cannot be written (" +
+                                         reason + "). Nothing was changed."};
+}
+
+ArchiveError DiskFull(const fs::path& path) {
+  return {ArchiveFault::DiskFull,
+          "The disk that holds the archive " + Quoted(path) + " is full. Nothing was changed."};
+}
+
+ArchiveError NoFolder(const fs::path& folder, const std::string& reason) {
+  return {ArchiveFault::NoFolder,
+          "The folder " + Quoted(folder) + " for the archive cannot be created (" + reason + ")."};
+}
+
+ArchiveError ErrorFor(int rc, sqlite3* db, const ArchiveOptions& options) {
+  switch (rc & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return Busy(options);
+    case SQLITE_FULL:
+      return DiskFull(options.path);
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+      return Damaged(options.path);
+    default:
+      break;
+  }
+  if (db != nullptr && sqlite3_system_errno(db) == ENOSPC) {
+    return DiskFull(options.path);
+  }
+  return NotWritable(options.path, db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+}
+
+// ---- Opening -----------------------------------------------------------------------------------
+
+// Every database file starts with these 16 bytes, in a header of 100.
+constexpr std::string_view kDatabaseMagic{"SQLite format 3\0", 16};
+constexpr std::uintmax_t kHeaderSize = 100;
+
+ArchiveStatus CheckHeader(const fs::path& path, std::uintmax_t size) {
+  if (size == 0) {
+    return std::nullopt;  // an empty file is an empty database
+  }
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    return NotWritable(path, "it cannot be read");
+  }
+  std::array<char, kDatabaseMagic.size()> magic{};
+  file.read(magic.data(), magic.size());
+  if (size < kHeaderSize || !file ||
+      std::string_view(magic.data(), magic.size()) != kDatabaseMagic) {
+    return Damaged(path);
+  }
+  return std::nullopt;
+}
+
+// Whether the file is ours, in a version this program knows.
+ArchiveStatus CheckIdentity(sqlite3* db, const ArchiveOptions& options) {
+  std::int64_t application = 0;
+  std::int64_t version = 0;
+  std::int64_t objects = 0;
+  int rc = QueryInt(db, "PRAGMA application_id", application);
+  if (rc == SQLITE_OK) {
+    rc = QueryInt(db, "PRAGMA user_version", version);
+  }
+  if (rc == SQLITE_OK) {
+    rc = QueryInt(db, "SELECT count(*) FROM sqlite_master", objects);
+  }
+  if (rc != SQLITE_OK) {
+    return ErrorFor(rc, db, options);
+  }
+  const bool ours = application == kApplicationId || (application == 0 && objects == 0);
+  if (!ours || version < 0) {
+    return Foreign(options.path);
+  }
+  if (version > kSchemaVersion) {
+    return Newer(options.path);
+  }
+  return std::nullopt;
+}
+
+// A URI that opens the file read-only as immutable: no lock, no journal, no -wal or -shm file.
+std::string ImmutableUri(const fs::path& path) {
+  constexpr std::string_view kHex = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (const char c : fs::absolute(path).string()) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                       (byte >= '0' && byte <= '9') ||
+                       std::string_view("/-._~").find(c) != std::string_view::npos;
+    if (plain) {
+      uri += c;
+    } else {
+      uri += '%';
+      uri += kHex[byte >> 4];
+      uri += kHex[byte & 0xF];
+    }
+  }
+  return uri + "?immutable=1";
+}
+
+// Looks at an existing file without changing it or creating anything beside it, so that a file
+// that is not an archive of ours is left exactly as it was.
+ArchiveStatus ProbeExisting(const ArchiveOptions& options) {
+  std::error_code error;
+  if (!fs::is_regular_file(options.path, error)) {
+    return Damaged(options.path);
+  }
+  const std::uintmax_t size = fs::file_size(options.path, error);
+  if (error) {
+    return NotWritable(options.path, error.message());
+  }
+  if (ArchiveStatus header = CheckHeader(options.path, size); header || size == 0) {
+    return header;
+  }
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(ImmutableUri(options.path).c_str(), &raw,
+                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+  const Connection probe(raw);
+  ArchiveStatus identity =
+      rc == SQLITE_OK ? CheckIdentity(raw, options) : ErrorFor(rc, raw, options);
+  // With a -wal beside it, SQLite has the file open (or was stopped while it had), and the file
+  // alone may be read halfway through a checkpoint: the connection, which reads both, decides
+  // whether it is damaged. Whose file it is, the file alone tells.
+  const int read = sqlite3_errcode(raw) & 0xFF;
+  if ((read == SQLITE_CORRUPT || read == SQLITE_NOTADB) &&
+      fs::exists(fs::path(options.path.string() + "-wal"), error)) {
+    return std::nullopt;
+  }
+  return identity;
+}
+
+// Creates the folder and an empty file that only the user may read and write (the file, its
+// -wal and -shm take that mode); a file that another program created meanwhile is used as it is.
+ArchiveStatus CreateArchiveFile(const ArchiveOptions& options) {
+  const fs::path folder = options.path.parent_path();
+  std::error_code error;
+  if (!folder.empty() && !fs::is_directory(folder, error)) {
+    if (fs::create_directories(folder, error)) {
+      fs::permissions(folder, fs::perms::owner_all, error);
+    }
+    if (error) {
+      return NoFolder(folder, error.message());
+    }
+  }
+  std::FILE* file = std::fopen(options.path.c_str(), "wbx");
+  if (file == nullptr) {
+    const int reason = errno;
+    return reason == EEXIST
+               ? std::nullopt
+               : ArchiveStatus(NotWritable(options.path, std::generic_category().message(reason)));
+  }
+  std::fclose(file);
+  fs::permissions(options.path, fs::perms::owner_read | fs::perms::owner_write, error);
+  return error ? ArchiveStatus(NotWritable(options.path, error.message())) : std::nullopt;
+}
+
+int EnableWal(sqlite3* db) {
+  Statement mode(db, "PRAGMA journal_mode = WAL");
+  if (mode.Prepared() != SQLITE_OK) {
+    return mode.Prepared();
+  }
+  const int rc = mode.Step();
+  if (rc != SQLITE_ROW) {
+    return rc;
+  }
+  return mode.Text(0) == "wal" ? SQLITE_OK : SQLITE_READONLY;
+}
+
+ArchiveStatus Connect(const ArchiveOptions& options, Connection& db) {
+  sqlite3* raw = nullptr;
+  int rc = sqlite3_open_v2(options.path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                           nullptr);
+  db.reset(raw);
+  if (rc != SQLITE_OK) {
+    return ErrorFor(rc, raw, options);
+  }
+  if (sqlite3_db_readonly(raw, "main") == 1) {
+    return NotWritable(options.path, "the file is read-only");
+  }
+  sqlite3_busy_timeout(raw, static_cast<int>(options.busyWait.count()));
+  // Closing the last connection copies the -wal into the file: not before the file is known to
+  // be an archive of ours, so that a foreign file with a -wal beside it stays as it was.
+  sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  if (ArchiveStatus identity = CheckIdentity(raw, options)) {
+    return identity;
+  }
+  sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+  // Larger pages than the default: fewer writes for a merge, fewer reads for a chart. Only a new,
+  // empty file takes the size.
+  rc = Execute(raw, "PRAGMA page_size = 65536");
+  rc = rc == SQLITE_OK ? EnableWal(raw) : rc;
+  // A power cut may then cost the last merge, never the file's consistency; FULL makes a merge
+  // that was reported as done survive it too.
+  if (rc == SQLITE_OK) {
+    rc = Execute(raw, "PRAGMA synchronous = FULL; PRAGMA cache_size = -16384");
+  }
+  if (rc == SQLITE_OK) {
+    rc = MigrateSchema(raw);
+  }
+  return rc == SQLITE_OK ? std::nullopt : ArchiveStatus(ErrorFor(rc, raw, options));
+}
+
+// ---- Queries -----------------------------------------------------------------------------------
+
+std::int64_t Seconds(RecordTimePoint time) {
+  return std::chrono::floor<seconds>(time).time_since_epoch().count();
+}
+
+constexpr std::size_t kFirstValueParameter = 3;
+
+std::string InsertRecordSql() {
+  std::string sql = "INSERT INTO records (taken, text";
+  std::string values = "?1, ?2";
+  for (std::size_t i = 0; i < kValueColumns.size(); ++i) {
+    sql += ", ";
+    sql += kValueColumns[i].name;
+    values += ", ?" + std::to_string(i + kFirstValueParameter);
+  }
+  return sql + ") VALUES (" + values + ")";
+}
+
+// "WHERE ..." of the dated records in a range, the bounds as ?1 and ?2.
+constexpr std::string_view kDatedInRange = " WHERE taken >= ?1 AND taken < ?2";
+constexpr std::string_view kDated = " WHERE taken IS NOT NULL";
+constexpr std::string_view kInTimeOrder = " ORDER BY taken, id";
+
+void BindRange(Statement& statement, const ArchiveRange& range) {
+  statement.Bind(1, Seconds(range.first));
+  statement.Bind(2, Seconds(range.last + std::chrono::days{1}));
+}
+
+int Finished(int rc) {
+  return rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : rc;
+}
+
+// The text of each row to the visitor until it says stop; `stopped` tells it did.
+int VisitTexts(Statement& query, const RecordTextVisitor& visit, bool& stopped) {
+  if (query.Prepared() != SQLITE_OK) {
+    return query.Prepared();
+  }
+  int rc = SQLITE_ROW;
+  while (!stopped && (rc = query.Step()) == SQLITE_ROW) {
+    stopped = !visit(query.Text(0));
+  }
+  return Finished(rc);
+}
+
+// The integer of a one-row query; nothing for NULL.
+int QueryOptional(sqlite3* db, std::string_view sql, std::optional<std::int64_t>& value) {
+  Statement query(db, sql);
+  if (query.Prepared() != SQLITE_OK) {
+    return query.Prepared();
+  }
+  const int rc = query.Step();
+  value = rc == SQLITE_ROW && !query.IsNull(0) ? std::optional(query.Int(0)) : std::nullopt;
+  return Finished(rc);
+}
+
+class SqliteArchive final : public Archive {
+ public:
+  SqliteArchive(ArchiveOptions options, Connection db)
+      : options_(std::move(options)), db_(std::move(db)) {}
+
+  ArchiveStatus Merge(std::span<const std::string_view> records, MergeCounts& counts) override;
+  ArchiveStatus AddLiveSample(std::string_view text, std::chrono::sys_seconds received,
+                              bool& kept) override;
+  ArchiveStatus ReadRecords(const ArchiveRange& range, const RecordTextVisitor& visit) override;
+  ArchiveStatus ReadSeries(const ArchiveRange& range, std::span<const RecordField> fields,
+                           const SeriesVisitor& visit) override;
+  ArchiveStatus ReadInfo(ArchiveInfo& info) override;
+
+ private:
+  ArchiveStatus Status(int rc) const {
+    return rc == SQLITE_OK ? std::nullopt : ArchiveStatus(ErrorFor(rc, db_.get(), options_));
+  }
+  int MergeRecords(std::span<const std::string_view> records, MergeCounts& counts);
+  int NoteMerge(const MergeCounts& counts);
+  int LastLiveBucket(std::int64_t period, std::optional<std::int64_t>& bucket);
+
+  ArchiveOptions options_;
+  Connection db_;
+  // The period of the live sample added last, once known.
+  std::optional<std::int64_t> lastLiveBucket_;
+};
+
+// The times a download spans, and whether it holds records without one.
+struct DownloadTimes {
+  std::int64_t first = std::numeric_limits<std::int64_t>::max();
+  std::int64_t last = std::numeric_limits<std::int64_t>::min();
+  bool undated = false;
+};
+
+std::string_view UpToZero(std::string_view text) {
+  return text.substr(0, text.find('\0'));
+}
+
+DownloadTimes TimesOf(std::span<const std::string_view> records) {
+  DownloadTimes times;
+  for (const std::string_view record : records) {
+    if (const auto taken = RecordTimeOfText(UpToZero(record))) {
+      times.first = std::min(times.first, Seconds(*taken));
+      times.last = std::max(times.last, Seconds(*taken));
+    } else {
+      times.undated = true;
+    }
+  }
+  return times;
+}
+
+// The bodies of the records known to be archived, as views of the download's texts or of
+// copies kept here.
+class KnownBodies {
+ public:
+  explicit KnownBodies(std::size_t expected) { bodies_.reserve(2 * expected); }
+  // False when the body was known already.
+  bool Add(std::string_view body) { return bodies_.insert(body).second; }
+  bool AddCopy(std::string_view body) { return Add(copies_.emplace_back(body)); }
+
+ private:
+  std::unordered_set<std::string_view> bodies_;
+  std::deque<std::string> copies_;  // never moves what it holds
+};
+
+// The archived records that could equal one of the download: equal bodies have equal dates and
+// times, so only the records of the download's times (and the undated ones, if it has such) are
+// read, from one range of the time index.
+int ReadKnownBodies(sqlite3* db, const DownloadTimes& times, KnownBodies& known) {
+  Statement query(db, std::string("SELECT text FROM records WHERE taken BETWEEN ?1 AND ?2") +
+                          (times.undated ? " OR taken IS NULL" : ""));
+  if (query.Prepared() != SQLITE_OK) {
+    return query.Prepared();
+  }
+  query.Bind(1, times.first);
+  query.Bind(2, times.last);
+  int rc = SQLITE_ROW;
+  std::string storage;
+  while ((rc = query.Step()) == SQLITE_ROW) {
+    const std::string_view text = query.Text(0);
+    known.AddCopy(RecordBody(text, SplitRecord(text), storage));
+  }
+  return Finished(rc);
+}
+
+int InsertRecord(Statement& insert, std::string_view text, const RecordFields& fields,
+                 std::optional<RecordTimePoint> taken) {
+  if (taken) {
+    insert.Bind(1, Seconds(*taken));
+  }
+  insert.Bind(2, text);
+  for (std::size_t i = 0; i < kValueColumns.size(); ++i) {
+    const ValueColumn& column = kValueColumns[i];
+    if (const auto value = ReadValue(fields[column.field].View(), column.test)) {
+      insert.Bind(static_cast<int>(i + kFirstValueParameter), *value);
+    }
+  }
+  const int rc = insert.Step();
+  insert.Reset();  // unbound parameters are NULL
+  return Finished(rc);
+}
+
+int SqliteArchive::MergeRecords(std::span<const std::string_view> records, MergeCounts& counts) {
+  KnownBodies known(records.size());
+  int rc = ReadKnownBodies(db_.get(), TimesOf(records), known);
+  Statement insert(db_.get(), InsertRecordSql());
+  rc = rc == SQLITE_OK ? insert.Prepared() : rc;
+  std::string storage;
+  for (auto record = records.begin(); rc == SQLITE_OK && record != records.end(); ++record) {
+    const std::string_view text = UpToZero(*record);
+    if (text.empty()) {
+      continue;
+    }
+    const RecordFields fields = SplitRecord(text);
+    const std::optional<RecordTimePoint> taken = RecordTime(fields);
+    counts.undated += taken ? 0 : 1;
+    const std::string_view body = RecordBody(text, fields, storage);
+    const bool added = body.data() == storage.data() ? known.AddCopy(body) : known.Add(body);
+    if (!added) {
+      ++counts.alreadyArchived;
+      continue;
+    }
+    rc = InsertRecord(insert, text, fields, taken);
+    counts.added += rc == SQLITE_OK ? 1 : 0;
+  }
+  return rc;
+}
+
+int SqliteArchive::NoteMerge(const MergeCounts& counts) {
+  Statement note(db_.get(),
+                 "INSERT INTO merges (finished, added, already_archived, undated) "
+                 "VALUES (?1, ?2, ?3, ?4)");
+  if (note.Prepared() != SQLITE_OK) {
+    return note.Prepared();
+  }
+  const auto now = std::chrono::floor<seconds>(std::chrono::system_clock::now());
+  note.Bind(1, static_cast<std::int64_t>(now.time_since_epoch().count()));
+  note.Bind(2, static_cast<std::int64_t>(counts.added));
+  note.Bind(3, static_cast<std::int64_t>(counts.alreadyArchived));
+  note.Bind(4, static_cast<std::int64_t>(counts.undated));
+  return Finished(note.Step());
+}
+
+ArchiveStatus SqliteArchive::Merge(std::span<const std::string_view> records, MergeCounts& counts) {
+  counts = {};
+  Transaction transaction(db_.get());
+  int rc = transaction.Begin();
+  if (rc == SQLITE_OK) {
+    rc = MergeRecords(records, counts);
+  }
+  if (rc == SQLITE_OK) {
+    rc = NoteMerge(counts);
+  }
+  if (rc == SQLITE_OK) {
+    rc = transaction.Commit();
+  }
+  if (rc != SQLITE_OK) {
+    counts = {};
+  }
+  return Status(rc);
+}
+
+int SqliteArchive::LastLiveBucket(std::int64_t period, std::optional<std::int64_t>& bucket) {
+  std::optional<std::int64_t> received;
+  const int rc = QueryOptional(
+      db_.get(), "SELECT received FROM live_samples ORDER BY id DESC LIMIT 1", received);
+  bucket = received ? std::optional(*received / period) : std::nullopt;
+  return rc;
+}
+
+ArchiveStatus SqliteArchive::AddLiveSample(std::string_view text, std::chrono::sys_seconds received,
+                                           bool& kept) {
+  kept = false;
+  const std::int64_t period = seconds(options_.liveEvery).count();
+  text = UpToZero(text);
+  if (period <= 0 || text.empty()) {
+    return std::nullopt;
+  }
+  const std::int64_t when = received.time_since_epoch().count();
+  if (!lastLiveBucket_) {
+    if (const int rc = LastLiveBucket(period, lastLiveBucket_); rc != SQLITE_OK) {
+      return Status(rc);
+    }
+  }
+  // One sample a period; a clock set back into another period starts a new one.
+  if (lastLiveBucket_ == when / period) {
+    return std::nullopt;
+  }
+  Statement insert(db_.get(),
+                   "INSERT INTO live_samples (received, taken, text) VALUES (?1, ?2, ?3)");
+  if (insert.Prepared() != SQLITE_OK) {
+    return Status(insert.Prepared());
+  }
+  insert.Bind(1, when);
+  if (const auto taken = RecordTime(SplitRecord(text))) {
+    insert.Bind(2, Seconds(*taken));
+  }
+  insert.Bind(3, text);
+  const int rc = Finished(insert.Step());
+  if (rc == SQLITE_OK) {
+    lastLiveBucket_ = when / period;
+    kept = true;
+  }
+  return Status(rc);
+}
+
+// A read sees one state of the file, even while another program merges.
+ArchiveStatus SqliteArchive::ReadRecords(const ArchiveRange& range,
+                                         const RecordTextVisitor& visit) {
+  int rc = Execute(db_.get(), "BEGIN");
+  bool stopped = false;
+  if (rc == SQLITE_OK && range.whole) {
+    Statement dated(db_.get(), std::string("SELECT text FROM records") + std::string(kDated) +
+                                   std::string(kInTimeOrder));
+    rc = VisitTexts(dated, visit, stopped);
+    // Records whose time cannot be read come last, in the order they were archived.
+    Statement undated(db_.get(), "SELECT text FROM records WHERE taken IS NULL ORDER BY id");
+    rc = rc == SQLITE_OK ? VisitTexts(undated, visit, stopped) : rc;
+  } else if (rc == SQLITE_OK) {
+    Statement inRange(db_.get(), std::string("SELECT text FROM records") +
+                                     std::string(kDatedInRange) + std::string(kInTimeOrder));
+    BindRange(inRange, range);
+    rc = VisitTexts(inRange, visit, stopped);
+  }
+  Execute(db_.get(), "COMMIT");
+  return Status(rc);
+}
+
+ArchiveStatus SqliteArchive::ReadSeries(const ArchiveRange& range,
+                                        std::span<const RecordField> fields,
+                                        const SeriesVisitor& visit) {
+  std::string sql = "SELECT taken";
+  for (const RecordField field : fields) {
+    const ValueColumn* column = ColumnOf(field);
+    sql += ", ";
+    sql += column != nullptr ? column->name : "NULL";
+  }
+  sql += " FROM records";
+  sql += range.whole ? kDated : kDatedInRange;
+  sql += kInTimeOrder;
+  Statement query(db_.get(), sql);
+  if (query.Prepared() != SQLITE_OK) {
+    return Status(query.Prepared());
+  }
+  if (!range.whole) {
+    BindRange(query, range);
+  }
+  std::vector<double> values(fields.size());
+  int rc = SQLITE_ROW;
+  while ((rc = query.Step()) == SQLITE_ROW) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      const int column = static_cast<int>(i + 1);
+      values[i] =
+          query.IsNull(column) ? std::numeric_limits<double>::quiet_NaN() : query.Double(column);
+    }
+    visit(RecordTimePoint{seconds{query.Int(0)}}, values);
+  }
+  return Status(Finished(rc));
+}
+
+ArchiveStatus SqliteArchive::ReadInfo(ArchiveInfo& info) {
+  info = {};
+  info.path = options_.path;
+  sqlite3* db = db_.get();
+  std::optional<std::int64_t> first;
+  std::optional<std::int64_t> last;
+  std::optional<std::int64_t> merged;
+  int rc = Execute(db, "BEGIN");
+  for (const auto& [sql, value] :
+       {std::pair{"SELECT count(*) FROM records", &info.records},
+        std::pair{"SELECT count(*) FROM live_samples", &info.liveSamples},
+        std::pair{"SELECT count(*) FROM records WHERE taken IS NULL", &info.undated}}) {
+    rc = rc == SQLITE_OK ? QueryInt(db, sql, *value) : rc;
+  }
+  rc = rc == SQLITE_OK ? QueryOptional(db, "SELECT min(taken) FROM records", first) : rc;
+  rc = rc == SQLITE_OK ? QueryOptional(db, "SELECT max(taken) FROM records", last) : rc;
+  rc = rc == SQLITE_OK ? QueryOptional(db, "SELECT max(finished) FROM merges", merged) : rc;
+  Execute(db, "COMMIT");
+  const auto time = [](std::optional<std::int64_t> value) {
+    return value ? std::optional(RecordTimePoint{seconds{*value}}) : std::nullopt;
+  };
+  info.firstRecord = time(first);
+  info.lastRecord = time(last);
+  if (merged) {
+    info.lastMerge = std::chrono::sys_seconds{seconds{*merged}};
+  }
+  std::error_code error;
+  info.fileBytes = fs::file_size(options_.path, error);
+  return Status(rc);
+}
+
+}  // namespace
+
+std::unique_ptr<Archive> OpenArchive(const ArchiveOptions& options, ArchiveError& error) {
+  std::error_code missing;
+  ArchiveStatus status =
+      fs::exists(options.path, missing) ? ProbeExisting(options) : CreateArchiveFile(options);
+  Connection db;
+  if (!status) {
+    status = Connect(options, db);
+  }
+  if (status) {
+    error = *std::move(status);
+    return nullptr;
+  }
+  return std::make_unique<SqliteArchive>(options, std::move(db));
+}
+
+}  // namespace nimbrel
