@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when they are missing.
+# Installs the Debian packages the build and the tests need, when they are missing; packages given
+# as arguments too (scripts/install-deps.sh gcovr).
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation2 xvfb xauth
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 locales
+  "$@"
 )
 
 missing=()
