@@ -26,7 +26,7 @@ mark() {
 is_shell_script() { head -n 1 "$1" | grep -Eq '^#!.*[/ ](ba|da)?sh( |$)'; }
 
 git ls-files -z | while IFS= read -r -d '' file; do
-  [ -f "$file" ] && [ ! -L "$file" ] || continue
+  if [ ! -f "$file" ] || [ -L "$file" ]; then continue; fi
   case "$file" in
     *.cpp | *.h) mark "$file" "//" ;;
     CMakeLists.txt | */CMakeLists.txt | *.cmake | *.sh) mark "$file" "#" ;;
