@@ -1,6 +1,7 @@
 # Installation: the window and nimbrel-cli, the help document, the udev rule that lets the
-# logged-in user open the console, the desktop entry, the icon and the man page, each where Linux
-# desktops look for it. The Debian package (scripts/package.sh) is made from the same rules.
+# logged-in user open the console, the desktop entry, the icon, the man pages, the licence and the
+# changelog, each where Linux desktops and Debian look for it. The Debian package
+# (scripts/package.sh) is made from the same rules.
 include(GNUInstallDirs)
 
 # Relative to the prefix: <prefix>/lib/udev/rules.d, which udev reads for the /usr prefix of the
@@ -44,7 +45,36 @@ foreach(size IN LISTS NIMBREL_ICON_SIZES)
   install(FILES ${icon_build_dir}/${size}x${size}/apps/nimbrel.png
           DESTINATION ${icon_theme_dir}/${size}x${size}/apps)
 endforeach()
-install(FILES ${packaging_dir}/man/nimbrel-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The man pages and the changelog, compressed as Debian wants them: gzip -9n, so that the same
+# page makes the same bytes (-n leaves out the name and time stamp).
+find_program(NIMBREL_GZIP gzip REQUIRED)
+set(gzip_dir ${PROJECT_BINARY_DIR}/packaging/gz)
+function(nimbrel_gzip source name out_var)
+  set(out ${gzip_dir}/${name}.gz)
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E copy ${source} ${gzip_dir}/${name}
+    COMMAND ${NIMBREL_GZIP} -9nf ${gzip_dir}/${name}
+    DEPENDS ${source}
+    COMMENT "Compressing ${name}"
+    VERBATIM)
+  set(${out_var} ${out} PARENT_SCOPE)
+endfunction()
+nimbrel_gzip(${packaging_dir}/man/nimbrel.1 nimbrel.1 man_window)
+nimbrel_gzip(${packaging_dir}/man/nimbrel-cli.1 nimbrel-cli.1 man_cli)
+nimbrel_gzip(${packaging_dir}/debian/changelog changelog changelog_gz)
+add_custom_target(nimbrel_compressed_docs ALL DEPENDS ${man_window} ${man_cli} ${changelog_gz})
+install(FILES ${man_window} ${man_cli} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The licence and the changelog, where Debian keeps them for every package. The changelog's
+# latest entry names the version being built.
+file(STRINGS ${packaging_dir}/debian/changelog changelog_top LIMIT_COUNT 1)
+if(NOT changelog_top MATCHES "^nimbrel \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "packaging/debian/changelog starts with '${changelog_top}', "
+                      "not with an entry for version ${PROJECT_VERSION}")
+endif()
+install(FILES ${packaging_dir}/debian/copyright ${changelog_gz} DESTINATION ${doc_dir})
 
 # The Debian package: nimbrel_<version>_<arch>.deb.
 set(CPACK_GENERATOR DEB)
@@ -53,11 +83,13 @@ set(CPACK_PACKAGE_VENDOR Nimbrel)
 set(CPACK_PACKAGE_CONTACT "Nimbrel developers <dev@nimbrel.invalid>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "console program for USB home weather stations")
+# Lines of at most 79 characters: dpkg indents each by one and Debian allows 80.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Nimbrel shows the live readings of a home weather station whose display console plugs in
-over USB (HID 1941:8021) on a dashboard, in your units and language; it downloads the
-console's history log and exports it as a spreadsheet file, and uploads readings to
-Weather Underground and Weathercloud. nimbrel-cli does the same without a window.")
+    "Nimbrel shows the live readings of a home weather station whose display
+console plugs in over USB (HID 1941:8021) on a dashboard, in your units and
+language; it downloads the console's history log and exports it as a
+spreadsheet file, and uploads readings to Weather Underground and
+Weathercloud. nimbrel-cli does the same without a window.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

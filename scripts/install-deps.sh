@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when they are missing.
+# Installs the Debian packages the build and the tests need, when they are missing; packages given
+# as arguments too (scripts/install-deps.sh gcovr).
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
   libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 locales
+  "$@"
 )
 
 missing=()

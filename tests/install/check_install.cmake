@@ -76,13 +76,16 @@ if(DESKTOP_FILE_VALIDATE)
       "${PREFIX}/share/applications/nimbrel.desktop")
 endif()
 
-# The man page formats without a warning.
+# The man pages format without a warning.
 find_program(MAN man)
-if(MAN)
-  execute_process(COMMAND ${MAN} --warnings -E UTF-8 -l "${PREFIX}/share/man/man1/nimbrel-cli.1"
-                  RESULT_VARIABLE result OUTPUT_VARIABLE page ERROR_VARIABLE warnings)
-  if(NOT result EQUAL 0 OR NOT warnings STREQUAL "" OR NOT page MATCHES "nimbrel-cli")
-    message(FATAL_ERROR "man nimbrel-cli: ${result}\n${warnings}")
+foreach(program IN ITEMS nimbrel nimbrel-cli)
+  if(NOT MAN)
+    break()
   endif()
-endif()
+  execute_process(COMMAND ${MAN} --warnings -E UTF-8 -l "${PREFIX}/share/man/man1/${program}.1.gz"
+                  RESULT_VARIABLE result OUTPUT_VARIABLE page ERROR_VARIABLE warnings)
+  if(NOT result EQUAL 0 OR NOT warnings STREQUAL "" OR NOT page MATCHES "\n[ \t]+${program}[ \t]+-")
+    message(FATAL_ERROR "man ${program}: ${result}\n${warnings}")
+  endif()
+endforeach()
 message(STATUS "${PREFIX}: the installed tree is complete")
