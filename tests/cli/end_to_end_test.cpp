@@ -78,49 +78,40 @@ TEST_F(CliEndToEnd, DownloadsExportEveryRecordThatArrivedInOrder) {
 // Each ends with exit code 1, its reason, and no file; the request is checked before the console
 // is asked, and a file that was there before keeps its bytes.
 TEST_F(CliEndToEnd, DownloadsThatCannotFinishEndWithTheirReasonAndNoFile) {
-  const std::string history = History(30);
-  const std::string whole = " --whole --out '" + Out("never.csv") + "'";
+  const std::string history = History(30), to = " --out '" + Out("never.csv") + "'";
+  const std::string lateEnd = "ended the download early: 29 of 30 records arrived";
   // A lost record (a skipped frame, or the last one given up) leaves the download short: the
-  // console's next live text ends it, or without one the stall limit does.
+  // console's next live text ends it, or without one the stall limit does. The up-front checks'
+  // messages, starting with a line break here, are all that is printed.
   const std::pair<std::string, std::string> cases[] = {
-      {history + "--console-faults no-history export" + whole, "Not history data NOW!"},
-      {history + "--console-faults stop-after=10 export" + whole, "stopped sending its history"},
-      {history + "--console-faults unplug-after=10 export" + whole,
-       "went away during the download"},
-      {history +
-           "--console-period live=1 --console-faults skip-frame=12:1 export "
-           "--stall-timeout 30" +
-           whole,
-       "ended the download early: 29 of 30 records arrived"},
-      {history +
-           "--console-period live=1 --console-faults bad-crc=30:10 export "
-           "--stall-timeout 30" +
-           whole,
-       "ended the download early: 29 of 30 records arrived"},
-      {history +
-           "--console-period live=0 --console-faults skip-frame=12:1 export "
-           "--stall-timeout 1" +
-           whole,
+      {"--console-faults no-history export --whole" + to, "Not history data NOW!"},
+      {"--console-faults stop-after=10 export --whole" + to, "stopped sending its history"},
+      {"--console-faults unplug-after=10 export --whole" + to, "went away during the download"},
+      {"--console-period live=1 --console-faults skip-frame=12:1 export --stall-timeout 30 "
+       "--whole" +
+           to,
+       lateEnd},
+      {"--console-period live=1 --console-faults bad-crc=30:10 export --stall-timeout 30 --whole" +
+           to,
+       lateEnd},
+      {"--console-period live=0 --console-faults skip-frame=12:1 export --stall-timeout 1 --whole" +
+           to,
        "No history record arrived for 1 seconds"},
-      {"--simulate export --from 2025-1-1x --to 2025-1-2 --out '" + Out("never.csv") + "'",
-       "\nDay input error !\n"},
-      {"--simulate export --whole --out '" + Out("never.txt") + "'", "\nFile name error!\n"},
-      {"--simulate --console-records 3 export --whole --out /nonexistent/dir/x.csv",
-       "\nCannot write '/nonexistent/dir/x.csv': No such file or directory; "
-       "nothing was downloaded.\n"},
+      {"export --from 2025-1-1x --to 2025-1-2" + to, "\nDay input error !\n"},
+      {"export --whole --out '" + Out("never.txt") + "'", "\nFile name error!\n"},
+      {"export --whole --out /nonexistent/dir/x.csv",
+       "\nCannot write '/nonexistent/dir/x.csv': No such file or directory; nothing was "
+       "downloaded.\n"},
   };
   for (const auto& [args, message] : cases) {
-    const CliRun run = Cli(args);
+    const CliRun run = Cli(history + args);
     EXPECT_EQ(run.exitCode, 1) << args;
-    // The up-front checks' messages are all that is printed.
     EXPECT_NE(("\n" + run.err).find(message), std::string::npos) << args << ": " << run.err;
-    if (message.front() == '\n') {
-      EXPECT_EQ("\n" + run.err, message);
-    }
+    EXPECT_TRUE(message.front() != '\n' || "\n" + run.err == message) << run.err;
     EXPECT_FALSE(fs::exists(Out("never.csv")) || fs::exists(Out("never.txt"))) << args;
   }
-  std::ofstream(Out("kept.csv")) << "old";
-  Cli("--simulate --console-faults no-history export --whole --out '" + Out("kept.csv") + "'");
+  std::ofstream(Out("kept.csv")) << "old";  // a file that was there before keeps its bytes
+  Cli(history + "--console-faults no-history export --whole --out '" + Out("kept.csv") + "'");
   EXPECT_EQ(ReadFile(Out("kept.csv")), "old");
 }
 
@@ -162,16 +153,14 @@ TEST_F(CliEndToEnd, UploadsGoToTheGivenServerAndEachIsJudged) {
   EXPECT_EQ(Cli(upload + " --wu-id I --wu-key K --count 1").exitCode, 0);
   const std::vector<std::string> requests = server.WaitForRequests(3, std::chrono::seconds(5));
   ASSERT_EQ(requests.size(), 3u);
-  EXPECT_EQ(requests[0].rfind(
-                "GET /weatherstation/updateweatherstation.php?ID=MY ID&PASSWORD=s3cret&", 0),
-            0u)
-      << requests[0];
-  EXPECT_NE(requests[0].find("\r\nHost:  127.0.0.1:" + std::to_string(server.Port()) + "\r\n"),
-            std::string::npos);
+  EXPECT_TRUE(requests[0].starts_with(
+      "GET /weatherstation/updateweatherstation.php?ID=MY ID&PASSWORD=s3cret&"));
+  EXPECT_TRUE(
+      requests[0].ends_with("\r\nHost:  127.0.0.1:" + std::to_string(server.Port()) + "\r\n\r\n"));
   // Each upload's masked request line, then its verdict; the key is never shown.
   const std::string masked =
       "wunderground GET /weatherstation/updateweatherstation.php?ID=MY ID&PASSWORD=***&";
-  EXPECT_EQ(run.out.rfind(masked, 0), 0u) << run.out;
+  EXPECT_TRUE(run.out.starts_with(masked)) << run.out;
   EXPECT_NE(run.out.find(" UPLOAD\n" + masked), std::string::npos) << run.out;
   EXPECT_TRUE(run.out.ends_with(" FAIL\n")) << run.out;
   EXPECT_EQ(run.out.find("s3cret"), std::string::npos);

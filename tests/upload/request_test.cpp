@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <map>
 #include <optional>
 #include <string>
 
-#include "settings/settings_store.h"
 #include "upload/upload_request.h"
 
 namespace nimbrel::testing {
@@ -62,48 +60,6 @@ TEST(UploadRequestTest, ParseEndpoint) {
     EXPECT_FALSE(ParseEndpoint(bad)) << bad;
   }
   EXPECT_FALSE(ParseEndpoint(std::string(128, 'h')));
-}
-
-// Values kept in memory, as the store's backend.
-struct MemoryBackend final : SettingsBackend {
-  std::optional<std::size_t> ReadValue(std::string_view name,
-                                       std::span<std::byte> destination) const override {
-    const auto found = values.find(name);
-    if (found == values.end() || found->second.size() > destination.size()) {
-      return std::nullopt;
-    }
-    return std::copy(found->second.begin(), found->second.end(), destination.begin()) -
-           destination.begin();
-  }
-  bool WriteValue(std::string_view name, std::span<const std::byte> bytes) override {
-    values[std::string(name)].assign(bytes.begin(), bytes.end());
-    return true;
-  }
-  std::map<std::string, std::vector<std::byte>, std::less<>> values;
-};
-
-TEST(UploadRequestTest, SelectedServiceUsesEditTextsTheOtherItsStoredOnes) {
-  MemoryBackend backend;
-  SettingsStore store(backend);
-  store.WriteStationIdAndKey(kWu, {u"storedWu", u"storedWuKey"});
-  store.WriteStationIdAndKey(kWc, {u"storedWc", u"storedWcKey"});
-  ServerSettings settings;
-  settings.serverIndex = kWu;
-  settings.Service(kWu).autoUpload = true;
-  settings.Service(kWc).autoUpload = true;
-  const PanelOrStoredTexts texts(settings, store, [] {
-    return StationIdAndKey{u"typedId", u"typedKey"};
-  });
-  const auto Text = [&](ServerIndex service, std::string_view parameters) {
-    const auto request = BuildUploadRequest(service, parameters, settings, texts, {});
-    return request ? request->text : "<none>";
-  };
-  EXPECT_NE(Text(kWu, "x=1").find("?ID=typedId&PASSWORD=typedKey&x=1&"), std::string::npos);
-  EXPECT_NE(Text(kWc, "/x/1").find("/wid/storedWc/key/storedWcKey/x/1 "), std::string::npos);
-  settings.serverIndex = kWc;  // the panel now shows Weathercloud
-  EXPECT_NE(Text(kWu, "x=1").find("ID=storedWu&"), std::string::npos);
-  settings.Service(kWc).autoUpload = false;
-  EXPECT_EQ(Text(kWc, "/x/1"), "<none>");
 }
 
 }  // namespace

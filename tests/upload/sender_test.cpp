@@ -88,33 +88,36 @@ TEST_F(UploadSenderTest, HostIsTriedFiveTimesAndTheWholeRequestIsSent) {
 }
 
 TEST_F(UploadSenderTest, FailuresWriteTheirDiagnosticLines) {
-  const std::string sendLine = "set sendtimeout error/n", receiveLine = "set revtimeout error/n";
-  const std::vector<std::tuple<void (*)(ScriptedSocket&), std::string, std::string>> cases = {
-      {[](ScriptedSocket& s) { s.connect = SocketStatus::kTimeout; }, "send timeout!\n",
-       "wu send-failed"},
-      {[](ScriptedSocket& s) {
-         s.sendTimeoutFailures = 2;
-         s.Reply("success");
-       },
-       sendLine + sendLine, "wu acknowledged"},
-      {[](ScriptedSocket& s) { s.sendTimeoutFailures = 100; },
-       sendLine + sendLine + sendLine + sendLine, "wu send-failed"},
-      {[](ScriptedSocket& s) { s.receiveTimeoutFailures = 100; },
-       receiveLine + receiveLine + receiveLine + receiveLine, "wu receive-failed"},
-      {[](ScriptedSocket& s) {
-         s.Reply("HTTP/1.0 200 OK\r\n\r\nsuccess");
-         s.receives.push_back({SocketStatus::kTimeout});
-       },
-       "recv timeout!\n", "wu receive-failed"},
-      {[](ScriptedSocket&) {}, "", "wu no-reply"},
+  struct Case {
+    SocketStatus connect;
+    int sendTimeoutFailures, receiveTimeoutFailures;
+    std::string reply;
+    bool thenTimeout;  // after the reply, a receive that times out
+    std::string lines, event;
   };
-  for (const auto& [script, lines, event] : cases) {
+  const std::string send = "set sendtimeout error/n", receive = "set revtimeout error/n";
+  const auto ok = SocketStatus::kOk;
+  const Case cases[] = {
+      {SocketStatus::kTimeout, 0, 0, "", false, "send timeout!\n", "wu send-failed"},
+      {ok, 2, 0, "success", false, send + send, "wu acknowledged"},
+      {ok, 100, 0, "", false, send + send + send + send, "wu send-failed"},
+      {ok, 0, 100, "", false, receive + receive + receive + receive, "wu receive-failed"},
+      {ok, 0, 0, "HTTP/1.0 200 OK\r\n\r\nsuccess", true, "recv timeout!\n", "wu receive-failed"},
+      {ok, 0, 0, "", false, "", "wu no-reply"},
+  };
+  for (const Case& c : cases) {
     Reset();
-    script(socket);
+    socket.connect = c.connect;
+    socket.sendTimeoutFailures = c.sendTimeoutFailures;
+    socket.receiveTimeoutFailures = c.receiveTimeoutFailures;
+    socket.Reply(c.reply);
+    if (c.thenTimeout) {
+      socket.receives.push_back({SocketStatus::kTimeout});
+    }
     Handle(kWu);
-    EXPECT_EQ(diagnostics.str(), lines) << event;
-    EXPECT_EQ(messages.Take().back(), event) << lines;
-    EXPECT_EQ(socket.closes, 1) << lines;
+    EXPECT_EQ(diagnostics.str(), c.lines) << c.event;
+    EXPECT_EQ(messages.Take().back(), c.event) << c.lines;
+    EXPECT_EQ(socket.closes, 1) << c.lines;
   }
 }
 
