@@ -31,9 +31,9 @@ class UploadWorkerTest : public ::testing::Test {
                         const UploadEndpoint& endpoint) const {
     return *BuildUploadRequest(service, parameters, true, {u"ID 1&x", u"k\u00e9y"}, endpoint);
   }
-  // True when Stop returns well within the time a hanging wait would take.
+  // True when Stop returns well within the time a hanging wait (or a five-second pause) takes.
   bool StopsPromptly() {
-    return std::async(std::launch::async, [this] { worker->Stop(); }).wait_for(5s) ==
+    return std::async(std::launch::async, [this] { worker->Stop(); }).wait_for(2s) ==
            std::future_status::ready;
   }
 
