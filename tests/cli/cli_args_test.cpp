@@ -44,16 +44,15 @@ TEST(ExportArgs, DatesGoToTheBoxesAsTypedAndSetsAreNamed) {
   EXPECT_EQ(args.choices.dates.startDay, u"1");
   EXPECT_EQ(args.choices.dates.endMonth, u"6");
   EXPECT_EQ(args.choices.dates.endDay, u"");  // the panel then says "Day input error !"
-  std::array<bool, kDataSetCount> expected{};
-  expected[static_cast<std::size_t>(DataSet::RainData)] = true;
-  expected[static_cast<std::size_t>(DataSet::Ch7)] = true;
-  EXPECT_EQ(args.choices.dataSets, expected);
+  const auto& sets = args.choices.dataSets;
+  EXPECT_EQ(std::count(sets.begin(), sets.end(), true), 2);
+  EXPECT_TRUE(sets[static_cast<std::size_t>(DataSet::RainData)] &&
+              sets[static_cast<std::size_t>(DataSet::Ch7)]);
 
   ExportArgs whole;
   ASSERT_EQ(ParseExportArgs(Args{"--whole", "--out", "x.xls"}, whole), std::nullopt);
   EXPECT_TRUE(whole.choices.wholePeriod);
-  EXPECT_TRUE(std::all_of(whole.choices.dataSets.begin(), whole.choices.dataSets.end(),
-                          [](bool on) { return on; }));
+  EXPECT_EQ(std::count(whole.choices.dataSets.begin(), whole.choices.dataSets.end(), false), 0);
 
   for (const Args& bad : {Args{"--whole"}, Args{"--out", "x.csv"},
                           Args{"--out", "x.csv", "--whole", "--from", "2024-1-1"},

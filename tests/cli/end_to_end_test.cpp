@@ -3,20 +3,15 @@
 // records the console should have delivered.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "export/export_file.h"
-#include "export/export_writer.h"
 #include "simulator/weather_model.h"
+#include "tests/cli/whole_export.h"
 #include "tests/upload/local_http_server.h"
 
-namespace nimbrel {
+namespace nimbrel::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -27,19 +22,9 @@ struct CliRun {
   std::string err;
 };
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 class CliEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("nimbrel-e2e-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "config");
   }
@@ -55,113 +40,82 @@ class CliEndToEnd : public ::testing::Test {
     return {WEXITSTATUS(status), ReadFile(out), ReadFile(err)};
   }
 
-  // The console's log served from a file: `count` records of the generated weather.
-  std::string HistoryFile(std::size_t count) {
+  // The console's log served from a file, `count` records of the generated weather, as options.
+  std::string History(std::size_t count) {
     records_ = WeatherModel(7).History(count, 42);
-    const fs::path path = dir_ / "history.txt";
-    std::ofstream file(path);
+    std::ofstream file(dir_ / "history.txt");
     for (const std::string& line : records_) {
       file << line << "\n";
     }
-    return path.string();
-  }
-
-  // The bytes of a whole-period, all-data export of these records, in these slots.
-  std::string ExpectedExport(const std::vector<std::string>& delivered, std::size_t total) {
-    HistoryStore store;
-    for (std::size_t i = 0; i < delivered.size(); ++i) {
-      HistoryRecord record{};
-      delivered[i].copy(record.data(), record.size() - 1);
-      store.Put(i, record);
-    }
-    SharedState state;
-    state.historyTotal = static_cast<int>(total);
-    state.historyReady = true;
-    ExportRequest request;
-    request.wholePeriod = true;
-    request.dataSets.fill(true);
-    const fs::path path = dir_ / "expected.csv";
-    state.SetExportFileName(path.string());
-    DiskExportFile file;
-    EXPECT_EQ(WriteExport(MakeExportJob(store, state, request, UnitSettings{}), file),
-              kExportEnded);
-    return ReadFile(path);
+    return "--simulate --console-history '" + (dir_ / "history.txt").string() + "' ";
   }
 
   std::string Out(const char* name) const { return (dir_ / name).string(); }
 
-  fs::path dir_;
+  const ::testing::TestInfo& test_ = *::testing::UnitTest::GetInstance()->current_test_info();
+  fs::path dir_ = fs::temp_directory_path() /
+                  ("nimbrel-e2e-" + std::to_string(::getpid()) + "-" + test_.name());
   std::vector<std::string> records_;
 };
 
-TEST_F(CliEndToEnd, ACleanDownloadExportsEveryRecordInOrder) {
-  const std::string history = HistoryFile(300);
-  const CliRun run = Cli("--simulate --console-history '" + history + "' export --whole --out '" +
-                         Out("all.csv") + "'");
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(ReadFile(Out("all.csv")), ExpectedExport(records_, 300));
-  EXPECT_NE(run.err.find("100% (300 of 300 records)"), std::string::npos);
+// A record given up after ten bad copies is the only one missing; every other arrives in order.
+TEST_F(CliEndToEnd, DownloadsExportEveryRecordThatArrivedInOrder) {
+  for (const int lost : {0, 5}) {
+    const std::size_t count = lost == 0 ? 300 : 20;
+    const std::string faults = lost == 0 ? "" : "--console-faults bad-crc=5:10 ";
+    const CliRun run =
+        Cli(History(count) + faults + "export --whole --out '" + Out("all.csv") + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::vector<std::string> delivered = records_;
+    if (lost > 0) {
+      delivered.erase(delivered.begin() + lost - 1);
+    }
+    EXPECT_EQ(ReadFile(Out("all.csv")), ExpectedExport(delivered, count, Out("expected.csv")));
+    EXPECT_NE(run.err.find(lost == 0 ? "100% (300 of 300 records)" : "100%"), std::string::npos);
+  }
 }
 
-TEST_F(CliEndToEnd, ARecordGivenUpAfterTenBadCopiesIsTheOnlyOneMissing) {
-  const std::string history = HistoryFile(20);
-  const CliRun run =
-      Cli("--simulate --console-history '" + history +
-          "' --console-faults bad-crc=5:10 export --whole --out '" + Out("gap.csv") + "'");
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  std::vector<std::string> delivered = records_;
-  delivered.erase(delivered.begin() + 4);  // record 5, numbered from 1
-  EXPECT_EQ(ReadFile(Out("gap.csv")), ExpectedExport(delivered, 20));
-}
-
+// Each ends with exit code 1, its reason, and no file; the request is checked before the console
+// is asked, and a file that was there before keeps its bytes.
 TEST_F(CliEndToEnd, DownloadsThatCannotFinishEndWithTheirReasonAndNoFile) {
-  const std::string history = HistoryFile(30);
-  struct Case {
-    std::string options;
-    std::string message;
-  };
+  const std::string history = History(30), to = " --out '" + Out("never.csv") + "'";
+  const std::string lateEnd = "ended the download early: 29 of 30 records arrived";
   // A lost record (a skipped frame, or the last one given up) leaves the download short: the
-  // console's next live text ends it, or without one the stall limit does.
-  const Case cases[] = {
-      {"--console-faults no-history export", "Not history data NOW!"},
-      {"--console-faults stop-after=10 export", "stopped sending its history"},
-      {"--console-faults unplug-after=10 export", "went away during the download"},
-      {"--console-period live=1 --console-faults skip-frame=12:1 export --stall-timeout 30",
-       "ended the download early: 29 of 30 records arrived"},
-      {"--console-period live=1 --console-faults bad-crc=30:10 export --stall-timeout 30",
-       "ended the download early: 29 of 30 records arrived"},
-      {"--console-period live=0 --console-faults skip-frame=12:1 export --stall-timeout 1",
+  // console's next live text ends it, or without one the stall limit does. The up-front checks'
+  // messages, starting with a line break here, are all that is printed.
+  const std::pair<std::string, std::string> cases[] = {
+      {"--console-faults no-history export --whole" + to, "Not history data NOW!"},
+      {"--console-faults stop-after=10 export --whole" + to, "stopped sending its history"},
+      {"--console-faults unplug-after=10 export --whole" + to, "went away during the download"},
+      {"--console-period live=1 --console-faults skip-frame=12:1 export --stall-timeout 30 "
+       "--whole" +
+           to,
+       lateEnd},
+      {"--console-period live=1 --console-faults bad-crc=30:10 export --stall-timeout 30 --whole" +
+           to,
+       lateEnd},
+      {"--console-period live=0 --console-faults skip-frame=12:1 export --stall-timeout 1 --whole" +
+           to,
        "No history record arrived for 1 seconds"},
+      {"export --from 2025-1-1x --to 2025-1-2" + to, "\nDay input error !\n"},
+      {"export --whole --out '" + Out("never.txt") + "'", "\nFile name error!\n"},
+      {"export --whole --out /nonexistent/dir/x.csv",
+       "\nCannot write '/nonexistent/dir/x.csv': No such file or directory; nothing was "
+       "downloaded.\n"},
   };
-  for (const Case& c : cases) {
-    const std::string out = Out("never.csv");
-    const CliRun run = Cli("--simulate --console-history '" + history + "' " + c.options +
-                           " --whole --out '" + out + "'");
-    EXPECT_EQ(run.exitCode, 1) << c.options;
-    EXPECT_NE(run.err.find(c.message), std::string::npos) << c.options << ": " << run.err;
-    EXPECT_FALSE(fs::exists(out)) << c.options;
+  for (const auto& [args, message] : cases) {
+    const CliRun run = Cli(history + args);
+    EXPECT_EQ(run.exitCode, 1) << args;
+    EXPECT_NE(("\n" + run.err).find(message), std::string::npos) << args << ": " << run.err;
+    EXPECT_TRUE(message.front() != '\n' || "\n" + run.err == message) << run.err;
+    EXPECT_FALSE(fs::exists(Out("never.csv")) || fs::exists(Out("never.txt"))) << args;
   }
   std::ofstream(Out("kept.csv")) << "old";  // a file that was there before keeps its bytes
-  Cli("--simulate --console-faults no-history export --whole --out '" + Out("kept.csv") + "'");
+  Cli(history + "--console-faults no-history export --whole --out '" + Out("kept.csv") + "'");
   EXPECT_EQ(ReadFile(Out("kept.csv")), "old");
 }
 
-TEST_F(CliEndToEnd, TheRequestIsCheckedBeforeTheConsoleIsAsked) {
-  const CliRun badDay = Cli("--simulate export --from 2025-1-1x --to 2025-1-2 --out x.csv");
-  EXPECT_EQ(badDay.exitCode, 1);
-  EXPECT_EQ(badDay.err, "Day input error !\n");
-  const CliRun badName = Cli("--simulate export --whole --out report.txt");
-  EXPECT_EQ(badName.exitCode, 1);
-  EXPECT_EQ(badName.err, "File name error!\n");
-  const CliRun unwritable =
-      Cli("--simulate --console-records 3 export --whole --out /nonexistent/dir/x.csv");
-  EXPECT_EQ(unwritable.exitCode, 1);
-  EXPECT_EQ(unwritable.err,
-            "Cannot write '/nonexistent/dir/x.csv': No such file or directory; "
-            "nothing was downloaded.\n");
-}
-
-TEST_F(CliEndToEnd, HelpListsEveryCommandAndOptionAndEachCommandHasItsOwn) {
+TEST_F(CliEndToEnd, HelpListsEveryCommandAndOptionAndLiveReadingsComeInTheChosenUnits) {
   const CliRun all = Cli("--help");
   ASSERT_EQ(all.exitCode, 0);
   std::istringstream words(
@@ -176,16 +130,11 @@ TEST_F(CliEndToEnd, HelpListsEveryCommandAndOptionAndEachCommandHasItsOwn) {
     EXPECT_EQ(one.exitCode, 0) << command;
     EXPECT_NE(one.out.find("\n  " + command + " "), std::string::npos) << one.out;
   }
-}
-
-TEST_F(CliEndToEnd, LiveReadingsComeAsJsonInTheChosenUnits) {
-  const CliRun run = Cli("--simulate --temperature F --wind knots live --count 2 --json");
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  std::istringstream lines(run.out);
-  std::string line;
+  const CliRun live = Cli("--simulate --temperature F --wind knots live --count 2 --json");
+  ASSERT_EQ(live.exitCode, 0) << live.err;
+  std::istringstream lines(live.out);
   int count = 0;
-  while (std::getline(lines, line)) {
-    ++count;
+  for (std::string line; std::getline(lines, line); ++count) {
     EXPECT_EQ(line.rfind("{\"logger\":", 0), 0u);
     EXPECT_NE(line.find("\"unit\":\"°F\""), std::string::npos);
     EXPECT_NE(line.find("\"unit\":\"knots\""), std::string::npos);
@@ -194,41 +143,27 @@ TEST_F(CliEndToEnd, LiveReadingsComeAsJsonInTheChosenUnits) {
 }
 
 TEST_F(CliEndToEnd, UploadsGoToTheGivenServerAndEachIsJudged) {
-  testing::LocalHttpServer server;  // after its script, every reply says "success"
+  LocalHttpServer server;  // after its script, every reply says "success"
   server.Script({"HTTP/1.0 200 OK\r\n\r\nsuccess\n"});
-  server.Script(
-      {"HTTP/1.0 200 OK\r\n\r\nINVALIDPASSWORDID|Password or key and/or id are incorrect\n"});
-  const CliRun run =
-      Cli("--simulate --console-period wu=1,wc=0 upload --wu-id 'MY ID' --wu-key s3cret "
-          "--wu-endpoint 127.0.0.1:" +
-          std::to_string(server.Port()) + " --count 2");
+  server.Script({"HTTP/1.0 200 OK\r\n\r\nINVALIDPASSWORDID|Password or key are incorrect\n"});
+  const std::string upload = "--simulate --console-period wu=1,wc=0 upload --wu-endpoint " +
+                             ("127.0.0.1:" + std::to_string(server.Port()));
+  const CliRun run = Cli(upload + " --wu-id 'MY ID' --wu-key s3cret --count 2");
   EXPECT_EQ(run.exitCode, 1) << run.err;  // one of them failed
-  const CliRun allDone =
-      Cli("--simulate --console-period wu=1,wc=0 upload --wu-id I --wu-key K "
-          "--wu-endpoint 127.0.0.1:" +
-          std::to_string(server.Port()) + " --count 1");
-  EXPECT_EQ(allDone.exitCode, 0) << allDone.err;
+  EXPECT_EQ(Cli(upload + " --wu-id I --wu-key K --count 1").exitCode, 0);
   const std::vector<std::string> requests = server.WaitForRequests(3, std::chrono::seconds(5));
   ASSERT_EQ(requests.size(), 3u);
-  EXPECT_EQ(requests[0].rfind(
-                "GET /weatherstation/updateweatherstation.php?ID=MY ID&PASSWORD=s3cret&", 0),
-            0u)
-      << requests[0];
-  EXPECT_NE(requests[0].find("\r\nHost:  127.0.0.1:" + std::to_string(server.Port()) + "\r\n"),
-            std::string::npos);
-
-  std::istringstream lines(run.out);
-  std::string first, second;
-  std::getline(lines, first);
-  std::getline(lines, second);
-  EXPECT_EQ(first.rfind("wunderground GET /weatherstation/updateweatherstation.php?ID=MY "
-                        "ID&PASSWORD=***&",
-                        0),
-            0u)
-      << first;
-  EXPECT_TRUE(first.ends_with(" UPLOAD")) << first;
-  EXPECT_TRUE(second.ends_with(" FAIL")) << second;
-  EXPECT_EQ(run.out.find("s3cret"), std::string::npos);  // the key is never shown
+  EXPECT_TRUE(requests[0].starts_with(
+      "GET /weatherstation/updateweatherstation.php?ID=MY ID&PASSWORD=s3cret&"));
+  EXPECT_TRUE(
+      requests[0].ends_with("\r\nHost:  127.0.0.1:" + std::to_string(server.Port()) + "\r\n\r\n"));
+  // Each upload's masked request line, then its verdict; the key is never shown.
+  const std::string masked =
+      "wunderground GET /weatherstation/updateweatherstation.php?ID=MY ID&PASSWORD=***&";
+  EXPECT_TRUE(run.out.starts_with(masked)) << run.out;
+  EXPECT_NE(run.out.find(" UPLOAD\n" + masked), std::string::npos) << run.out;
+  EXPECT_TRUE(run.out.ends_with(" FAIL\n")) << run.out;
+  EXPECT_EQ(run.out.find("s3cret"), std::string::npos);
 }
 
 TEST_F(CliEndToEnd, SixtyThousandRecordsDownloadWithoutDelay) {
@@ -245,4 +180,4 @@ TEST_F(CliEndToEnd, SixtyThousandRecordsDownloadWithoutDelay) {
 }
 
 }  // namespace
-}  // namespace nimbrel
+}  // namespace nimbrel::testing

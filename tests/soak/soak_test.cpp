@@ -5,21 +5,16 @@
 // the console is back, and every export that completes must be exactly right.
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <mutex>
 #include <random>
-#include <sstream>
 #include <thread>
 
-#include "export/export_file.h"
-#include "export/export_writer.h"
 #include "simulator/simulated_console.h"
 #include "station/commands.h"
 #include "station/link.h"
 #include "station/reader.h"
+#include "tests/cli/whole_export.h"
+#include "tests/support/recording_messages.h"
 
 namespace nimbrel {
 namespace {
@@ -30,81 +25,36 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kRecords = 24;
 
-int Cycles() {
-  const char* text = std::getenv("NIMBREL_SOAK_CYCLES");
-  return text != nullptr ? std::atoi(text) : 1000;
-}
-
 // Resident memory in kilobytes.
 long ResidentKilobytes() {
-  std::ifstream status("/proc/self/statm");
   long pages = 0, resident = 0;
-  status >> pages >> resident;
+  std::ifstream("/proc/self/statm") >> pages >> resident;
   return resident * 4;
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+ConsoleOptions Options() {
+  ConsoleOptions options;
+  options.historyRecords = kRecords;
+  options.periods.live = 1s;  // live data keeps coming between downloads
+  options.periods.wu = 2s;
+  options.periods.weathercloud = 3s;
+  options.periods.timeRequest = 0s;
+  // Bursts of bad copies that the reader asks for again; the console recovers from them.
+  options.faults.badCrc = {{3, 4}, {11, 9}, {20, 2}};
+  // Once each: a frame skipped (its record is lost, the download stalls and is cancelled) and
+  // the console stopping a download.
+  options.faults.skipFrame = {{5, 2}};
+  options.faults.stopAfter = 9;
+  options.refusedPause = 5ms;
+  return options;
 }
-
-// The dashboard's part: notes when the download is complete.
-class Messages : public ReaderMessages {
- public:
-  void LiveMessage(const HistoryRecord&) override {}
-  void WuMessage(const ParamBuffer&) override {}
-  void WeathercloudMessage(const ParamBuffer&) override {}
-  void TimeRequest() override {}
-  void NoHistory() override {}
-  void HistoryStart(int) override {}
-  void HistoryProgress(int) override {}
-  void HistoryEndedEarly(int, int) override {}
-  void HistoryComplete() override {
-    std::lock_guard lock(mutex_);
-    complete_ = true;
-    changed_.notify_all();
-  }
-  void Reset() {
-    std::lock_guard lock(mutex_);
-    complete_ = false;
-  }
-  bool WaitForComplete(Clock::duration wait) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, wait, [this] { return complete_; });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool complete_ = false;
-};
 
 class SoakTest : public ::testing::Test {
  protected:
   SoakTest() : console_(Options()), backend_(console_), device_(backend_) {
-    dir_ = fs::temp_directory_path() / ("nimbrel-soak-" + std::to_string(::getpid()));
     fs::create_directories(dir_);
   }
   ~SoakTest() override { fs::remove_all(dir_); }
-
-  static ConsoleOptions Options() {
-    ConsoleOptions options;
-    options.historyRecords = kRecords;
-    options.periods.live = 1s;  // live data keeps coming between downloads
-    options.periods.wu = 2s;
-    options.periods.weathercloud = 3s;
-    options.periods.timeRequest = 0s;
-    // Bursts of bad copies that the reader asks for again; the console recovers from them.
-    options.faults.badCrc = {{3, 4}, {11, 9}, {20, 2}};
-    // Once each: a frame skipped (its record is lost, the download stalls and is cancelled) and
-    // the console stopping a download.
-    options.faults.skipFrame = {{5, 2}};
-    options.faults.stopAfter = 9;
-    options.refusedPause = 5ms;
-    return options;
-  }
 
   // The window's connection sequence.
   void Connect() {
@@ -124,99 +74,69 @@ class SoakTest : public ::testing::Test {
     state_.downloadActive = false;
   }
 
-  // The export of the console's whole log, as it must come out.
-  const std::string& Expected() {
-    if (expected_.empty()) {
-      HistoryStore store;
-      for (std::size_t i = 0; i < console_.History().size(); ++i) {
-        HistoryRecord record{};
-        console_.History()[i].copy(record.data(), record.size() - 1);
-        store.Put(i, record);
-      }
-      SharedState state;
-      state.historyTotal = static_cast<int>(kRecords);
-      state.historyReady = true;
-      state.SetExportFileName((dir_ / "expected.csv").string());
-      DiskExportFile file;
-      EXPECT_EQ(WriteExport(MakeExportJob(store, state, Request(), {}), file), kExportEnded);
-      expected_ = ReadFile(dir_ / "expected.csv");
-    }
-    return expected_;
-  }
-
-  static ExportRequest Request() {
-    ExportRequest request;
-    request.wholePeriod = true;
-    request.dataSets.fill(true);
-    return request;
-  }
-
-  // Asks for the history and, when it is complete, writes the export. Returns whether the export
-  // was written; `pullCable` is called at its random moment from another thread.
-  bool DownloadAndExport(const fs::path& out) {
-    messages_.Reset();
+  // Asks for the history and, when all of it is there within `wait`, writes the export and
+  // returns whether it was written. Otherwise (a frame was lost, the cable went, or the program
+  // gives up early) the program cancels, as the user would.
+  bool DownloadAndExport(const fs::path& out, Clock::duration wait) {
+    messages_.Clear();
     state_.SetExportFileName(out.string());
     PrepareHistoryDownload(state_, store_);
     if (!SendCommand(device_, state_, CMD_HISTORY)) {
       return false;
     }
-    if (!messages_.WaitForComplete(2s)) {
-      // Stuck (a frame was lost, or the cable went): the program cancels, as the user would.
+    for (const auto end = Clock::now() + wait; !state_.historyReady && Clock::now() < end;) {
+      std::this_thread::sleep_for(1ms);
+    }
+    if (!state_.historyReady) {
       state_.downloadCancelled = true;
       SendCommand(device_, state_, CMD_CANCEL);
       state_.downloadActive = false;
       return false;
     }
     DiskExportFile file;
-    const int result = WriteExport(MakeExportJob(store_, state_, Request(), {}), file);
+    const int result = WriteExport(MakeExportJob(store_, state_, testing::WholeExport(), {}), file);
     state_.downloadActive = false;
     return result == kExportEnded && state_.historyReady && fs::exists(out);
   }
 
-  fs::path dir_;
+  fs::path dir_ = fs::temp_directory_path() / ("nimbrel-soak-" + std::to_string(::getpid()));
   SimulatedConsole console_;
   SimulatedHidBackend backend_;
   StationDevice device_;
   SharedState state_;
   LinkCounters counters_;
   HistoryStore store_;
-  Messages messages_;
+  testing::RecordingMessages messages_;
   ReaderThread reader_;
-  std::string expected_;
 };
 
 TEST_F(SoakTest, ThePlugPulledAtRandomNeverBreaksTheLink) {
+  const std::string expected =
+      testing::ExpectedExport(console_.History(), kRecords, dir_ / "expected.csv");
   std::mt19937 random(20261206);
-  const int cycles = Cycles();
+  const char* cyclesText = std::getenv("NIMBREL_SOAK_CYCLES");
+  const int cycles = cyclesText != nullptr ? std::atoi(cyclesText) : 1000;
   Connect();
   int exports = 0, pulls = 0;
   [[maybe_unused]] long memoryAfterWarmUp = 0;  // checked only without the sanitizers
   for (int cycle = 0; cycle < cycles; ++cycle) {
     const fs::path out = dir_ / "export.csv";
-    const int plan = static_cast<int>(random() % 4);
     // 0: a clean export; 1: the cable pulled during it; 2: a cancel from the program;
     // 3: the cable pulled while only live data flows.
+    const int plan = static_cast<int>(random() % 4);
     std::thread puller;
     if (plan == 1 || plan == 3) {
-      const auto delay = std::chrono::microseconds(random() % 20000);
-      puller = std::thread([this, delay] {
+      puller = std::thread([this, delay = std::chrono::microseconds(random() % 20000)] {
         std::this_thread::sleep_for(delay);
         console_.Unplug();
       });
     }
-    if (plan == 2) {
-      messages_.Reset();
-      PrepareHistoryDownload(state_, store_);
-      SendCommand(device_, state_, CMD_HISTORY);
-      std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
-      state_.downloadCancelled = true;
-      SendCommand(device_, state_, CMD_CANCEL);
-      state_.downloadActive = false;
-    } else if (plan == 3) {
+    const auto wait = plan == 2 ? Clock::duration(std::chrono::microseconds(random() % 3000)) : 2s;
+    if (plan == 3) {
       std::this_thread::sleep_for(25ms);
-    } else if (DownloadAndExport(out)) {
+    } else if (DownloadAndExport(out, wait)) {
       ++exports;
-      ASSERT_EQ(ReadFile(out), Expected()) << "cycle " << cycle;
+      ASSERT_EQ(testing::ReadFile(out), expected) << "cycle " << cycle;
     }
     if (puller.joinable()) {
       puller.join();
@@ -231,8 +151,8 @@ TEST_F(SoakTest, ThePlugPulledAtRandomNeverBreaksTheLink) {
     }
   }
   // Once the console is back, a download still goes through.
-  ASSERT_TRUE(DownloadAndExport(dir_ / "final.csv"));
-  EXPECT_EQ(ReadFile(dir_ / "final.csv"), Expected());
+  ASSERT_TRUE(DownloadAndExport(dir_ / "final.csv", 2s));
+  EXPECT_EQ(testing::ReadFile(dir_ / "final.csv"), expected);
   EXPECT_GT(exports, cycles / 10);
   EXPECT_GT(pulls, cycles / 10);
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)

@@ -29,6 +29,15 @@ bool Readable(int fd, int timeoutMs) {
   return ::poll(&entry, 1, timeoutMs) > 0;
 }
 
+bool SendAll(int fd, std::string_view bytes) {
+  for (ssize_t sent = 0; !bytes.empty(); bytes.remove_prefix(static_cast<std::size_t>(sent))) {
+    if ((sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL)) <= 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 LocalHttpServer::LocalHttpServer() : listener_(::socket(AF_INET, SOCK_STREAM, 0)) {
@@ -59,12 +68,10 @@ std::vector<std::string> LocalHttpServer::WaitForRequests(std::size_t count,
 
 void LocalHttpServer::Serve() {
   while (!stop_) {
-    if (!Readable(listener_, 20)) {
-      continue;
-    }
-    const int connection = ::accept(listener_, nullptr, nullptr);
-    if (connection >= 0) {
-      Answer(connection);
+    if (Readable(listener_, 20)) {
+      if (const int connection = ::accept(listener_, nullptr, nullptr); connection >= 0) {
+        Answer(connection);
+      }
     }
   }
   for (const int fd : heldOpen_) {
@@ -72,38 +79,27 @@ void LocalHttpServer::Serve() {
   }
 }
 
+// Trickled replies go a byte at a time; endless ones start over until the client goes away.
 void LocalHttpServer::SendReply(int connection, const ServerReply& reply) const {
-  const auto sendAll = [connection](std::string_view bytes) {
-    for (std::size_t at = 0; at < bytes.size();) {
-      const ssize_t sent = ::send(connection, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
-      if (sent <= 0) {
-        return false;
+  const std::size_t step = reply.pace == ServerReply::Pace::kTrickle ? 1 : reply.text.size();
+  do {
+    for (std::size_t at = 0; at < reply.text.size() && !stop_; at += step) {
+      if (!SendAll(connection, std::string_view(reply.text).substr(at, step))) {
+        return;
       }
-      at += static_cast<std::size_t>(sent);
+      std::this_thread::sleep_for(reply.interval);
     }
-    return true;
-  };
-  switch (reply.pace) {
-    case ServerReply::Pace::kAtOnce:
-      sendAll(reply.text);
-      break;
-    case ServerReply::Pace::kTrickle:
-      for (std::size_t i = 0; i < reply.text.size() && !stop_; ++i) {
-        if (!sendAll(std::string_view(reply.text).substr(i, 1))) {
-          break;
-        }
-        std::this_thread::sleep_for(reply.interval);
-      }
-      break;
-    case ServerReply::Pace::kEndless:
-      while (!stop_ && sendAll(reply.text)) {
-      }
-      break;
-  }
+  } while (reply.pace == ServerReply::Pace::kEndless && !stop_);
 }
 
 void LocalHttpServer::Answer(int connection) {
-  const std::string request = ReadRequest(connection);
+  std::string request;
+  char chunk[512];
+  ssize_t got = 0;
+  while (request.find("\r\n\r\n") == std::string::npos && !stop_ && Readable(connection, 2000) &&
+         (got = ::recv(connection, chunk, sizeof chunk, 0)) > 0) {
+    request.append(chunk, static_cast<std::size_t>(got));
+  }
   ServerReply reply;
   {
     std::lock_guard lock(mutex_);
@@ -122,25 +118,11 @@ void LocalHttpServer::Answer(int connection) {
   }
 }
 
-std::string LocalHttpServer::ReadRequest(int connection) const {
-  std::string request;
-  char chunk[512];
-  while (request.find("\r\n\r\n") == std::string::npos && !stop_ && Readable(connection, 2000)) {
-    const ssize_t got = ::recv(connection, chunk, sizeof chunk, 0);
-    if (got <= 0) {
-      break;
-    }
-    request.append(chunk, static_cast<std::size_t>(got));
-  }
-  return request;
-}
-
-RefusingPort::RefusingPort() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
-  port_ = BindLoopback(socket_);
-}
+RefusingPort::RefusingPort()
+    : socket(::socket(AF_INET, SOCK_STREAM, 0)), port(BindLoopback(socket)) {}
 
 RefusingPort::~RefusingPort() {
-  ::close(socket_);
+  ::close(socket);
 }
 
 }  // namespace nimbrel::testing

@@ -45,7 +45,6 @@ class LocalHttpServer {
   void Serve();
   void Answer(int connection);
   void SendReply(int connection, const ServerReply& reply) const;
-  std::string ReadRequest(int connection) const;
 
   int listener_ = -1;
   std::uint16_t port_ = 0;
@@ -59,17 +58,11 @@ class LocalHttpServer {
 };
 
 // A port on 127.0.0.1 that refuses connections: bound, so nobody else takes it, but not listening.
-class RefusingPort {
- public:
+struct RefusingPort {
   RefusingPort();
-  RefusingPort(const RefusingPort&) = delete;
-  RefusingPort& operator=(const RefusingPort&) = delete;
   ~RefusingPort();
-  std::uint16_t Port() const { return port_; }
-
- private:
-  int socket_ = -1;
-  std::uint16_t port_ = 0;
+  int socket = -1;
+  std::uint16_t port = 0;
 };
 
 }  // namespace nimbrel::testing

@@ -12,28 +12,17 @@ namespace {
 
 using namespace std::chrono_literals;
 using Events = std::vector<std::string>;
+using Pauses = std::vector<std::chrono::milliseconds>;
 
 constexpr auto kWu = ServerIndex::WeatherUnderground;
 constexpr auto kWc = ServerIndex::Weathercloud;
 
-UploadRequest Request(ServerIndex service, std::string text = "GET / HTTP/1.0\r\n\r\n") {
-  UploadRequest request;
-  request.service = service;
-  request.endpoint = DefaultEndpoint(service);
-  request.text = std::move(text);
-  return request;
-}
-
 class UploadSenderTest : public ::testing::Test {
  protected:
-  // Handles one request against a fresh socket script.
+  // Handles one request, then forgets the pauses it took.
   void Handle(ServerIndex service, std::string text = "GET / HTTP/1.0\r\n\r\n") {
-    sender.Handle(Request(service, std::move(text)), stop.get_token());
-  }
-  Events Take() {
-    Events events = messages.Events();
-    messages.Clear();
-    return events;
+    clock.pauses.clear();
+    sender.Handle({service, DefaultEndpoint(service), std::move(text)}, stop.get_token());
   }
   void Reset() {
     socket = {};
@@ -48,19 +37,15 @@ class UploadSenderTest : public ::testing::Test {
   UploadSender sender{{socket, clock, diagnostics}, messages};
 };
 
+// Every byte of a reply is read, but only its first 1023 bytes are judged.
 TEST_F(UploadSenderTest, EachServiceIsJudgedOnItsOwnSign) {
-  struct Case {
-    ServerIndex service;
-    std::string reply;
-    Events expected;
-  };
   const std::string ok = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
-  const std::vector<Case> cases = {
+  const std::vector<std::tuple<ServerIndex, std::string, Events>> cases = {
       {kWu, ok + "success\n", {"ack wu", "wu acknowledged"}},
-      {kWu,
-       ok + "INVALIDPASSWORDID|Password or key and/or id are incorrect\n",
-       {"wu not-acknowledged"}},
+      {kWu, ok + "INVALIDPASSWORDID|Password or key are incorrect\n", {"wu not-acknowledged"}},
       {kWu, ok + std::string(1, '\0') + "success", {"wu not-acknowledged"}},
+      {kWu, "success" + std::string(2993, 'x'), {"ack wu", "wu acknowledged"}},
+      {kWu, std::string(1023, 'x') + "success" + std::string(1970, 'x'), {"wu not-acknowledged"}},
       {kWc, "HTTP/1.1 200 OK\r\n\r\n{\"code\":200}", {"ack wc", "wc acknowledged"}},
       {kWc, "HTTP/1.1 200\r\n\r\n", {"ack wc", "wc acknowledged"}},
       {kWc, "HTTP/1.1 429 Too Many\r\nContent-Length: 1200\r\n\r\n", {"wc not-acknowledged"}},
@@ -68,91 +53,71 @@ TEST_F(UploadSenderTest, EachServiceIsJudgedOnItsOwnSign) {
       {kWc, "HTTP/1.1 401 Unauthorized\r\n\r\nsuccess", {"wc not-acknowledged"}},
       {kWc, "200 OK\r\n\r\n", {"wc not-acknowledged"}},
   };
-  for (const Case& c : cases) {
+  for (const auto& [service, reply, expected] : cases) {
     Reset();
     clock.now += 601s;  // never held back by the Weathercloud spacing
-    socket.Reply(c.reply, 7);
-    Handle(c.service);
-    EXPECT_EQ(Take(), c.expected) << c.reply;
+    socket.Reply(reply, 7);
+    Handle(service);
+    const UploadResult result = messages.Results().at(0);
+    EXPECT_EQ(messages.Take(), expected) << reply;
+    EXPECT_EQ(result.replyBytes, reply.size());
+    EXPECT_EQ(result.replyText, reply.substr(0, std::min<std::size_t>(reply.find('\0'), 1023)));
   }
 }
 
-TEST_F(UploadSenderTest, LongReplyIsReadInFullButJudgedOnItsStart) {
-  socket.Reply(std::string(1023, 'x') + "success" + std::string(1970, 'x'));
-  Handle(kWu);
-  socket.Reply("success" + std::string(2993, 'x'));
-  Handle(kWu);
-  for (const UploadResult& result : messages.Results()) {
-    EXPECT_EQ(result.replyBytes, 3000U);
-    EXPECT_EQ(result.replyText.size(), 1023U);
-  }
-  EXPECT_EQ(Take(), (Events{"wu not-acknowledged", "ack wu", "wu acknowledged"}));
-}
-
-TEST_F(UploadSenderTest, WholeRequestIsSentOverPartialSends) {
+// Five attempts one second apart to reach the host; the whole request over partial sends, each
+// with its time-out set first.
+TEST_F(UploadSenderTest, HostIsTriedFiveTimesAndTheWholeRequestIsSent) {
   const std::string text = "GET /" + std::string(1500, 'q') + " HTTP/1.0\r\n\r\n";
+  socket.openFailures = 2;
   socket.sendLimit = 100;
+  socket.Reply("success");
   Handle(kWu, text);
+  EXPECT_EQ(socket.opens, 3);
   EXPECT_EQ(socket.sent, text);
   EXPECT_EQ(socket.sendCalls, 16);
-  EXPECT_EQ(socket.sendTimeoutsSet, 16);  // set before every call
+  EXPECT_EQ(socket.sendTimeoutsSet, 16);
   EXPECT_EQ(socket.closes, 1);
-}
 
-TEST_F(UploadSenderTest, HostIsTriedFiveTimesOneSecondApart) {
+  Reset();
   socket.openFailures = 100;
   Handle(kWu);
   EXPECT_EQ(socket.opens, 5);
-  EXPECT_EQ(clock.pauses, (std::vector<std::chrono::milliseconds>(4, 1000ms)));
-  EXPECT_EQ(Take(), (Events{"wu no-connection"}));
-
-  Reset();
-  clock.pauses.clear();
-  socket.openFailures = 2;
-  socket.Reply("success");
-  Handle(kWu);
-  EXPECT_EQ(socket.opens, 3);
-  EXPECT_EQ(Take(), (Events{"ack wu", "wu acknowledged"}));
+  EXPECT_EQ(clock.pauses, Pauses(4, 1000ms));
+  EXPECT_EQ(messages.Take(), (Events{"ack wu", "wu acknowledged", "wu no-connection"}));
 }
 
 TEST_F(UploadSenderTest, FailuresWriteTheirDiagnosticLines) {
   struct Case {
-    const char* name;
-    void (*script)(ScriptedSocket&);
-    std::string expectedLines;
-    const char* expectedEvent;
+    SocketStatus connect;
+    int sendTimeoutFailures, receiveTimeoutFailures;
+    std::string reply;
+    bool thenTimeout;  // after the reply, a receive that times out
+    std::string lines, event;
   };
-  const std::vector<Case> cases = {
-      {"connect timeout", [](ScriptedSocket& s) { s.connect = SocketStatus::kTimeout; },
-       "send timeout!\n", "wu send-failed"},
-      {"send timeout set late",
-       [](ScriptedSocket& s) {
-         s.sendTimeoutFailures = 2;
-         s.Reply("success");
-       },
-       "set sendtimeout error/nset sendtimeout error/n", "wu acknowledged"},
-      {"send timeout never set", [](ScriptedSocket& s) { s.sendTimeoutFailures = 100; },
-       "set sendtimeout error/nset sendtimeout error/nset sendtimeout error/n"
-       "set sendtimeout error/n",
-       "wu send-failed"},
-      {"receive timeout never set", [](ScriptedSocket& s) { s.receiveTimeoutFailures = 100; },
-       "set revtimeout error/nset revtimeout error/nset revtimeout error/nset revtimeout error/n",
-       "wu receive-failed"},
-      {"receive timeout after a part",
-       [](ScriptedSocket& s) {
-         s.Reply("HTTP/1.0 200 OK\r\n\r\nsuccess");
-         s.receives.push_back({SocketStatus::kTimeout});
-       },
-       "recv timeout!\n", "wu receive-failed"},
-      {"closed without a reply", [](ScriptedSocket&) {}, "", "wu no-reply"},
+  const std::string send = "set sendtimeout error/n", receive = "set revtimeout error/n";
+  const auto ok = SocketStatus::kOk;
+  const Case cases[] = {
+      {SocketStatus::kTimeout, 0, 0, "", false, "send timeout!\n", "wu send-failed"},
+      {ok, 2, 0, "success", false, send + send, "wu acknowledged"},
+      {ok, 100, 0, "", false, send + send + send + send, "wu send-failed"},
+      {ok, 0, 100, "", false, receive + receive + receive + receive, "wu receive-failed"},
+      {ok, 0, 0, "HTTP/1.0 200 OK\r\n\r\nsuccess", true, "recv timeout!\n", "wu receive-failed"},
+      {ok, 0, 0, "", false, "", "wu no-reply"},
   };
   for (const Case& c : cases) {
     Reset();
-    c.script(socket);
+    socket.connect = c.connect;
+    socket.sendTimeoutFailures = c.sendTimeoutFailures;
+    socket.receiveTimeoutFailures = c.receiveTimeoutFailures;
+    socket.Reply(c.reply);
+    if (c.thenTimeout) {
+      socket.receives.push_back({SocketStatus::kTimeout});
+    }
     Handle(kWu);
-    EXPECT_EQ(diagnostics.str(), c.expectedLines) << c.name;
-    EXPECT_EQ(messages.Events().back(), c.expectedEvent) << c.name;
-    EXPECT_EQ(socket.closes, 1) << c.name;
+    EXPECT_EQ(diagnostics.str(), c.lines) << c.event;
+    EXPECT_EQ(messages.Take().back(), c.event) << c.lines;
+    EXPECT_EQ(socket.closes, 1) << c.lines;
   }
 }
 
@@ -166,11 +131,10 @@ TEST_F(UploadSenderTest, WeathercloudRequestsAreTenMinutesApart) {
   clock.now += 400s;
   socket.Reply("HTTP/1.0 200 OK\r\n\r\n");
   Handle(kWc);
-  EXPECT_EQ(clock.pauses, (std::vector<std::chrono::milliseconds>(41, 5s)));
+  EXPECT_EQ(clock.pauses, Pauses(41, 5s));
   EXPECT_EQ(clock.now, 5s + 605s);
 
   // Weather Underground is never held back.
-  clock.pauses.clear();
   socket.Reply("success");
   Handle(kWu);
   EXPECT_TRUE(clock.pauses.empty());
@@ -185,7 +149,6 @@ TEST_F(UploadSenderTest, WeathercloudRequestsAreTenMinutesApart) {
 
   // A failed send still takes its turn. 305.001 s after it, the sixtieth check (600.001 s) is
   // just past the ten minutes: sent after 59 pauses.
-  clock.pauses.clear();
   socket.connect = SocketStatus::kError;
   clock.now += 600s;
   Handle(kWc);
@@ -194,9 +157,14 @@ TEST_F(UploadSenderTest, WeathercloudRequestsAreTenMinutesApart) {
   socket.Reply("HTTP/1.0 200 OK\r\n\r\n");
   Handle(kWc);
   EXPECT_EQ(clock.pauses.size(), 59U);
-  EXPECT_EQ(Take(), (Events{"ack wc", "wc acknowledged", "ack wc", "wc acknowledged", "ack wu",
-                            "wu acknowledged", "wc dropped", "wc send-failed", "ack wc",
-                            "wc acknowledged"}));
+
+  // Once stopping, a request that must wait is given up, and nothing is handed off.
+  stop.request_stop();
+  Handle(kWc);
+  EXPECT_LE(clock.pauses.size(), 1U);
+  EXPECT_EQ(messages.Take(), (Events{"ack wc", "wc acknowledged", "ack wc", "wc acknowledged",
+                                     "ack wu", "wu acknowledged", "wc dropped", "wc send-failed",
+                                     "ack wc", "wc acknowledged"}));
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <condition_variable>
-#include <cstddef>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -15,68 +16,112 @@
 namespace nimbrel::testing {
 
 // A clock that jumps ahead by each pause at once and remembers the pauses.
-class FakeClock final : public UploadClock {
- public:
+struct FakeClock final : UploadClock {
   std::chrono::milliseconds now{0};
   std::vector<std::chrono::milliseconds> pauses;
 
   std::chrono::milliseconds Now() override { return now; }
-  bool Sleep(std::chrono::milliseconds pause, std::stop_token stop) override;
+  bool Sleep(std::chrono::milliseconds pause, std::stop_token stop) override {
+    pauses.push_back(pause);
+    now += pause;
+    return !stop.stop_requested();
+  }
 };
 
 // A socket that plays a script and keeps what was sent.
-class ScriptedSocket final : public UploadSocket {
- public:
+struct ScriptedSocket final : UploadSocket {
   int openFailures = 0;  // the first this many opens fail
   SocketStatus connect = SocketStatus::kOk;
   std::size_t sendLimit = 1 << 20;  // bytes taken by one send call
-  std::size_t sendBreaksAfter = 1 << 20;
-  SocketStatus sendBreak = SocketStatus::kTimeout;  // what a send past that point gets
-  int sendTimeoutFailures = 0;                      // the first this many settings fail
+  int sendTimeoutFailures = 0;      // the first this many settings fail
   int receiveTimeoutFailures = 0;
   std::deque<SocketResult> receives;  // after them: closed
   std::string replyBytes;             // the data the kOk receives hand out, in order
 
-  int opens = 0;
-  int sendCalls = 0;
-  int sendTimeoutsSet = 0;
-  int closes = 0;
+  int opens = 0, sendCalls = 0, sendTimeoutsSet = 0, closes = 0;
   std::string sent;
 
   // Replies with `text` in chunks of at most `chunk` bytes, then closes.
-  void Reply(const std::string& text, std::size_t chunk = 1024);
-
-  bool Open(std::string_view host, std::uint16_t port) override;
-  SocketStatus Connect(std::chrono::milliseconds timeout, std::stop_token stop) override;
-  bool SetSendTimeout(std::chrono::milliseconds timeout) override;
-  bool SetReceiveTimeout(std::chrono::milliseconds timeout) override;
-  SocketResult Send(std::span<const char> bytes, std::stop_token stop) override;
-  SocketResult Receive(std::span<char> buffer, std::stop_token stop) override;
+  void Reply(const std::string& text, std::size_t chunk = 1024) {
+    replyBytes += text;
+    for (std::size_t at = 0; at < text.size(); at += chunk) {
+      receives.push_back({SocketStatus::kOk, std::min(chunk, text.size() - at)});
+    }
+  }
+  bool Open(std::string_view, std::uint16_t) override { return ++opens > openFailures; }
+  SocketStatus Connect(std::chrono::milliseconds, std::stop_token) override { return connect; }
+  bool SetSendTimeout(std::chrono::milliseconds) override {
+    return ++sendTimeoutsSet > sendTimeoutFailures;
+  }
+  bool SetReceiveTimeout(std::chrono::milliseconds) override {
+    return receiveTimeoutFailures-- <= 0;
+  }
+  SocketResult Send(std::span<const char> bytes, std::stop_token) override {
+    ++sendCalls;
+    const std::size_t count = std::min(bytes.size(), sendLimit);
+    sent.append(bytes.data(), count);
+    return {SocketStatus::kOk, count};
+  }
+  SocketResult Receive(std::span<char> buffer, std::stop_token) override {
+    SocketResult next{SocketStatus::kClosed};
+    if (!receives.empty()) {
+      next = receives.front();
+      receives.pop_front();
+    }
+    if (next.status == SocketStatus::kOk) {
+      next.count = std::min(next.count, buffer.size());
+      std::copy_n(replyBytes.begin(), next.count, buffer.begin());
+      replyBytes.erase(0, next.count);
+    }
+    return next;
+  }
   void Close() override { ++closes; }
 };
 
-// Records the worker's hand-offs; safe to read from the test's thread.
+// Records the worker's hand-offs as "ack wu", "wc dropped", ...; safe to read from any thread.
 class RecordingUploads final : public UploadMessages {
  public:
-  void UploadAckWu() override { Add("ack wu"); }
-  void UploadAckWc() override { Add("ack wc"); }
-  void UploadFinished(const UploadRequest& request, const UploadResult& result) override;
-
+  void UploadAckWu() override { Add("ack wu", nullptr); }
+  void UploadAckWc() override { Add("ack wc", nullptr); }
+  void UploadFinished(const UploadRequest& request, const UploadResult& result) override {
+    // In the order of UploadOutcome.
+    constexpr std::array kNames = {"acknowledged", "not-acknowledged", "no-connection",
+                                   "send-failed",  "receive-failed",   "no-reply",
+                                   "dropped",      "stopped"};
+    Add(std::string(request.service == ServerIndex::Weathercloud ? "wc " : "wu ") +
+            kNames.at(static_cast<std::size_t>(result.outcome)),
+        &result);
+  }
   // Waits until `count` requests have finished; false after `timeout`.
-  bool WaitForFinished(std::size_t count, std::chrono::milliseconds timeout);
-  std::vector<std::string> Events();
-  std::vector<UploadResult> Results();
-  void Clear();
+  bool WaitForFinished(std::size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return results_.size() >= count; });
+  }
+  // Hands over what was recorded and forgets it.
+  std::vector<std::string> Take() {
+    std::lock_guard lock(mutex_);
+    results_.clear();
+    return std::exchange(events_, {});
+  }
+  std::vector<UploadResult> Results() {
+    std::lock_guard lock(mutex_);
+    return results_;
+  }
 
  private:
-  void Add(std::string event);
+  void Add(std::string event, const UploadResult* result) {
+    std::lock_guard lock(mutex_);
+    events_.push_back(std::move(event));
+    if (result != nullptr) {
+      results_.push_back(*result);
+    }
+    changed_.notify_all();
+  }
 
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::string> events_;
   std::vector<UploadResult> results_;
 };
-
-const char* OutcomeName(UploadOutcome outcome);
 
 }  // namespace nimbrel::testing
