@@ -99,14 +99,6 @@ std::string_view ParameterText(std::span<const char> payload) {
   return bytes.substr(0, bytes.find('\0'));
 }
 
-PanelOrStoredTexts::PanelOrStoredTexts(const ServerSettings& settings, const SettingsStore& store,
-                                       EditTexts editTexts)
-    : settings_(settings), store_(store), editTexts_(std::move(editTexts)) {}
-
-StationIdAndKey PanelOrStoredTexts::InForce(ServerIndex service) const {
-  return service == settings_.serverIndex ? editTexts_() : store_.ReadStationIdAndKey(service);
-}
-
 std::optional<UploadRequest> BuildUploadRequest(ServerIndex service, std::string_view parameterText,
                                                 bool autoUpload, const StationIdAndKey& idAndKey,
                                                 const UploadEndpoint& endpoint) {

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -68,22 +67,6 @@ class StationTexts {
  public:
   virtual ~StationTexts() = default;
   virtual StationIdAndKey InForce(ServerIndex service) const = 0;
-};
-
-// That rule over the settings: `editTexts` reads the panel's two edit boxes; the other
-// service's texts are read from the store each time.
-class PanelOrStoredTexts final : public StationTexts {
- public:
-  using EditTexts = std::function<StationIdAndKey()>;
-
-  PanelOrStoredTexts(const ServerSettings& settings, const SettingsStore& store,
-                     EditTexts editTexts);
-  StationIdAndKey InForce(ServerIndex service) const override;
-
- private:
-  const ServerSettings& settings_;
-  const SettingsStore& store_;
-  EditTexts editTexts_;
 };
 
 // Wraps one parameter text of `service` into its HTTP GET request. Nothing when Auto Upload is
