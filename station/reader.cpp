@@ -176,8 +176,8 @@ void StationReader::StoreHistoryRecord() {
   }
   const long total = state.historyTotal;
   const long slot = total - remaining_;
-  if (slot >= 0) {
-    link_.store.Put(static_cast<std::size_t>(slot), recordText_);  // refuses slots past the store
+  if (slot >= 0 && link_.store != nullptr) {
+    link_.store->Put(static_cast<std::size_t>(slot), recordText_);  // refuses slots past the store
   }
   remaining_ -= 1 + link_.counters.givenUpCount;
   link_.counters.givenUpCount = 0;
