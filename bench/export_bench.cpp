@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "export/export_file.h"
@@ -24,17 +25,17 @@ const fs::path& OutputPath() {
 
 // A full store of generated records, made once.
 const HistoryStore& FullStore() {
-  static const HistoryStore store = [] {
-    HistoryStore filled;
+  static const auto store = [] {
+    auto filled = std::make_unique<HistoryStore>();
     const std::vector<std::string> lines = WeatherModel(3).History(kRecords, 100);
     for (std::size_t i = 0; i < lines.size(); ++i) {
       HistoryRecord record{};
       lines[i].copy(record.data(), record.size() - 1);
-      filled.Put(i, record);
+      filled->Put(i, record);
     }
     return filled;
   }();
-  return store;
+  return *store;
 }
 
 // Every column, in the units that convert the most: °F, inHg, mph and inches.

@@ -62,7 +62,7 @@ void BM_ReaderPerFrame(benchmark::State& state) {
   LinkCounters counters;
   static HistoryStore store;
   NoOpMessages messages;
-  StationReader reader({transport, shared, counters, store, messages});
+  StationReader reader({transport, shared, counters, &store, messages});
   // A live message of three frames and an upload text of two, as the console sends them.
   const std::vector<StationFrame> frames = {
       Frame(MSG_RECORD, 1, 3, 54),    Frame(MSG_RECORD, 2, 3, 54),    Frame(MSG_RECORD, 3, 3, 20),
@@ -94,7 +94,7 @@ void BM_HistoryDownload60000(benchmark::State& state) {
     shared.SetExportFileName("/dev/null");
     LinkCounters counters;
     NoOpMessages messages;
-    StationReader reader({console, shared, counters, store, messages});
+    StationReader reader({console, shared, counters, &store, messages});
     PrepareHistoryDownload(shared, store);
     SendCommand(console, shared, CMD_HISTORY);
     while (messages.completed == 0) {

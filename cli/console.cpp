@@ -12,7 +12,10 @@
 
 namespace nimbrel::cli {
 
-Console::Console(ConsoleSource source) : source_(std::move(source)), device_(*source_.backend) {}
+Console::Console(ConsoleSource source, HistoryUse history)
+    : source_(std::move(source)),
+      device_(*source_.backend),
+      store_(history == HistoryUse::kDownload ? std::make_unique<HistoryStore>() : nullptr) {}
 
 Console::~Console() {
   Disconnect();
@@ -26,7 +29,7 @@ std::optional<std::string> Console::Connect(ReaderMessages& messages) {
     return std::string(kNoPermissionText);
   }
   state_.linkConnected = true;
-  reader_.Start({device_, state_, counters_, store_, messages});
+  reader_.Start({device_, state_, counters_, store_.get(), messages});
   Send(CMD_CANCEL);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   if (!Send(CMD_REFRESH)) {
@@ -46,14 +49,14 @@ bool Console::Send(const StationCommand& command) {
   return SendCommand(device_, state_, command);
 }
 
-std::unique_ptr<Console> OpenConsole(const GlobalOptions& options) {
+std::unique_ptr<Console> OpenConsole(const GlobalOptions& options, HistoryUse history) {
   std::string error;
   auto source = MakeConsole(options, error);
   if (!source) {
     std::fprintf(stderr, "nimbrel-cli: %s\n", error.c_str());
     return nullptr;
   }
-  return std::make_unique<Console>(std::move(*source));
+  return std::make_unique<Console>(std::move(*source), history);
 }
 
 void CommandMessages::TimeRequest() {

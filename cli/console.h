@@ -14,10 +14,13 @@
 
 namespace nimbrel::cli {
 
+// Whether a command downloads the history log, and so needs the 27 MB store.
+enum class HistoryUse { kNone, kDownload };
+
 // The console and the station link, for the length of one command.
 class Console {
  public:
-  explicit Console(ConsoleSource source);
+  explicit Console(ConsoleSource source, HistoryUse history = HistoryUse::kNone);
   Console(const Console&) = delete;
   Console& operator=(const Console&) = delete;
   ~Console();
@@ -33,19 +36,21 @@ class Console {
 
   StationDevice& Device() { return device_; }
   SharedState& State() { return state_; }
-  HistoryStore& Store() { return store_; }
+  // The store of a command that downloads; nothing for any other.
+  HistoryStore* Store() { return store_.get(); }
 
  private:
   ConsoleSource source_;
   StationDevice device_;
   SharedState state_;
   LinkCounters counters_;
-  HistoryStore store_;
+  std::unique_ptr<HistoryStore> store_;
   ReaderThread reader_;
 };
 
 // The console the options name, or nothing after the reason has been printed on stderr.
-std::unique_ptr<Console> OpenConsole(const GlobalOptions& options);
+std::unique_ptr<Console> OpenConsole(const GlobalOptions& options,
+                                     HistoryUse history = HistoryUse::kNone);
 
 // Hand-offs a command does not care about are dropped; time requests are answered.
 class CommandMessages : public ReaderMessages {

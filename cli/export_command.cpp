@@ -197,7 +197,7 @@ int Download(Console& console, DownloadMonitor& monitor, const InterruptWatcher&
          !interrupt.Interrupted()) {
   }
   state.SetExportFileName(args.out);
-  PrepareHistoryDownload(state, console.Store());
+  PrepareHistoryDownload(state, *console.Store());
   monitor.RestartStallClock();
   if (!console.Send(CMD_HISTORY)) {
     return Fail(kSendFailed);
@@ -211,7 +211,7 @@ int Download(Console& console, DownloadMonitor& monitor, const InterruptWatcher&
   }
   ResultSink sink;
   DiskExportFile file;
-  RunExport(MakeExportJob(console.Store(), state, request, units), file, sink);
+  RunExport(MakeExportJob(*console.Store(), state, request, units), file, sink);
   if (sink.result == kExportFailed) {
     return Fail(kWriteFailed);
   }
@@ -253,7 +253,7 @@ int RunExportCommand(const GlobalOptions& options) {
       monitor->Wake();
     }
   });
-  const std::unique_ptr<Console> opened = OpenConsole(options);
+  const std::unique_ptr<Console> opened = OpenConsole(options, HistoryUse::kDownload);
   if (!opened) {
     return 2;
   }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <tuple>
 
 #include "readings/reading_format.h"
 #include "readings/units.h"
@@ -125,29 +126,19 @@ RecordField ValueField(const Column& column, const UnitSettings& units) {
   }
 }
 
-// Each byte of a record is one character with the byte's value as its code. Fields hold at most
-// FieldText::kCapacity characters, so a buffer on the stack takes any of them.
-using WideField = std::array<char16_t, FieldText::kCapacity>;
-std::u16string_view Widened(std::string_view text, WideField& wide) {
-  const std::size_t size = std::min(text.size(), wide.size());
-  std::transform(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size), wide.begin(),
-                 [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
-  return {wide.data(), size};
-}
-
-std::u16string CellValue(ColumnKind kind, std::u16string_view text, const UnitSettings& units) {
+UnitConversion ColumnConversion(ColumnKind kind, const UnitSettings& units) {
   switch (kind) {
     case Pressure:
-      return PressureInUnit(text, units.pressureUnit);
+      return PressureConversion(units.pressureUnit);
     case Temperature:
-      return TemperatureInUnit(text, units.temperatureUnit);
+      return TemperatureConversion(units.temperatureUnit);
     case WindSpeed:
-      return WindSpeedInUnit(text, units.windSpeedUnit);
+      return WindSpeedConversion(units.windSpeedUnit);
     case RainRate:
     case Rainfall:
-      return RainInUnit(text, units.rainUnit);
+      return RainConversion(units.rainUnit);
     default:
-      return std::u16string(text);
+      return {};
   }
 }
 
@@ -185,45 +176,132 @@ std::size_t SlotCount(const SharedState& state) {
   return total <= 0 ? 0 : std::min(static_cast<std::size_t>(total), HistoryStore::kSlotCount);
 }
 
-// The bytes of the row of one slot, appended to `bytes`; nothing for an empty slot or a record
-// outside the period.
-void AppendSlotRow(const HistoryRecord& slot, const ExportJob& job, std::string& bytes) {
-  const std::string_view text = RecordText(slot);
-  if (text.empty()) {
-    return;
+// How each column of a data row is made in this export, worked out once rather than per cell.
+struct ColumnPlan {
+  bool selected = false;
+  RecordField field = kFieldDate;
+  UnitConversion conversion;
+};
+using RowPlan = std::array<ColumnPlan, kColumns.size()>;
+
+RowPlan MakeRowPlan(const ExportRequest& request, const UnitSettings& units) {
+  RowPlan plan;
+  for (std::size_t i = 0; i < kColumns.size(); ++i) {
+    plan[i] = {Selected(kColumns[i], request), ValueField(kColumns[i], units),
+               ColumnConversion(kColumns[i].kind, units)};
   }
-  const RecordFields fields = SplitRecord(text);
-  if (!PassesDateFilter(job.request, fields[kFieldDate].View())) {
-    return;
-  }
-  AppendUtf16Le(ExportDataRow(fields, job.request, job.units), bytes);
+  return plan;
 }
 
-bool WriteHeader(const ExportJob& job, ExportFile& file) {
+// The most bytes a data row takes: every cell a space, the longest value and a space, a tab
+// between cells and the LF, two bytes a character.
+constexpr std::size_t kMaxRowBytes =
+    2 * (kColumns.size() * (3 + std::max(FieldText::kCapacity, std::tuple_size_v<FixedText>)) + 1);
+
+// Each byte of a record is one character with the byte's value as its code, so every character of
+// a data row is one UTF-16LE unit: the byte, then a zero byte.
+char* PutUnit(char c, char* out) {
+  out[0] = c;
+  out[1] = '\0';
+  return out + 2;
+}
+
+char* PutText(std::string_view text, char* out) {
+  for (const char c : text) {
+    out = PutUnit(c, out);
+  }
+  return out;
+}
+
+// The data row of one record, written straight as bytes at `out`, which has room for
+// kMaxRowBytes; returns the end of the row.
+char* PutDataRow(const RecordFieldViews& fields, const RowPlan& plan, char* out) {
+  FixedText printed;
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    if (i > 0) {
+      out = PutUnit('\t', out);
+    }
+    out = PutUnit(' ', out);
+    if (plan[i].selected) {
+      out = PutText(InUnit(fields[plan[i].field], plan[i].conversion, printed), out);
+    }
+    out = PutUnit(' ', out);
+  }
+  return PutUnit('\n', out);
+}
+
+// Rows gathered into large writes: the file sees a few dozen writes rather than one per row.
+class RowBuffer {
+ public:
+  explicit RowBuffer(ExportFile& file) : file_(file), bytes_(kBufferBytes, '\0') {}
+
+  // Where the next row goes, with room for kMaxRowBytes; nothing when writing out what was
+  // gathered, to make that room, failed.
+  char* Room() {
+    if (bytes_.size() - used_ < kMaxRowBytes && !Flush()) {
+      return nullptr;
+    }
+    return bytes_.data() + used_;
+  }
+  // The row written at Room() ends at `end`.
+  void Took(const char* end) { used_ = static_cast<std::size_t>(end - bytes_.data()); }
+
+  bool Flush() {
+    const bool written = used_ == 0 || file_.Write({bytes_.data(), used_});
+    used_ = 0;
+    return written;
+  }
+
+ private:
+  static constexpr std::size_t kBufferBytes = 1 << 18;
+  static_assert(kBufferBytes > kMaxRowBytes);
+  ExportFile& file_;
+  std::string bytes_;
+  std::size_t used_ = 0;
+};
+
+bool WriteHeader(const UnitSettings& units, ExportFile& file) {
   std::string bytes;
   AppendUtf16Le(u"\uFEFF", bytes);
   AppendUtf16Le(ExportTitleRow(), bytes);
-  AppendUtf16Le(ExportUnitRow(job.units), bytes);
+  AppendUtf16Le(ExportUnitRow(units), bytes);
   return file.Write(bytes);
 }
 
-enum class RowsOutcome { Written, Cancelled, Failed };
+// Adds the row of one record, unless its slot is empty or its date outside the period; false when
+// the file refused the rows gathered before it.
+bool AddRow(std::string_view text, const ExportRequest& request, const RowPlan& plan,
+            RowBuffer& rows) {
+  if (text.empty()) {
+    return true;
+  }
+  const RecordFieldViews fields = SplitRecordInPlace(text);
+  if (!PassesDateFilter(request, fields[kFieldDate])) {
+    return true;
+  }
+  char* const room = rows.Room();
+  if (room == nullptr) {
+    return false;
+  }
+  rows.Took(PutDataRow(fields, plan, room));
+  return true;
+}
 
-RowsOutcome WriteRows(const ExportJob& job, ExportFile& file) {
-  std::string bytes;  // one row's bytes, reused for every row
-  const std::size_t count = SlotCount(job.state);
-  for (std::size_t slot = 0; slot < count; ++slot) {
-    bytes.clear();
-    AppendSlotRow(job.store.Slot(slot), job, bytes);
-    if (!bytes.empty() && !file.Write(bytes)) {
-      return RowsOutcome::Failed;
+ExportOutcome WriteRows(RecordSource& records, const ExportRequest& request,
+                        const UnitSettings& units, ExportFile& file,
+                        const std::atomic<bool>& cancelled) {
+  const RowPlan plan = MakeRowPlan(request, units);
+  RowBuffer rows(file);
+  while (const std::optional<std::string_view> text = records.Next()) {
+    if (!AddRow(*text, request, plan, rows)) {
+      return ExportOutcome::kFailed;
     }
     // Set by the status bar's cancel button or by the console, on other threads.
-    if (job.state.downloadCancelled.load()) {
-      return RowsOutcome::Cancelled;
+    if (cancelled.load()) {
+      return ExportOutcome::kCancelled;
     }
   }
-  return RowsOutcome::Written;
+  return rows.Flush() ? ExportOutcome::kWritten : ExportOutcome::kFailed;
 }
 
 }  // namespace
@@ -269,38 +347,61 @@ std::u16string ExportUnitRow(const UnitSettings& units) {
 
 std::u16string ExportDataRow(const RecordFields& fields, const ExportRequest& request,
                              const UnitSettings& units) {
-  constexpr std::size_t kTypicalRowLength = 256;
-  std::u16string row;
-  row.reserve(kTypicalRowLength);
-  WideField wide;
-  for (std::size_t i = 0; i < kColumns.size(); ++i) {
-    const Column& column = kColumns[i];
-    if (!Selected(column, request)) {
-      AppendCell(i, u"", row);
-      continue;
-    }
-    const std::u16string_view text = Widened(fields[ValueField(column, units)].View(), wide);
-    AppendCell(i, CellValue(column.kind, text, units), row);
+  RecordFieldViews views;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    views[i] = fields[i].View();
   }
-  row += kLineFeed;
+  std::string bytes(kMaxRowBytes, '\0');
+  const char* const end = PutDataRow(views, MakeRowPlan(request, units), bytes.data());
+  std::u16string row;
+  for (const char* unit = bytes.data(); unit < end; unit += 2) {
+    row += static_cast<char16_t>(static_cast<unsigned char>(unit[0]) |
+                                 static_cast<unsigned char>(unit[1]) << 8);
+  }
   return row;
+}
+
+std::optional<std::string_view> StoreRecords::Next() {
+  if (next_ >= count_) {
+    return std::nullopt;
+  }
+  return RecordText(store_.Slot(next_++));
+}
+
+ExportOutcome WriteExportFile(RecordSource& records, const ExportRequest& request,
+                              const UnitSettings& units, const std::string& path, ExportFile& file,
+                              const std::atomic<bool>& cancelled) {
+  if (!file.Create(path)) {
+    return ExportOutcome::kFailed;
+  }
+  ExportOutcome outcome = WriteHeader(units, file)
+                              ? WriteRows(records, request, units, file, cancelled)
+                              : ExportOutcome::kFailed;
+  // A full disk must not pass for a finished export; nor may half a file stay behind.
+  if (outcome == ExportOutcome::kWritten && !file.Close()) {
+    outcome = ExportOutcome::kFailed;
+  }
+  if (outcome != ExportOutcome::kWritten) {
+    file.Discard();
+  }
+  return outcome;
 }
 
 int WriteExport(const ExportJob& job, ExportFile& file) {
   job.state.downloadCancelled = false;
-  if (!job.state.historyReady.load() || !file.Create(job.path)) {
+  if (!job.state.historyReady.load()) {
     return kExportFailed;
   }
-  const RowsOutcome outcome = WriteHeader(job, file) ? WriteRows(job, file) : RowsOutcome::Failed;
-  if (outcome == RowsOutcome::Cancelled) {
-    file.Discard();
-    job.state.historyReady = false;
-    return kExportEnded;
-  }
-  if (outcome == RowsOutcome::Failed || !file.Close()) {
-    // A full disk must not pass for a finished export; nor may half a file stay behind.
-    file.Discard();
-    return kExportFailed;
+  StoreRecords records(job.store, SlotCount(job.state));
+  switch (WriteExportFile(records, job.request, job.units, job.path, file,
+                          job.state.downloadCancelled)) {
+    case ExportOutcome::kCancelled:
+      job.state.historyReady = false;
+      return kExportEnded;
+    case ExportOutcome::kFailed:
+      return kExportFailed;
+    case ExportOutcome::kWritten:
+      break;
   }
   return kExportEnded;
 }

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <atomic>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "export/export_file.h"
 #include "export/history_store.h"
-#include "record/record_fields.h"
 #include "readings/unit_settings.h"
+#include "record/record_fields.h"
 #include "settings/export_request.h"
 #include "station/messages.h"
 #include "station/shared_state.h"
@@ -41,11 +43,40 @@ struct ExportJob {
 ExportJob MakeExportJob(const HistoryStore& store, SharedState& state, const ExportRequest& request,
                         const UnitSettings& units);
 
-// Writes the export file of the records 0 to HistoryTotal - 1: byte-order mark, title row, unit
-// row and one row per record inside the period. Clears DownloadCancelled first and checks it after
-// every slot; a cancel deletes the partial file and clears HistoryReady. Returns kExportEnded, or
-// kExportFailed when HistoryReady is not set, the file cannot be opened or a write fails (the
-// partial file is then deleted).
+// The records an export file is written from, in the order of the file: the downloaded store, or
+// any other log of the console's records.
+class RecordSource {
+ public:
+  virtual ~RecordSource() = default;
+  // The next record's text, valid until the next call; nothing after the last. An empty text (an
+  // empty slot) gives no row.
+  virtual std::optional<std::string_view> Next() = 0;
+};
+
+// The records 0 to count - 1 of a store, in slot order.
+class StoreRecords : public RecordSource {
+ public:
+  StoreRecords(const HistoryStore& store, std::size_t count) : store_(store), count_(count) {}
+  std::optional<std::string_view> Next() override;
+
+ private:
+  const HistoryStore& store_;
+  std::size_t count_;
+  std::size_t next_ = 0;
+};
+
+enum class ExportOutcome { kWritten, kCancelled, kFailed };
+
+// Creates the file and writes the byte-order mark, the title row, the unit row and one row per
+// record inside the period. `cancelled` is read after every record. A cancel, a failed write or a
+// failed close deletes the partial file.
+ExportOutcome WriteExportFile(RecordSource& records, const ExportRequest& request,
+                              const UnitSettings& units, const std::string& path, ExportFile& file,
+                              const std::atomic<bool>& cancelled);
+
+// Writes the export file of the store's records 0 to HistoryTotal - 1. Clears DownloadCancelled
+// first; a cancel clears HistoryReady. Returns kExportEnded (written or cancelled), or
+// kExportFailed when HistoryReady is not set, the file cannot be opened or a write fails.
 int WriteExport(const ExportJob& job, ExportFile& file);
 
 // The whole export as the thread runs it: writes the file, hands the result to the sink and

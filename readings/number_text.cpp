@@ -3,7 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <iterator>
+#include <cstdint>
 #include <optional>
 
 namespace nimbrel {
@@ -39,11 +39,52 @@ std::string_view WithoutPlusSign(std::string_view text) {
   return text;
 }
 
+// The common case without the general conversion: at most seven digits and ten decimals, no
+// exponent. Both the digits and the power of ten are exact in a float, so one division rounds
+// exactly as from_chars does; anything else is left to from_chars.
+std::optional<float> ReadPlainDecimal(std::string_view text) {
+  constexpr std::array<float, 11> kPowersOfTen = {1e0F, 1e1F, 1e2F, 1e3F, 1e4F, 1e5F,
+                                                  1e6F, 1e7F, 1e8F, 1e9F, 1e10F};
+  constexpr std::uint32_t kExactDigits = 1U << 24;
+  const bool negative = text.starts_with('-');
+  std::size_t at = negative ? 1 : 0;
+  std::uint32_t digits = 0;
+  std::size_t decimals = 0;
+  std::size_t digitCount = 0;
+  bool point = false;
+  for (; at < text.size(); ++at) {
+    const char c = text[at];
+    if (c == '.' && !point) {
+      point = true;
+      continue;
+    }
+    if (c < '0' || c > '9') {
+      break;
+    }
+    digits = digits * 10 + static_cast<std::uint32_t>(c - '0');
+    ++digitCount;
+    decimals += point ? 1 : 0;
+    if (digits >= kExactDigits || decimals >= kPowersOfTen.size()) {
+      return std::nullopt;
+    }
+  }
+  if (digitCount == 0 || (at < text.size() && (text[at] == 'e' || text[at] == 'E'))) {
+    return std::nullopt;
+  }
+  const float value = static_cast<float>(digits) / kPowersOfTen[decimals];
+  return negative ? -value : value;
+}
+
 }  // namespace
 
-std::optional<float> ReadLeadingNumber(std::u16string_view text) {
-  const std::string narrow = NarrowAfterBlanks(text);
-  const std::string_view number = WithoutPlusSign(narrow);
+std::optional<float> ReadLeadingNumber(std::string_view text) {
+  while (!text.empty() && IsBlank(static_cast<unsigned char>(text.front()))) {
+    text.remove_prefix(1);
+  }
+  const std::string_view number = WithoutPlusSign(text);
+  if (const std::optional<float> plain = ReadPlainDecimal(number)) {
+    return plain;
+  }
   float value = 0.0F;
   const std::from_chars_result read =
       std::from_chars(number.data(), number.data() + number.size(), value);
@@ -52,6 +93,10 @@ std::optional<float> ReadLeadingNumber(std::u16string_view text) {
     return std::nullopt;
   }
   return value;
+}
+
+std::optional<float> ReadLeadingNumber(std::u16string_view text) {
+  return ReadLeadingNumber(std::string_view(NarrowAfterBlanks(text)));
 }
 
 int ReadLeadingInteger(std::u16string_view text) {
@@ -69,50 +114,51 @@ namespace {
 // instructions a call: a value below a billion with at most three decimals, rounded in integers.
 // Nothing when the value lies so near a rounding tie that the scaling could tip it; the exact
 // conversion decides those.
-std::optional<std::u16string> PrintFixedQuickly(double value, int decimals) {
+std::optional<std::string_view> PrintFixedQuickly(double value, int decimals, FixedText& buffer) {
   constexpr std::array<double, 4> kScale = {1.0, 10.0, 100.0, 1000.0};
   if (decimals < 0 || decimals > 3 || !std::isfinite(value) || std::fabs(value) >= 1e9) {
     return std::nullopt;
   }
   const double scaled = std::fabs(value) * kScale[static_cast<std::size_t>(decimals)];
-  const double whole = std::floor(scaled);
-  const double fraction = scaled - whole;
+  const auto whole = static_cast<long long>(scaled);  // not negative: cutting is rounding down
+  const double fraction = scaled - static_cast<double>(whole);
   if (std::fabs(fraction - 0.5) < 1e-6) {
     return std::nullopt;
   }
-  auto digits = static_cast<long long>(whole) + (fraction > 0.5 ? 1 : 0);
-  std::array<char16_t, 16> reversed{};
-  std::size_t length = 0;
+  long long digits = whole + (fraction > 0.5 ? 1 : 0);
+  // Written backwards from the end of the buffer; at most 10 digits, a point and a sign.
+  std::size_t start = buffer.size();
   for (int place = 0; place <= decimals || digits > 0; ++place) {
     if (place == decimals && decimals > 0) {
-      reversed[length++] = u'.';
+      buffer[--start] = '.';
     }
-    reversed[length++] = static_cast<char16_t>(u'0' + digits % 10);
+    buffer[--start] = static_cast<char>('0' + digits % 10);
     digits /= 10;
   }
-  std::u16string text;
   if (std::signbit(value)) {
-    text.push_back(u'-');  // as printf: -0.04 with one decimal is "-0.0"
+    buffer[--start] = '-';  // as printf: -0.04 with one decimal is "-0.0"
   }
-  text.append(std::make_reverse_iterator(reversed.begin() + static_cast<std::ptrdiff_t>(length)),
-              std::make_reverse_iterator(reversed.begin()));
-  return text;
+  return std::string_view(buffer.data() + start, buffer.size() - start);
 }
 
 }  // namespace
 
-std::u16string PrintFixed(double value, int decimals) {
-  if (auto quick = PrintFixedQuickly(value, decimals)) {
-    return *std::move(quick);
+std::string_view PrintFixed(double value, int decimals, FixedText& buffer) {
+  if (const auto quick = PrintFixedQuickly(value, decimals, buffer)) {
+    return *quick;
   }
-  // Room for any double printed with a few decimals: up to 309 digits before the point.
-  std::array<char, 400> chars{};
-  const auto [end, error] = std::to_chars(chars.data(), chars.data() + chars.size(), value,
+  const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                                           std::chars_format::fixed, decimals);
   if (error != std::errc()) {
     return {};
   }
-  return std::u16string(chars.data(), end);
+  return {buffer.data(), static_cast<std::size_t>(end - buffer.data())};
+}
+
+std::u16string PrintFixed(double value, int decimals) {
+  FixedText buffer;
+  const std::string_view text = PrintFixed(value, decimals, buffer);
+  return std::u16string(text.begin(), text.end());
 }
 
 }  // namespace nimbrel

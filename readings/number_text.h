@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +15,7 @@ namespace nimbrel {
 // then an optional sign, digits, an optional fraction and exponent; reading stops at the first
 // character that does not fit. Nothing when the text does not begin with a finite number.
 std::optional<float> ReadLeadingNumber(std::u16string_view text);
+std::optional<float> ReadLeadingNumber(std::string_view text);
 
 // The whole number at the start of a text (leading blanks, optional sign, digits); 0 when the
 // text does not begin with one, or when it does not fit an int.
@@ -20,5 +23,10 @@ int ReadLeadingInteger(std::u16string_view text);
 
 // The value with a fixed number of decimals, rounded to nearest as "%.1f" or "%.2f" would.
 std::u16string PrintFixed(double value, int decimals);
+
+// Room for any double printed with a few decimals: up to 309 digits before the point.
+using FixedText = std::array<char, 400>;
+// The same printed into the caller's buffer; the view is empty when the value cannot be printed.
+std::string_view PrintFixed(double value, int decimals, FixedText& buffer);
 
 }  // namespace nimbrel

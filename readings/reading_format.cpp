@@ -17,14 +17,84 @@ bool IsMissingReading(std::u16string_view text) {
   return text.find(u'-') != std::u16string_view::npos;
 }
 
+// Plain loops: the export runs these on millions of short fields, where a library search costs
+// more in calling than in searching.
+bool IsMissingTemperature(std::string_view text) {
+  for (std::size_t i = 1; i < text.size(); ++i) {
+    if (text[i] == '-' && text[i - 1] == '-') {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool IsMissingReading(std::string_view text) {
+  for (const char c : text) {
+    if (c == '-') {
+      return true;
+    }
+  }
+  return false;
+}
+
+UnitConversion TemperatureConversion(TemperatureUnit unit) {
+  if (unit != TemperatureUnit::Fahrenheit) {
+    return {};
+  }
+  return {CelsiusToFahrenheit, 1, true};
+}
+
+UnitConversion PressureConversion(PressureUnit unit) {
+  switch (unit) {
+    case PressureUnit::MmHg:
+      return {HpaToMmHg, 1};
+    case PressureUnit::InHg:
+      return {HpaToInHg, 2};
+    default:
+      return {};
+  }
+}
+
+UnitConversion WindSpeedConversion(WindSpeedUnit unit) {
+  switch (unit) {
+    case WindSpeedUnit::Mph:
+      return {KmhToMph, 1};
+    case WindSpeedUnit::MetresPerSecond:
+      return {KmhToMetresPerSecond, 1};
+    case WindSpeedUnit::Knots:
+      return {KmhToKnots, 1};
+    default:
+      return {};
+  }
+}
+
+UnitConversion RainConversion(RainUnit unit) {
+  if (unit != RainUnit::Inch) {
+    return {};
+  }
+  return {MmToInches, 2};
+}
+
+std::string_view InUnit(std::string_view text, const UnitConversion& conversion,
+                        FixedText& buffer) {
+  if (conversion.convert == nullptr ||
+      (conversion.temperature ? IsMissingTemperature(text) : IsMissingReading(text))) {
+    return text;
+  }
+  if (const std::optional<float> value = ReadLeadingNumber(text)) {
+    return PrintFixed(conversion.convert(*value), conversion.decimals, buffer);
+  }
+  return text;
+}
+
 namespace {
 
 // The converted and printed value, or the text as sent when it is missing or holds no number.
-std::u16string Converted(std::u16string_view text, bool missing, double (*convert)(float),
-                         int decimals) {
-  if (!missing) {
+std::u16string Converted(std::u16string_view text, const UnitConversion& conversion) {
+  const bool missing = conversion.temperature ? IsMissingTemperature(text) : IsMissingReading(text);
+  if (conversion.convert != nullptr && !missing) {
     if (const std::optional<float> value = ReadLeadingNumber(text)) {
-      return PrintFixed(convert(*value), decimals);
+      return PrintFixed(conversion.convert(*value), conversion.decimals);
     }
   }
   return std::u16string(text);
@@ -55,41 +125,19 @@ FormattedReading FormatWindDirection(std::u16string_view text, WindDirectionForm
 }  // namespace
 
 std::u16string TemperatureInUnit(std::u16string_view text, TemperatureUnit unit) {
-  if (unit != TemperatureUnit::Fahrenheit) {
-    return std::u16string(text);
-  }
-  return Converted(text, IsMissingTemperature(text), CelsiusToFahrenheit, 1);
+  return Converted(text, TemperatureConversion(unit));
 }
 
 std::u16string PressureInUnit(std::u16string_view text, PressureUnit unit) {
-  switch (unit) {
-    case PressureUnit::MmHg:
-      return Converted(text, IsMissingReading(text), HpaToMmHg, 1);
-    case PressureUnit::InHg:
-      return Converted(text, IsMissingReading(text), HpaToInHg, 2);
-    default:
-      return std::u16string(text);
-  }
+  return Converted(text, PressureConversion(unit));
 }
 
 std::u16string WindSpeedInUnit(std::u16string_view text, WindSpeedUnit unit) {
-  switch (unit) {
-    case WindSpeedUnit::Mph:
-      return Converted(text, IsMissingReading(text), KmhToMph, 1);
-    case WindSpeedUnit::MetresPerSecond:
-      return Converted(text, IsMissingReading(text), KmhToMetresPerSecond, 1);
-    case WindSpeedUnit::Knots:
-      return Converted(text, IsMissingReading(text), KmhToKnots, 1);
-    default:
-      return std::u16string(text);
-  }
+  return Converted(text, WindSpeedConversion(unit));
 }
 
 std::u16string RainInUnit(std::u16string_view text, RainUnit unit) {
-  if (unit != RainUnit::Inch) {
-    return std::u16string(text);
-  }
-  return Converted(text, IsMissingReading(text), MmToInches, 2);
+  return Converted(text, RainConversion(unit));
 }
 
 RecordField PressureField(const UnitSettings& units) {

@@ -3,8 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "record/record_fields.h"
+#include "readings/number_text.h"
 #include "readings/unit_settings.h"
+#include "record/record_fields.h"
 
 namespace nimbrel {
 
@@ -12,6 +13,25 @@ namespace nimbrel {
 // dash marks it missing; rain, wind speed and pressure are never negative, so any dash does.
 bool IsMissingTemperature(std::u16string_view text);
 bool IsMissingReading(std::u16string_view text);
+bool IsMissingTemperature(std::string_view text);
+bool IsMissingReading(std::string_view text);
+
+// How a reading reaches the user's unit: through a converter, printed with its decimals, or, with
+// no converter, as sent (the unit is the console's own). Only a double dash marks a temperature
+// missing; any dash marks the others.
+struct UnitConversion {
+  double (*convert)(float) = nullptr;
+  int decimals = 0;
+  bool temperature = false;
+};
+UnitConversion TemperatureConversion(TemperatureUnit unit);
+UnitConversion PressureConversion(PressureUnit unit);
+UnitConversion WindSpeedConversion(WindSpeedUnit unit);
+UnitConversion RainConversion(RainUnit unit);
+
+// A reading of the console's bytes in the user's unit, by the rules below: a view of the text
+// itself, or of the value printed into `buffer`.
+std::string_view InUnit(std::string_view text, const UnitConversion& conversion, FixedText& buffer);
 
 // A reading in the user's unit. The text stays exactly as the console sent it when the unit is the
 // console's own, when the reading is missing, and when the text does not begin with a number (an

@@ -1,18 +1,37 @@
 #include "record/record_fields.h"
 
+#include <algorithm>
+
 namespace nimbrel {
 
-RecordFields SplitRecord(std::string_view text) {
-  RecordFields fields{};
-  text = text.substr(0, text.find('\0'));
-  // Token by token rather than character by character: this runs for every exported record.
-  for (std::size_t field = 0; field < kRecordFieldCount; ++field) {
-    const std::size_t space = text.find(' ');
-    fields[field].Assign(text.substr(0, space));
-    if (space == std::string_view::npos) {
-      break;
+RecordFieldViews SplitRecordInPlace(std::string_view text) {
+  RecordFieldViews fields{};
+  const auto field = [&text](std::size_t start, std::size_t end) {
+    return text.substr(start, std::min(end - start, FieldText::kCapacity));
+  };
+  // One pass over the characters, with no library search per field: this runs for every exported
+  // record.
+  std::size_t count = 0;
+  std::size_t start = 0;
+  std::size_t at = 0;
+  for (; at < text.size() && text[at] != '\0'; ++at) {
+    if (text[at] == ' ') {
+      fields[count] = field(start, at);
+      if (++count == kRecordFieldCount) {
+        return fields;
+      }
+      start = at + 1;
     }
-    text.remove_prefix(space + 1);
+  }
+  fields[count] = field(start, at);
+  return fields;
+}
+
+RecordFields SplitRecord(std::string_view text) {
+  const RecordFieldViews views = SplitRecordInPlace(text);
+  RecordFields fields{};
+  for (std::size_t field = 0; field < kRecordFieldCount; ++field) {
+    fields[field].Assign(views[field]);
   }
   return fields;
 }

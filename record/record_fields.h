@@ -38,6 +38,11 @@ using RecordFields = std::array<FieldText, kRecordFieldCount>;
 // fields past the 36th are ignored, and a zero byte ends the text.
 RecordFields SplitRecord(std::string_view text);
 
+// The same fields as views into the text itself, each cut to FieldText::kCapacity characters:
+// nothing is copied, for the export's tens of thousands of records.
+using RecordFieldViews = std::array<std::string_view, kRecordFieldCount>;
+RecordFieldViews SplitRecordInPlace(std::string_view text);
+
 // Field numbers of the record, as the console sends them.
 enum RecordField : std::size_t {
   kFieldLoggerPercent = 0,

@@ -188,8 +188,9 @@ void StationReader::StoreHistoryRecord() {
   }
   const long total = state.historyTotal;
   const long slot = total - remaining_;
-  // Put refuses slots past the store.
-  if (slot >= 0 && link_.store.Put(static_cast<std::size_t>(slot), recordText_)) {
+  // Put refuses slots past the store; without a store nothing is kept.
+  if (slot >= 0 && link_.store != nullptr &&
+      link_.store->Put(static_cast<std::size_t>(slot), recordText_)) {
     ++arrived_;
   }
   remaining_ -= 1 + link_.counters.givenUpCount;

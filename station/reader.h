@@ -38,7 +38,7 @@ class StationReader {
     StationTransport& transport;
     SharedState& state;
     LinkCounters& counters;
-    HistoryStore& store;
+    HistoryStore* store;  // none for a command that never downloads: records are not kept
     ReaderMessages& messages;
   };
 

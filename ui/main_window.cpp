@@ -103,7 +103,7 @@ void MainWindow::Connect() {
   statusBar_->SetConnected(true);
   // Start() waits for a previous reader to end first, so two never read at once.
   program_.reader.Start(
-      {program_.device, state, program_.counters, program_.store, *readerBridge_});
+      {program_.device, state, program_.counters, &program_.store, *readerBridge_});
   setup_->LinkChanged();
   SendCommand(program_.device, state, CMD_CANCEL);
   QTimer::singleShot(kGreetingPauseMs, this,

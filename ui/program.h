@@ -5,6 +5,7 @@
 
 #include "export/history_store.h"
 #include "i18n/language.h"
+#include "platform/memory_pages.h"
 #include "readings/live_readings.h"
 #include "readings/unit_settings.h"
 #include "settings/export_request.h"
@@ -35,7 +36,7 @@ struct Program {
   StationDevice device;
   SharedState state;
   LinkCounters counters;
-  HistoryStore store;
+  HistoryStore store{ZeroByReleasingPages};  // the window downloads again and again
   ReaderThread reader;
 
   std::unique_ptr<SettingsBackend> settingsBackend;

@@ -48,7 +48,7 @@ class Gate {
   bool open_ = false;
 };
 
-// The disk file, held at its n-th call (0: Create, 1: the header, 2: the first row...).
+// The disk file, held at its n-th call (0: Create, 1: the header, 2: the rows gathered...).
 class GatedFile : public ExportFile {
  public:
   GatedFile(Gate& gate, int heldCall) : gate_(gate), heldCall_(heldCall) {}
@@ -137,7 +137,7 @@ TEST_F(ExportThreadTest, CancelFromAnotherThreadStopsAndDeletesTheFile) {
   RecordingSink sink(state);
   ExportThread thread(sink);
   Gate gate;
-  thread.Start(MakeExportJob(store, state, request, units), std::make_unique<GatedFile>(gate, 2));
+  thread.Start(MakeExportJob(store, state, request, units), std::make_unique<GatedFile>(gate, 1));
   ASSERT_TRUE(gate.WaitArrived());
   ASSERT_TRUE(fs::exists(path));
   state.downloadCancelled = true;  // the status bar's cancel button

@@ -7,6 +7,7 @@
 
 #include "export/csv_writer.h"
 #include "export/export_writer.h"
+#include "platform/memory_pages.h"
 #include "tests/export/export_test_support.h"
 
 namespace nimbrel::testing {
@@ -220,19 +221,18 @@ TEST_F(ExportWriterTest, NothingIsWrittenWithoutACompleteDownloadOrAnOpenableFil
   }
 }
 
-TEST_F(ExportWriterTest, CancelAfterARowDeletesThePartialFile) {
-  // Cancels, as the status bar would, while the second row is written.
+TEST_F(ExportWriterTest, CancelDeletesThePartialFile) {
+  // Cancels, as the status bar would, while the header is written (rows go out in large writes).
   class CancellingFile : public FailingFile {
    public:
     explicit CancellingFile(SharedState& state) : FailingFile(1 << 20), state_(state) {}
     bool Write(std::string_view bytes) override {
-      state_.downloadCancelled = state_.downloadCancelled || ++writes_ == 3;
+      state_.downloadCancelled = true;
       return FailingFile::Write(bytes);
     }
 
    private:
     SharedState& state_;
-    int writes_ = 0;
   };
   Serve({kRecord, kRecord, kRecord, kRecord});
   CancellingFile file(state);
@@ -269,6 +269,26 @@ TEST_F(ExportWriterTest, FailedWriteOrCloseDeletesOnlyTheExportsOwnFile) {
     EXPECT_EQ(Export(), kExportFailed);
     EXPECT_TRUE(fs::is_character_file("/dev/full"));
   }
+}
+
+TEST(HistoryStoreTest, ClearEmptiesOnlyWhatWasWrittenHandingWholePagesBack) {
+  static std::size_t zeroed = 0;
+  const PageZeroer counting = [](void* block, std::size_t size) {
+    zeroed += size;
+    return ZeroByReleasingPages(block, size);
+  };
+  for (const PageZeroer zeroer : {counting, PageZeroer{}}) {
+    HistoryStore store(zeroer);
+    store.Clear();  // nothing written yet, so nothing is touched
+    for (const std::size_t slot : {0, 10, 20}) {
+      store.Put(slot, Record("95 2018-3-7"));
+    }
+    store.Clear();
+    for (const std::size_t slot : {0, 10, 20}) {
+      EXPECT_EQ(RecordText(store.Slot(slot)), "");
+    }
+  }
+  EXPECT_EQ(zeroed, 21 * kHistoryRecordSize);
 }
 
 TEST_F(ExportWriterTest, FileNameIsUsedWholeBeyond255Characters) {

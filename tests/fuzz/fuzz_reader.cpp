@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   LinkCounters counters;
   state.linkConnected = true;
   CheckingMessages messages(state);
-  StationReader reader({transport, state, counters, Store(), messages});
+  StationReader reader({transport, state, counters, &Store(), messages});
   for (std::size_t at = 0; at + kFrameSize <= size; at += kFrameSize) {
     const std::uint8_t control = data[at];
     state.SetExportFileName(control & 1 ? "/tmp/fuzz.csv" : "");

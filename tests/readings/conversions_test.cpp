@@ -2,6 +2,7 @@
 
 #include <array>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -20,10 +21,21 @@ std::u16string Wide(std::string_view ascii) {
 
 // The C library, in the "C" locale, is the reference for reading and printing.
 TEST(NumberText, ReadsAndPrintsAsTheCLibraryDoesInTheCLocale) {
-  for (const char* text : {"23.5", "  -4.25x", "+1e2", ".5", "7.", "1013.2", "3e", "0.1"}) {
+  for (const char* text : {"23.5", "  -4.25x", "+1e2", ".5", "7.", "1013.2", "3e", "0.1", "-0",
+                           "1.2.3", "16777217", "0.0000000001", "9.87654321e-3"}) {
     float expected = 0;
     ASSERT_EQ(std::sscanf(text, "%f", &expected), 1);
     EXPECT_EQ(ReadLeadingNumber(Wide(text)), expected) << text;
+  }
+  // Short decimals, as the console writes them, take a quicker road than long ones: same floats.
+  for (int units = -3000000; units <= 3000000; units += 997) {
+    for (const int decimals : {0, 1, 3, 7}) {
+      std::array<char, 32> text{};
+      std::snprintf(text.data(), text.size(), "%.*f", decimals, units / std::pow(10.0, decimals));
+      float expected = 0;
+      std::sscanf(text.data(), "%f", &expected);
+      ASSERT_EQ(ReadLeadingNumber(std::string_view(text.data())), expected) << text.data();
+    }
   }
   for (const double value : {74.3, -40.0, 0.125, 2.675, 0.005, 759.95, -0.04, 1e20}) {
     for (const int decimals : {1, 2}) {

@@ -248,7 +248,7 @@ TEST_F(SimulatorTest, TheConsoleVanishesAfterUnplugAfterRecordsAndComesBack) {
   StationDevice device(backend);
   ASSERT_TRUE(device.FindStation());
   reader = std::make_unique<StationReader>(
-      StationReader::Link{device, state, counters, store, messages});
+      StationReader::Link{device, state, counters, &store, messages});
   Settle();
   RequestHistory();
   ASSERT_TRUE(PumpUntil([&] { return !device.IsValid(); }));

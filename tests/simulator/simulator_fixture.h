@@ -52,7 +52,7 @@ class SimulatorTest : public ::testing::Test {
     reader.reset();
     console = std::make_unique<SimulatedConsole>(std::move(options), clock);
     reader = std::make_unique<StationReader>(
-        StationReader::Link{*console, state, counters, store, messages});
+        StationReader::Link{*console, state, counters, &store, messages});
     return *console;
   }
 

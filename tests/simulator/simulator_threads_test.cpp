@@ -36,7 +36,7 @@ class SimulatorThreadTest : public ::testing::Test {
   void Connect() {
     ASSERT_TRUE(device.FindStation());
     state.linkConnected = true;
-    reader.Start({device, state, counters, store, messages});
+    reader.Start({device, state, counters, &store, messages});
     SendCommand(device, state, CMD_CANCEL);
     std::this_thread::sleep_for(100ms);
     ASSERT_TRUE(SendCommand(device, state, CMD_REFRESH));

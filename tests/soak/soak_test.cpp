@@ -61,7 +61,7 @@ class SoakTest : public ::testing::Test {
     ASSERT_TRUE(device_.FindStation());
     state_.linkConnected = true;
     state_.downloadCancelled = false;
-    reader_.Start({device_, state_, counters_, store_, messages_});
+    reader_.Start({device_, state_, counters_, &store_, messages_});
     SendCommand(device_, state_, CMD_CANCEL);
     SendCommand(device_, state_, CMD_REFRESH);
   }

@@ -22,7 +22,7 @@ class ReaderTest : public ::testing::Test {
   StationReader& Reader() {
     if (!reader_) {
       reader_ = std::make_unique<StationReader>(
-          StationReader::Link{transport, state, counters, store, messages});
+          StationReader::Link{transport, state, counters, &store, messages});
     }
     return *reader_;
   }

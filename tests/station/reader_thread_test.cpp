@@ -34,12 +34,11 @@ class ConcurrencyProbe : public FakeTransport {
 class ReaderThreadTest : public ::testing::Test {
  protected:
   ReaderThreadTest() { state.linkConnected = true; }
-  StationReader::Link Link() { return {transport, state, counters, store, messages}; }
+  StationReader::Link Link() { return {transport, state, counters, nullptr, messages}; }
 
   ConcurrencyProbe transport;
   SharedState state;
   LinkCounters counters;
-  HistoryStore store;
   RecordingMessages messages;
   ReaderThread reader;
 };
