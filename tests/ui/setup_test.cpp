@@ -125,8 +125,8 @@ class SetupTest : public QObject {
   }
 
   // The request is checked before the console is asked: digits only within their lengths, the
-  // dates, then the file name; 0001 to Feb 31 passes. Whole period
-  // empties and locks the dates; a running download or export makes Export do nothing.
+  // dates, then the file name; 0001 to Feb 31 passes. Whole period empties and locks the dates; a
+  // running download or export makes Export do nothing.
   void ExportChecksTheRequest() {
     ProgramFixture fixture;
     MainWindow& window = fixture.Open();
