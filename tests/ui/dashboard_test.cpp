@@ -1,54 +1,21 @@
-#include <QLabel>
-#include <QTemporaryDir>
-#include <QtTest>
-
 #include "station/commands.h"
-#include "station/link.h"
 #include "tests/ui/ui_fixture.h"
-#include "ui/dashboard_panel.h"
-#include "ui/status_bar_panel.h"
 
 namespace nimbrel::ui::testing {
 
 namespace {
 
 using C = DashboardControl;
-
-// One live text with every field set: channel n holds 18.0 + 0.2 n degrees and 50 + n percent.
-const std::string kLiveLine =
-    "57 2024-5-6 12:30 23.5 45 -5.3 88 25.4 1.2 10 20.5 191 SSW 1013.2 1009.0 3 1.7 -40 "
-    "18.2 51 18.4 52 18.6 53 18.8 54 19.0 55 19.2 56 19.4 57 -7.0 0.3 30.1 80.6";
-
-// A console that sends its live text at connection only: a later one would end a download early.
-ConsoleOptions QuietConsole() {
-  ConsoleOptions options;
-  options.liveLines = std::vector<std::string>{kLiveLine};
-  options.periods = {std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1),
-                     std::chrono::hours(1)};
-  return options;
-}
-
-HistoryRecord Record(std::string_view text) {
-  HistoryRecord record{};
-  std::copy_n(text.data(), std::min(text.size(), record.size() - 1), record.data());
-  return record;
-}
-
-QString Text(std::u16string_view text) {
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
+constexpr auto Box = &RecordingMessageBoxes::Box;
 
 // "value unit" as the panel draws the area; empty when it draws nothing.
 QString Shown(const DashboardPanel& dashboard, C area) {
-  const FormattedReading reading = dashboard.ShownReading(area);
-  if (!reading.drawn) {
-    return {};
-  }
-  return reading.suffix.empty() ? Text(reading.value)
-                                : Text(reading.value) + ' ' + Text(reading.suffix);
+  const FormattedReading shown = dashboard.ShownReading(area);
+  const std::u16string unit = shown.suffix.empty() ? u"" : u" " + std::u16string(shown.suffix);
+  return shown.drawn ? QString::fromStdU16String(shown.value + unit) : QString();
 }
 
-// Waits for the first live text to reach the readings.
+// Waits for the console's live text to reach the readings.
 bool LiveDataArrived(Program& program) {
   return QTest::qWaitFor(
       [&program] { return program.readings[kFieldIndoorTemperature].View() == u"23.5"; }, 10000);
@@ -60,21 +27,19 @@ class DashboardTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void ShowsTheLiveValuesInTheChosenUnits() {
-    ProgramFixture fixture(QuietConsole());
-    UnitSettings units;
-    units.temperatureUnit = TemperatureUnit::Fahrenheit;
-    units.rainUnit = RainUnit::Inch;
-    units.pressureUnit = PressureUnit::InHg;
-    units.windSpeedUnit = WindSpeedUnit::Mph;
-    units.windDirectionFormat = WindDirectionFormat::Degrees360;
-    fixture.Settings().WriteUnitSettings(units);
-    DashboardPanel& dashboard = fixture.Open().Dashboard();
+  // One run: the live values in the chosen units, a unit change, the channel arrows, then the
+  // console's removal and return. The console also asks for the time and is given the PC's clock.
+  void ShowsTheLiveValuesAndFollowsTheConsole() {
+    ConsoleOptions options = QuietConsole();
+    options.clock = LocalDateTime{2001, 2, 3, 4, 5, 6};
+    ProgramFixture fixture(options);
+    MainWindow& window = fixture.Open();
+    DashboardPanel& dashboard = window.Dashboard();
     Program& program = fixture.Prog();
-    // Before the first live text: placeholders.
-    QCOMPARE(Shown(dashboard, C::kIndoorTemperature), QStringLiteral("--.- °F"));
-    QCOMPARE(Shown(dashboard, C::kDailyRain), QStringLiteral("-.- in"));
-
+    program.units = {TemperatureUnit::Fahrenheit, RainUnit::Inch,
+                     PressureUnit::InHg,          WindSpeedUnit::Mph,
+                     PressureType::Relative,      WindDirectionFormat::Degrees360};
+    QCOMPARE(Shown(dashboard, C::kIndoorTemperature), "--.- °F");
     QVERIFY(LiveDataArrived(program));
     const std::pair<C, const char*> shown[] = {
         {C::kIndoorTemperature, "74.3 °F"},  {C::kOutdoorTemperature, "22.4 °F"},
@@ -89,217 +54,170 @@ class DashboardTest : public QObject {
       QCOMPARE(Shown(dashboard, area), QString::fromUtf8(text));
     }
     QCOMPARE(dashboard.ShownReading(C::kWindDirection).dialNumber, 10);
-
     // A change in the setup panel shows at the next paint: the other pressure, the point name.
     program.units = UnitSettings{};
     program.units.pressureType = PressureType::Absolute;
-    QCOMPARE(Shown(dashboard, C::kPressure), QStringLiteral("1009.0 hPa"));
-    QCOMPARE(Shown(dashboard, C::kWindDirection), QStringLiteral("SSW"));
-  }
+    QCOMPARE(Shown(dashboard, C::kPressure), "1009.0 hPa");
+    QCOMPARE(Shown(dashboard, C::kWindDirection), "SSW");
 
-  void RemovalShowsPlaceholdersAndArrivalReadsAgain() {
-    ProgramFixture fixture(QuietConsole());
-    MainWindow& window = fixture.Open();
-    DashboardPanel& dashboard = window.Dashboard();
-    Program& program = fixture.Prog();
-    QVERIFY(LiveDataArrived(program));
+    // The arrows step from channel 1 to 7 and stop there; channel n holds 18.0 + 0.2 n degrees.
+    int channel = 1;
+    for (const QChar arrow : QStringLiteral("<>>>>>>>>><")) {
+      QTest::mouseClick(Find<QLabel>(dashboard, arrow == '>' ? "nextChannel" : "previousChannel"),
+                        Qt::LeftButton);
+      channel = std::clamp(channel + (arrow == '>' ? 1 : -1), 1, 7);
+      QCOMPARE(dashboard.CaptionText(C::kChannelHeader), QStringLiteral("CH %1").arg(channel));
+      QCOMPARE(Shown(dashboard, C::kChannelTemperature) + Shown(dashboard, C::kChannelHumidity),
+               QStringLiteral("%1 °C%2 %").arg(18.0 + 0.2 * channel, 0, 'f', 1).arg(50 + channel));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(fixture.Console()->ConsoleDateTime().year == LocalNow().year, 10000);
+
+    // The removal ends a download and shows placeholders; a live text the reader handed over
+    // just before it comes too late to be shown.
     program.state.downloadActive = true;
-
+    window.StatusBar().HistoryStart(2);
+    window.StatusBar().HistoryProgress(1);
     fixture.Console()->Unplug();
     fixture.PollDeviceChanges();
-    QVERIFY(!program.state.downloadActive);
-    const std::pair<C, const char*> placeholders[] = {
-        {C::kIndoorTemperature, "--.- °C"}, {C::kChannelTemperature, "--.- °C"},
-        {C::kDailyRain, "-.- mm"},          {C::kPressure, "-- hPa"},
-        {C::kWindSpeed, "-- km/h"},         {C::kUvIndex, "--"},
-        {C::kWindDirection, "--"}};
-    for (const auto& [area, text] : placeholders) {
-      QCOMPARE(Shown(dashboard, area), QString::fromUtf8(text));
+    QVERIFY(!program.state.linkConnected && program.state.downloadCancelled &&
+            !program.state.downloadActive);
+    QStringList placeholders;
+    for (const C area : {C::kIndoorTemperature, C::kChannelTemperature, C::kDailyRain, C::kPressure,
+                         C::kWindSpeed, C::kUvIndex, C::kWindDirection}) {
+      placeholders << Shown(dashboard, area);
     }
+    QCOMPARE(placeholders,
+             (QStringList{"--.- °C", "--.- °C", "-.- mm", "-- hPa", "-- km/h", "--", "--"}));
     QCOMPARE(dashboard.ShownReading(C::kWindDirection).dialNumber, 0);
-    QCOMPARE(window.StatusBar().ConnectionText(), QStringLiteral("No connection"));
-    QVERIFY(!window.StatusBar().LoggerText().contains(QStringLiteral("57")));
-    // A live text the reader handed over just before the removal comes too late to be shown.
-    dashboard.LiveMessage(Record(kLiveLine));
-    QCOMPARE(Shown(dashboard, C::kIndoorTemperature), QStringLiteral("--.- °C"));
+    QVERIFY(window.StatusBar().ProgressText().isEmpty() && !window.StatusBar().CancelShown());
+    QCOMPARE(window.StatusBar().LoggerText(), "--%");
+    HistoryRecord late{};
+    std::string_view(kLiveLine).copy(late.data(), late.size() - 1);
+    dashboard.LiveMessage(late);
+    QCOMPARE(Shown(dashboard, C::kIndoorTemperature), "--.- °C");
 
     fixture.Console()->Plug();
     fixture.PollDeviceChanges();
-    QCOMPARE(window.StatusBar().ConnectionText(), QStringLiteral("USB connected"));
-    QTRY_COMPARE_WITH_TIMEOUT(Shown(dashboard, C::kIndoorTemperature), QStringLiteral("23.5 °C"),
-                              10000);
+    QVERIFY(program.reader.Running());
+    QTRY_COMPARE_WITH_TIMEOUT(Shown(dashboard, C::kIndoorTemperature), "23.5 °C", 10000);
   }
 
-  // The console also asks for the time at connection and is given the PC's clock.
-  void ChannelArrowsStepFromOneToSevenAndStop() {
-    ConsoleOptions options = QuietConsole();
-    options.clock = LocalDateTime{2001, 2, 3, 4, 5, 6};
-    ProgramFixture fixture(options);
-    DashboardPanel& dashboard = fixture.Open().Dashboard();
-    QVERIFY(LiveDataArrived(fixture.Prog()));
-    auto* previous = dashboard.findChild<QLabel*>(QStringLiteral("previousChannel"));
-    auto* next = dashboard.findChild<QLabel*>(QStringLiteral("nextChannel"));
-    // Channel n holds 18.0 + 0.2 n degrees and 50 + n percent.
-    const struct {
-      QLabel* arrow;
-      int clicks, channel;
-      const char* temperature;
-    } steps[] = {{previous, 1, 1, "18.2 °C"},
-                 {next, 1, 2, "18.4 °C"},
-                 {next, 8, 7, "19.4 °C"},
-                 {previous, 1, 6, "19.2 °C"}};
-    for (const auto& step : steps) {
-      for (int i = 0; i < step.clicks; ++i) {
-        QTest::mouseClick(step.arrow, Qt::LeftButton);
-      }
-      QCOMPARE(dashboard.SelectedChannel(), step.channel);
-      QCOMPARE(dashboard.CaptionText(C::kChannelHeader), QStringLiteral("CH %1").arg(step.channel));
-      QCOMPARE(Shown(dashboard, C::kChannelTemperature), QString::fromUtf8(step.temperature));
-      QCOMPARE(Shown(dashboard, C::kChannelHumidity),
-               QStringLiteral("%1 %").arg(50 + step.channel));
-    }
-    QTRY_VERIFY_WITH_TIMEOUT(fixture.Console()->ConsoleDateTime().year == LocalNow().year, 10000);
-  }
-
-  void StampUsesTheTwentyFourHourClockWithAmOrPmAndIsStored() {
+  // Without a console: the saved stamp, then stamps on the 24-hour clock with AM or PM, each
+  // stored. The boxes belong to the main window, the refresh button's own box to the dashboard.
+  void StampsNoticesAndAShortLiveText() {
     ProgramFixture fixture(std::nullopt);
     fixture.Settings().WriteStamp(u"01/ 02/ 2023, 08:00 AM");
-    DashboardPanel& dashboard = fixture.Open().Dashboard();
-    QCOMPARE(dashboard.StampText(), QStringLiteral("01/ 02/ 2023, 08:00 AM"));
-    const struct {
-      LocalDateTime time;
-      const char16_t* stamp;
-    } cases[] = {
-        {{2024, 3, 7, 12, 30, 0}, u"03/ 07/ 2024, 12:30 PM"},
-        {{2024, 12, 31, 0, 5, 59}, u"12/ 31/ 2024, 00:05 AM"},
-        {{2025, 1, 9, 11, 59, 0}, u"01/ 09/ 2025, 11:59 AM"},
-        {{2025, 10, 18, 23, 1, 0}, u"10/ 18/ 2025, 23:01 PM"},
-    };
-    for (const auto& c : cases) {
-      dashboard.SetClock([time = c.time] { return time; });
-      dashboard.ReadStamp();
-      QCOMPARE(dashboard.StampText(), QString::fromUtf16(c.stamp));
-      QCOMPARE(fixture.Settings().ReadStamp(), std::u16string(c.stamp));
-    }
-  }
-
-  // The boxes belong to the main window, shown or hidden dashboard alike; the refresh button's
-  // own box to the dashboard. A finished export renews the stamp, a placeholder until then.
-  void ExportResultsNoticesAndALongLiveText() {
-    ProgramFixture fixture(std::nullopt);
     MainWindow& window = fixture.Open();
     DashboardPanel& dashboard = window.Dashboard();
     window.ShowPanel(2);
-    QCOMPARE(dashboard.StampText(), QStringLiteral("--/ --/ ----, --:--"));
-    dashboard.SetClock([] { return LocalDateTime{2024, 6, 1, 9, 15, 0}; });
-    dashboard.ExportFinished(kExportEnded);
-    QVERIFY(fixture.boxes.boxes.empty());
-    QCOMPARE(dashboard.StampText(), QStringLiteral("06/ 01/ 2024, 09:15 AM"));
+    QCOMPARE(dashboard.StampText(), "01/ 02/ 2023, 08:00 AM");
+    const std::pair<LocalDateTime, std::u16string> cases[] = {
+        {{2024, 3, 7, 12, 30, 0}, u"03/ 07/ 2024, 12:30 PM"},
+        {{2024, 12, 31, 0, 5, 59}, u"12/ 31/ 2024, 00:05 AM"},
+        {{2025, 10, 18, 23, 1, 0}, u"10/ 18/ 2025, 23:01 PM"}};
+    for (const auto& [time, stamp] : cases) {
+      dashboard.SetClock([time] { return time; });
+      // A finished export renews the stamp as reading it does.
+      &stamp == &cases[0].second ? dashboard.ExportFinished(kExportEnded) : dashboard.ReadStamp();
+      QCOMPARE(dashboard.StampText(), QString::fromStdU16String(stamp));
+      QCOMPARE(fixture.Settings().ReadStamp(), stamp);
+    }
 
     dashboard.ExportFinished(kExportFailed);
     QVERIFY(fixture.Prog().state.downloadCancelled);
     dashboard.NoHistory();
-    QTest::mouseClick(dashboard.findChild<QWidget*>(QStringLiteral("refreshButton")),
-                      Qt::LeftButton);
-    const struct {
-      const char* text;
-      const char* caption;
-      QWidget* owner;
-    } expected[] = {{"write file failed !", "Error", &window},
-                    {"Not history data NOW!", "Note", &window},
-                    {"the Usb Device is not ready!", "Error", &dashboard}};
-    QCOMPARE(fixture.boxes.boxes.size(), std::size(expected));
-    for (std::size_t i = 0; i < std::size(expected); ++i) {
-      QCOMPARE(fixture.boxes.boxes[i].text, QString::fromLatin1(expected[i].text));
-      QCOMPARE(fixture.boxes.boxes[i].caption, QString::fromLatin1(expected[i].caption));
-      QVERIFY(fixture.boxes.boxes[i].owner == expected[i].owner);
-    }
+    QTest::mouseClick(Find<QWidget>(dashboard, "refreshButton"), Qt::LeftButton);
+    QCOMPARE(fixture.boxes.boxes,
+             (QStringList{Box(&window, "write file failed !", "Error", {}),
+                          Box(&window, "Not history data NOW!", "Note", {}),
+                          Box(&dashboard, "the Usb Device is not ready!", "Error", {})}));
 
-    // A live text is read up to its first 255 bytes only: here a long logger field, the date and
-    // the time fill them, and the rest of the record, without any zero byte, is ignored.
-    fixture.Prog().state.linkConnected = true;  // as while a console is connected
-    const std::string head = std::string(240, '5') + " 2024-5-6 12:30";
-    HistoryRecord record{};
-    record.fill('7');
-    std::copy(head.begin(), head.end(), record.begin());
-    const std::string tail = " 23.5 45 -5.3 88 25.4 1.2 10 20.5 191 SSW 1013.2 1009.0 3";
-    std::copy(tail.begin(), tail.end(), record.begin() + static_cast<std::ptrdiff_t>(head.size()));
-    dashboard.LiveMessage(record);
-    QCOMPARE(fixture.Prog().readings[kFieldTime].View(), std::u16string_view(u"12:30"));
-    QCOMPARE(Shown(dashboard, C::kIndoorTemperature), QStringLiteral("--.- °C"));
     // Pressure, wind speed and UV index draw nothing at all for a field the text did not reach.
+    fixture.Prog().state.linkConnected = true;  // as while a console is connected
+    HistoryRecord record{};
+    std::string_view("57 2024-5-6 12:30 23.5").copy(record.data(), record.size());
+    dashboard.LiveMessage(record);
+    QCOMPARE(Shown(dashboard, C::kIndoorTemperature), "23.5 °C");
     for (const C area : {C::kPressure, C::kWindSpeed, C::kUvIndex}) {
       QCOMPARE(Shown(dashboard, area), QString());
     }
-    QVERIFY(window.StatusBar().LoggerText().contains(QString(31, '5')));
   }
 
-  // History that cannot be exported is told once, in a box of the main window: the console has
-  // none, or it ended the download early (its last record given up, then live data).
-  void HistoryThatCannotBeExportedIsToldOnce() {
-    const struct {
-      const char* faults;
-      QString text, caption;
-    } cases[] = {{"no-history", QStringLiteral("Not history data NOW!"), QStringLiteral("Note")},
-                 {"bad-crc=4:10",
-                  QStringLiteral("The console ended the download early: 3 of 4 records arrived. "
-                                 "No file was written; please export again."),
-                  QStringLiteral("Error")}};
-    for (const auto& c : cases) {
-      ConsoleOptions options = QuietConsole();
-      options.historyRecords = 4;
-      QCOMPARE(ParseConsoleFaults(c.faults, options.faults), std::string());
-      ProgramFixture fixture(options);
-      MainWindow& window = fixture.Open();
-      Program& program = fixture.Prog();
+  // A download the console ends early (its last record given up, then live data) is over, and
+  // told once in a box of the main window.
+  void ADownloadEndedEarlyIsToldOnce() {
+    ConsoleOptions options = QuietConsole();
+    options.historyRecords = 4;
+    QCOMPARE(ParseConsoleFaults("bad-crc=4:10", options.faults), std::string());
+    ProgramFixture fixture(options);
+    MainWindow& window = fixture.Open();
+    Program& program = fixture.Prog();
+    QVERIFY(LiveDataArrived(program));
+    QTemporaryDir folder;
+    program.state.SetExportFileName(folder.filePath(QStringLiteral("log.csv")).toStdString());
+    PrepareHistoryDownload(program.state, program.store);
+    QVERIFY(SendCommand(program.device, program.state, CMD_HISTORY));
+    QTRY_VERIFY_WITH_TIMEOUT(program.store.Slot(2)[0] != 0, 10000);
+    for (int refresh = 0; refresh < 2; ++refresh) {
+      SetNoDataPlaceholders(program.readings);
+      QVERIFY(SendCommand(program.device, program.state, CMD_REFRESH));
       QVERIFY(LiveDataArrived(program));
-      QTemporaryDir folder;
-      program.state.SetExportFileName((folder.path() + QStringLiteral("/log.csv")).toStdString());
-      PrepareHistoryDownload(program.state, program.store);
-      QVERIFY(SendCommand(program.device, program.state, CMD_HISTORY));
-      QTRY_VERIFY_WITH_TIMEOUT(!fixture.boxes.boxes.empty() || program.store.Slot(2)[0] != 0,
-                               10000);
-      for (int refresh = 0; refresh < 2; ++refresh) {
-        SetNoDataPlaceholders(program.readings);
-        QVERIFY(SendCommand(program.device, program.state, CMD_REFRESH));
-        QVERIFY(LiveDataArrived(program));
-      }
-      QTRY_COMPARE(fixture.boxes.boxes.size(), std::size_t{1});
-      QCOMPARE(fixture.boxes.boxes[0].text, c.text);
-      QCOMPARE(fixture.boxes.boxes[0].caption, c.caption);
-      QVERIFY(fixture.boxes.boxes[0].owner == &window);
-      QVERIFY(window.StatusBar().ProgressText().isEmpty() && !window.StatusBar().CancelShown());
-      QVERIFY(!program.state.downloadActive);
     }
+    QTRY_COMPARE(fixture.boxes.boxes,
+                 QStringList{Box(&window,
+                                 "The console ended the download early: 3 of 4 records arrived. "
+                                 "No file was written; please export again.",
+                                 "Error", {})});
+    QVERIFY(window.StatusBar().ProgressText().isEmpty() && !window.StatusBar().CancelShown());
+    QVERIFY(!program.state.downloadActive && !QFile::exists(folder.filePath("log.csv")));
   }
 
-  // Renders the window for the README (into $NIMBREL_SCREENSHOT_DIR when set): the dashboard with
-  // live data in English and in German, and the window without a console.
-  void RendersTheWindow() {
-    const QString folder = qEnvironmentVariable("NIMBREL_SCREENSHOT_DIR");
-    const auto save = [&folder](QWidget& window, const QString& name) {
-      const QImage image = window.grab().toImage();
-      QCOMPARE(image.size(), QSize(900, 600));
-      if (!folder.isEmpty()) {
-        QVERIFY(image.save(folder + '/' + name));
-      }
-    };
-    // A summer afternoon, the same in every picture.
-    const LocalDateTime afternoon{2025, 7, 14, 15, 30, 0};
-    for (const int language : {0, 1}) {
-      ConsoleOptions console;
-      console.clock = afternoon;
-      ProgramFixture fixture(console);
-      fixture.Settings().WriteLanguageAndService({language, ServerIndex::WeatherUnderground});
-      MainWindow& window = fixture.Open();
-      window.Dashboard().SetClock([afternoon] { return afternoon; });
-      QTRY_VERIFY_WITH_TIMEOUT(
-          !IsMissingTemperature(fixture.Prog().readings[kFieldIndoorTemperature].View()), 10000);
-      save(window,
-           language == 0 ? QStringLiteral("dashboard-en.png") : QStringLiteral("dashboard-de.png"));
-    }
-    ProgramFixture fixture(std::nullopt);
-    save(fixture.Open(), QStringLiteral("no-console.png"));
+  // On a console that says nothing, so that only the test drives the strip: the percentage is
+  // truncated, in the current language; cancel sends one CMD_CANCEL and silences the progress
+  // still on its way. Then the logger level and the connection follow the link.
+  void FollowsTheDownloadAndTheLink() {
+    nimbrel::testing::FakeTransport console;
+    ProgramFixture fixture(ScriptedConsole{&console});
+    MainWindow& window = fixture.Open();
+    Program& program = fixture.Prog();
+    StatusBarPanel& status = window.StatusBar();
+    // The greeting: CMD_CANCEL, then CMD_REFRESH a moment later.
+    QTRY_COMPARE_WITH_TIMEOUT(console.Commands().size(), std::size_t{2}, 5000);
+    QVERIFY(console.Commands().back() == CMD_REFRESH);
+    status.HistoryStart(3);
+    QVERIFY(status.CancelShown());
+    status.HistoryProgress(2);
+    QCOMPARE(status.ProgressText(), "Exporting 66% ....");
+    program.language = LanguageIndex::kGerman;
+    status.HistoryProgress(3);
+    QCOMPARE(status.ProgressText(), "Exportieren 100% ....");
+    status.ProgressClear();
+    QVERIFY(!status.CancelShown() && status.ProgressText().isEmpty());
+
+    program.language = LanguageIndex::kEnglish;
+    program.state.downloadActive = true;
+    status.HistoryStart(10);
+    status.HistoryProgress(4);
+    QTest::mouseClick(Find<QWidget>(status, "cancelButton"), Qt::LeftButton);
+    QCOMPARE(console.Commands().size(), std::size_t{3});
+    QVERIFY(console.Commands().back() == CMD_CANCEL);
+    QVERIFY(!status.CancelShown());
+    QVERIFY(program.state.downloadCancelled && !program.state.downloadActive);
+    status.HistoryProgress(5);
+    QVERIFY(status.ProgressText().isEmpty());
+
+    // Only the first 32 characters of a logger value are kept.
+    status.SetLoggerText(QString(40, QLatin1Char('9')));
+    QCOMPARE(status.LoggerText(), QString(32, QLatin1Char('9')) + QLatin1Char('%'));
+    // The connection's text and picture follow the link.
+    auto* icon = Find<QLabel>(status, "connectionIcon");
+    const QImage connectedPicture = icon->pixmap().toImage();
+    window.LinkState(LinkStateSink::kGone);
+    QCOMPARE(status.ConnectionText(), "No connection");
+    QVERIFY(icon->pixmap().toImage() != connectedPicture);
+    window.LinkState(LinkStateSink::kConnected);
+    QCOMPARE(status.ConnectionText(), "USB connected");
+    QCOMPARE(icon->pixmap().toImage(), connectedPicture);
   }
 };
 

@@ -1,12 +1,9 @@
-#include <QLabel>
-#include <QtTest>
-#include <algorithm>
 #include <cmath>
 
 #include "app/app_options.h"
+#include "platform/hidapi_backend.h"
 #include "tests/ui/ui_fixture.h"
-#include "ui/header_bar_panel.h"
-#include "ui/status_bar_panel.h"
+#include "ui/help_document.h"
 
 namespace nimbrel::ui::testing {
 
@@ -15,20 +12,25 @@ namespace {
 // The contrast ratio of two colours, from 1 (the same) to 21 (black on white).
 double Contrast(const QColor& a, const QColor& b) {
   const auto luminance = [](const QColor& colour) {
-    const auto linear = [](double c) {
-      return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
-           0.0722 * linear(colour.blueF());
+    double sum = 0.05;
+    for (const auto& [c, weight] :
+         {std::pair{colour.redF(), 0.2126}, {colour.greenF(), 0.7152}, {colour.blueF(), 0.0722}}) {
+      sum += weight * (c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+    }
+    return sum;
   };
-  const double first = luminance(a);
-  const double second = luminance(b);
-  return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+  return std::max(luminance(a), luminance(b)) / std::min(luminance(a), luminance(b));
+}
+
+// Whether `text` fits the width of `widget` less `mark` pixels (a check box's square).
+bool TextFits(const QWidget& widget, const QString& text, int mark) {
+  return QFontMetrics(widget.font()).horizontalAdvance(text) + mark <= widget.width();
 }
 
 }  // namespace
 
-// Start-up, arrival and removal, as the main window runs them.
+// Start-up (Qt's options, the window's own colours, a console that may not be opened, the help),
+// and the window in each language.
 class ShellTest : public QObject {
   Q_OBJECT
 
@@ -43,11 +45,8 @@ class ShellTest : public QObject {
     ProgramFixture fixture(std::nullopt);
     MainWindow& window = fixture.Open();
     QCOMPARE(window.windowTitle(), QStringLiteral("NIMBREL"));
-    QCOMPARE(window.size(), QSize(900, 600));
     QVERIFY(!window.windowIcon().isNull());
-    QVERIFY(!fixture.Prog().state.linkConnected);
-    QVERIFY(!fixture.Prog().reader.Running());
-
+    QVERIFY(!fixture.Prog().state.linkConnected && !fixture.Prog().reader.Running());
     // Typed text and check marks against their boxes, and each tab's text against its face.
     for (const QWidget* widget : window.findChildren<QWidget*>()) {
       QVERIFY2(Contrast(widget->palette().color(QPalette::Text),
@@ -55,30 +54,116 @@ class ShellTest : public QObject {
                qPrintable(widget->objectName()));
     }
     for (const QLabel* tab : window.HeaderBar().findChildren<QLabel*>()) {
-      const QPalette& colours = tab->palette();
-      QVERIFY2(Contrast(colours.color(tab->foregroundRole()),
-                        colours.color(tab->backgroundRole())) >= 4.5,
+      QVERIFY2(Contrast(tab->palette().color(tab->foregroundRole()),
+                        tab->palette().color(tab->backgroundRole())) >= 4.5,
                qPrintable(tab->objectName()));
+    }
+    // Export, and the check of an automatic upload, wait for a console.
+    SetupPanel& setup = window.Setup();
+    Find<QCheckBox>(setup, "wholePeriod")->setChecked(true);
+    setup.Export();
+    Find<QLineEdit>(setup, "stationId")->setText(QStringLiteral("id"));
+    Find<QLineEdit>(setup, "stationKey")->setText(QStringLiteral("key"));
+    Find<QCheckBox>(setup, "autoUpload")->click();
+    QVERIFY(fixture.dialogs.calls == 0 && fixture.Prog().servers.Selected().autoUpload);
+    QVERIFY(!setup.UploadCheckRunning(ServerIndex::WeatherUnderground));
+    // "&&" of the pack shows as one "&".
+    QCOMPARE(Find<QCheckBox>(setup, "dataSet1")->text(), "Indoor temperature && humidity");
+  }
+
+  // The console is plugged in, but this user may not open it: told once a run, with the fix, in
+  // a box of the main window, even when plugged in again. Other failures are not blamed on
+  // permissions.
+  void ARefusedConsoleIsToldOnceWithTheFix() {
+    for (const OpenFailure failure : {OpenFailure::kPermission, OpenFailure::kOther}) {
+      ProgramFixture fixture(ScriptedConsole{nullptr, failure});
+      MainWindow& window = fixture.Open();
+      for (const DeviceEvent event : {DeviceEvent::kRemoval, DeviceEvent::kArrival}) {
+        QTest::qWait(20);
+        window.DeviceChanged(event, "/sys/devices/usb1/1-1:1941:8021");
+      }
+      QTest::qWait(20);
+      QVERIFY(fixture.Prog().state.linkConnected);
+      const QString told = RecordingMessageBoxes::Box(&window, QString::fromUtf8(kNoPermissionText),
+                                                      "Error", MessageBoxes::Icon::kError);
+      QCOMPARE(fixture.boxes.boxes,
+               failure == OpenFailure::kOther ? QStringList() : QStringList{told});
+      QVERIFY(told.contains(QStringLiteral("udevadm trigger")));
     }
   }
 
-  void ConnectsToTheSimulatedConsoleAndFollowsItsCable() {
+  // The help document beside the program (the build tree) comes before the installed one in
+  // <prefix>/share/doc/nimbrel; the viewer is asked for the one beside when there is none.
+  void FindsTheHelpDocument() {
+    QTemporaryDir prefix;
+    const QString bin = prefix.filePath(QStringLiteral("bin"));
+    const QString beside = bin + QStringLiteral("/Nimbrel_help.pdf");
+    const QString installed = prefix.filePath(QStringLiteral("share/doc/nimbrel/Nimbrel_help.pdf"));
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(QFileInfo(installed).path()));
+    QCOMPARE(HelpDocumentPath(bin), beside);
+    for (const QString& file : {installed, beside}) {  // a plain path, without ".."
+      QVERIFY(QFile(file).open(QIODevice::WriteOnly));
+      QCOMPARE(HelpDocumentPath(bin), file);
+    }
+  }
+
+  // Each step of the language box relabels the header, the dashboard, the setup panel (its
+  // upload indicator included) and the status bar, and every text of the setup panel fits its
+  // place; long tab texts take a smaller font. The tabs switch the panels in every language.
+  void LanguageBoxRelabelsEveryPanel() {
     ProgramFixture fixture;
-    fixture.Open();
+    MainWindow& window = fixture.Open();
     Program& program = fixture.Prog();
-    QVERIFY(program.state.linkConnected);
-    QVERIFY(program.reader.Running());
-
-    fixture.Console()->Unplug();
-    fixture.PollDeviceChanges();
-    QVERIFY(!program.state.linkConnected);
-    QVERIFY(program.state.downloadCancelled);
-    QVERIFY(!program.state.downloadActive);
-
-    fixture.Console()->Plug();
-    fixture.PollDeviceChanges();
-    QVERIFY(program.state.linkConnected);
-    QVERIFY(program.reader.Running());
+    SetupPanel& setup = window.Setup();
+    program.servers.Selected().uploadStatus = UploadStatus::Failed;  // its longest text
+    setup.Relabel();
+    auto* box = Find<QComboBox>(window.HeaderBar(), "languageBox");
+    QLabel* const tabs[] = {Find<QLabel>(window.HeaderBar(), "dashboardTab"),
+                            Find<QLabel>(window.HeaderBar(), "setupTab")};
+    const struct {
+      QString name, tabs, logger, connected, fail;
+      bool smallSetupTab;
+    } expected[] = {
+        {"English", "DASHBOARD / EXPORT & SETUP", "Logger", "USB connected", "FAIL", false},
+        {"Deutsch", "INSTRUMENTENTAFEL / EXPORT & SETUP", "Datenlogger", "USB verbunden",
+         "FEHLGESCHLAGEN", false},
+        {"Français", "TABLEAU DE BORD / EXPORTATION ET CONFIGURATION", "Enregistrer des données",
+         "USB connecté", "ÉCHOUER", true},
+        {"Italiano", "CRUSCOTTO / EXPORT & SETUP", "logger", "USB collegato", "FALLIRE", false},
+        {"Español", "TABLERO / EXPORTACIÓN Y CONFIGURACIÓN", "Registrar", "USB conectado", "FALLO",
+         true},
+    };
+    for (int position = 0; position <= 5; ++position) {
+      // Down the box from English to Spanish, then back to the top for English.
+      if (position > 0) {
+        QTest::keyClick(box, position < 5 ? Qt::Key_Down : Qt::Key_Home);
+      }
+      const auto& labels = expected[position % 5];
+      QCOMPARE(box->itemText(position % 5), labels.name);
+      QCOMPARE(static_cast<int>(program.language), position % 5);
+      QCOMPARE(tabs[0]->text() + " / " + tabs[1]->text(), labels.tabs);
+      QCOMPARE(tabs[1]->font() != tabs[0]->font(), labels.smallSetupTab);
+      QCOMPARE(window.Dashboard().CaptionText(DashboardControl::kStampCaption), program.Text(58));
+      QCOMPARE(Find<QAbstractButton>(setup, "export")->text(), program.Text(51));
+      QCOMPARE(Find<QLabel>(window.StatusBar(), "loggerLabel")->text(), labels.logger);
+      QCOMPARE(window.StatusBar().ConnectionText(), labels.connected);
+      QCOMPARE(Find<QLabel>(setup, "uploadText")->text(), labels.fail);
+      for (const QLabel* label : setup.findChildren<QLabel*>()) {
+        QVERIFY2(TextFits(*label, label->text(), 0), qPrintable(label->text()));
+      }
+      for (const QCheckBox* check : setup.findChildren<QCheckBox*>()) {
+        QVERIFY2(TextFits(*check, check->text().replace("&&", "&"), 20), qPrintable(check->text()));
+      }
+      // The shown tab takes the panel's colour, so that it opens into the panel; the other is on
+      // the button face.
+      for (int shown = 0; shown < 2; ++shown) {
+        QTest::mouseClick(tabs[shown], Qt::LeftButton);
+        QCOMPARE(window.Setup().isVisible(), shown == 1);
+        QCOMPARE(tabs[shown]->palette().color(QPalette::Window), program.look->PanelColor());
+        QCOMPARE(tabs[1 - shown]->palette().color(QPalette::Window),
+                 program.look->ButtonFaceColor());
+      }
+    }
   }
 };
 
