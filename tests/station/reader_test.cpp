@@ -34,29 +34,73 @@ class ReaderTest : public ::testing::Test, public ReaderSide {
   std::unique_ptr<StationReader> reader_;
 };
 
-TEST_F(ReaderTest, MessagesAreReassembledAndHandedOverOnEachChannel) {
-  const std::string text(128, 'x');  // three frames: 54, 54 and 20 bytes
-  Feed(MessageFrames(MSG_WU_PARAMS, text));
-  Feed(MessageFrames(MSG_RECORD, text));
-  Feed(MakeFrame({.type = MSG_RECORD, .payload = "live"}));  // nothing of the longer text is left
-  Feed(MakeFrame({.type = MSG_WC_PARAMS, .payload = "/temp/235"}));
-  Feed(MakeFrame({.type = 0x42, .payload = "whatever"}));  // only acknowledged
-  EXPECT_EQ(messages.Get(), (Events{"wu " + text, "live " + text, "live live", "wc /temp/235"}));
-  EXPECT_EQ(transport.Written(),
-            (Commands{CMD_ACK, CMD_ACK, CMD_ACK, CMD_RECORD_ACK, CMD_RECORD_ACK, CMD_RECORD_ACK,
-                      CMD_RECORD_ACK, CMD_ACK, CMD_ACK}));
+using Frames = std::vector<StationFrame>;
+Frames operator+(Frames first, const Frames& then) {
+  first.insert(first.end(), then.begin(), then.end());
+  return first;
 }
 
-TEST_F(ReaderTest, AFrameOutOfSequenceAbandonsTheMessageAfterItsAcknowledgement) {
-  const auto frames = MessageFrames(MSG_WC_PARAMS, std::string(100, 'a'));
-  Feed(frames[1]);  // frame 2 without frame 1
-  EXPECT_TRUE(messages.Get().empty());
-  EXPECT_EQ(transport.Written(), Commands{CMD_ACK});
-  Feed(frames);  // the next frame 1 starts a new message
-  EXPECT_EQ(messages.Get(), Events{"wc " + std::string(100, 'a')});
-  Feed(frames[0]);  // a frame 1 in the middle of a message is out of sequence as well
-  Feed(frames);
-  EXPECT_EQ(messages.Get().size(), 1u);
+TEST_F(ReaderTest, FramesAreCheckedAnsweredAndReassembled) {
+  const std::string text(128, 'x');  // three frames: 54, 54 and 20 bytes
+  const Frames wc = MessageFrames(MSG_WC_PARAMS, std::string(100, 'c'));
+  const StationFrame badRecord = MakeFrame({.type = MSG_RECORD, .badCrc = true});
+  const StationFrame badOther = MakeFrame({.type = MSG_WU_PARAMS, .badCrc = true});
+  const StationFrame noHistory = MakeFrame({.header = {0xFF, 0xFF, 0xFF, 0xFF}});
+  StationFrame timeRequest{};  // the console's own, CRC as it sends it
+  timeRequest[1] = 0xFA;
+  timeRequest[2] = 0x03;
+  timeRequest[6] = 0x11;
+  timeRequest[62] = 0xF1;
+  timeRequest[63] = 0xB6;
+  const struct {
+    const char* name;
+    Frames frames;
+    Events events;
+    std::string answers;
+  } cases[] = {
+      {"each channel; nothing of a longer text is left; an unknown type is only acknowledged",
+       MessageFrames(MSG_WU_PARAMS, text) + MessageFrames(MSG_RECORD, text) +
+           Frames{MakeFrame({.payload = "live"}),
+                  MakeFrame({.type = MSG_WC_PARAMS, .payload = "/t/2"}),
+                  MakeFrame({.type = 0x42, .payload = "whatever"})},
+       {"wu " + text, "live " + text, "live live", "wc /t/2"},
+       "AAAaaaaAA"},
+      {"a frame out of sequence, or a frame 1 inside a message, abandons it after its answer",
+       Frames{wc[1]} + wc + Frames{wc[0]} + wc,
+       {"wc " + std::string(100, 'c')},
+       "AAAAAA"},
+      {"the tenth bad copy is given up, each class counts alone, an accepted frame starts again",
+       Frames(9, badRecord) + Frames{badOther, badRecord, badRecord} + Frames(8, badOther) +
+           Frames{MakeFrame({.type = 0x42})} + Frames(10, badOther),
+       {},
+       std::string(9, 'n') + "Nan" + std::string(8, 'N') + "A" + std::string(9, 'N') + "A"},
+      {"the no-history frame is recognised even with a bad CRC and never answered",
+       {noHistory, MakeFrame({.header = {0xFF, 0xFF, 0xFF, 0xFF}, .badCrc = true})},
+       {"no-history", "no-history"},
+       ""},
+      {"nothing is copied past the frame (length byte 255) or the record buffer (540 bytes)",
+       Frames{
+           MakeFrame({.type = MSG_WU_PARAMS, .payload = std::string(54, 'p'), .lengthByte = 255})} +
+           MessageFrames(MSG_RECORD, std::string(540, 'r')),
+       {"wu " + std::string(54, 'p'), "live " + std::string(449, 'r')},
+       "A" + std::string(10, 'a')},
+      {"the console asks for the time; its history-stop request refuses the rest of a download",
+       Frames{timeRequest} + MessageFrames(MSG_RECORD, "h", 2, 1) +
+           Frames{MakeFrame({.type = MSG_REQUEST, .header = {3, 1, 0, 0}})} +
+           MessageFrames(MSG_RECORD, "h", 2, 2),
+       {"time", "start 2", "progress 1", "time"},
+       "AaA"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RestartReader();
+    counters = {};
+    messages.Clear();
+    const std::size_t answered = transport.Answers().size();
+    Feed(c.frames);
+    EXPECT_EQ(messages.Get(), c.events);
+    EXPECT_EQ(transport.Answers().substr(answered), c.answers);
+  }
 }
 
 TEST_F(ReaderTest, AnInterruptedMessageCostsTheFirstMessageAfterAReconnection) {
@@ -67,62 +111,6 @@ TEST_F(ReaderTest, AnInterruptedMessageCostsTheFirstMessageAfterAReconnection) {
   EXPECT_TRUE(messages.Get().empty());
   Feed(frames);
   EXPECT_EQ(messages.Get(), Events{"wu " + std::string(60, 'a')});
-}
-
-TEST_F(ReaderTest, TheTenthBadCopyIsGivenUpAndEachClassCountsAlone) {
-  const StationFrame badRecord = MakeFrame({.type = MSG_RECORD, .payload = "x", .badCrc = true});
-  const StationFrame badOther = MakeFrame({.type = MSG_WU_PARAMS, .payload = "x", .badCrc = true});
-  Feed(std::vector(9, badRecord));
-  Feed(badOther);  // the other class neither counts nor resets the record channel's count
-  Feed(badRecord);
-  Feed(badRecord);
-  Commands expected(9, CMD_RECORD_NAK);
-  expected.insert(expected.end(), {CMD_NAK, CMD_RECORD_ACK, CMD_RECORD_NAK});
-  EXPECT_EQ(transport.Written(), expected);
-
-  // An accepted frame of the same class starts the count again.
-  transport.ClearWritten();
-  Feed(std::vector(7, badOther));
-  Feed(MakeFrame({.type = 0x42}));
-  Feed(std::vector(10, badOther));
-  expected = Commands(7, CMD_NAK);
-  expected.push_back(CMD_ACK);
-  expected.insert(expected.end(), 9, CMD_NAK);
-  expected.push_back(CMD_ACK);
-  EXPECT_EQ(transport.Written(), expected);
-  EXPECT_TRUE(messages.Get().empty());
-}
-
-TEST_F(ReaderTest, RequestFramesAskForTheTimeAndStopHistory) {
-  StationFrame request{};  // the console's own time request, CRC as it sends it
-  request[1] = 0xFA;
-  request[2] = 0x03;
-  request[6] = 0x11;
-  request[62] = 0xF1;
-  request[63] = 0xB6;
-  Feed(request);
-  EXPECT_FALSE(state.downloadCancelled);
-  Feed(MakeFrame({.type = MSG_REQUEST, .header = {3, 1, 0, 0}}));
-  EXPECT_EQ(messages.Get(), (Events{"time", "time"}));
-  EXPECT_EQ(transport.Written(), (Commands{CMD_ACK, CMD_ACK}));
-  EXPECT_TRUE(state.downloadCancelled);
-}
-
-TEST_F(ReaderTest, NoHistoryFrameIsRecognisedEvenWithABadCrcAndNotAcknowledged) {
-  Feed(MakeFrame({.type = MSG_RECORD, .header = {0xFF, 0xFF, 0xFF, 0xFF}, .badCrc = true}));
-  Feed(MakeFrame({.type = MSG_RECORD, .header = {0xFF, 0xFF, 0xFF, 0xFF}}));
-  EXPECT_EQ(messages.Get(), (Events{"no-history", "no-history"}));
-  EXPECT_TRUE(transport.Written().empty());
-  EXPECT_FALSE(state.downloadActive);
-}
-
-TEST_F(ReaderTest, NothingIsCopiedPastTheFrameOrTheBuffer) {
-  // A length byte above 54 takes only the 54 payload bytes of the frame.
-  Feed(MakeFrame({.type = MSG_WU_PARAMS, .payload = std::string(54, 'p'), .lengthByte = 255}));
-  // Ten frames of 54 bytes exceed the record buffer: the text keeps 449 bytes and its zero.
-  Feed(MessageFrames(MSG_RECORD, std::string(540, 'r')));
-  EXPECT_EQ(messages.Get(),
-            (Events{"wu " + std::string(54, 'p'), "live " + std::string(449, 'r')}));
 }
 
 std::vector<std::string> Split(std::string_view text, char by) {

@@ -108,9 +108,13 @@ class FakeTransport : public StationTransport {
     std::lock_guard lock(mutex_);
     return commands_;
   }
-  void ClearWritten() {
-    std::lock_guard lock(mutex_);
-    commands_.clear();
+  // The answers written, a letter each: A/N accept or refuse a frame, a/n a record frame.
+  std::string Answers() const {
+    std::string letters;
+    for (const StationCommand& c : Written()) {
+      letters += c == CMD_ACK ? 'A' : c == CMD_NAK ? 'N' : c == CMD_RECORD_ACK ? 'a' : 'n';
+    }
+    return letters;
   }
   // Until every queued frame has been read and handled (the reader asked for the next one).
   bool WaitUntilDrained() const {
