@@ -145,8 +145,10 @@ TEST_F(ReaderTest, HistoryRecordsArePlacedCountedAndEnded) {
        "start 3,progress 1,progress 2,progress 3,complete,live live", "1 2 3 -"},
       {"a given-up record is counted at the next stored one, which takes its slot",
        "h4/1 h4/2 x4/3 h4/4", "start 4,progress 1,progress 2,progress 4,complete", "1 2 4 -"},
-      {"give-ups count once per record number, 0 included", "h3/0 x3/1 x3/1 h3/2 P h2/1 x2/0 h2/2",
-       "start 3,progress 1,progress 3,complete,start 2,progress 1,progress 2,complete", "1 2 -"},
+      {"give-ups count once per record number, 0 included",
+       "h4/0 x4/1 x4/1 h4/2 h4/3 P h3/1 x3/0 h3/2 h3/3",
+       "start 4,progress 1,progress 3,progress 4,complete,start 3,progress 1,progress 3,complete",
+       "1 2 -"},
       {"a new request forgets what the last download gave up, even before its first record",
        "h3/1 x3/2 h3/3 P h3/1 x3/2 h3/3 P x2/1 h2/2",
        "start 3,progress 1,progress 3,complete,start 3,progress 1,progress 3,complete,start 2,"
