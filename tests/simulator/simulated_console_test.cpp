@@ -1,21 +1,45 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
 #include "record/record_fields.h"
 #include "simulator/param_texts.h"
-#include "tests/simulator/simulator_fixture.h"
+#include "simulator/simulated_console.h"
+#include "station/link.h"
+#include "tests/support/station_fakes.h"
 
 namespace nimbrel::testing {
 namespace {
 
 using namespace std::chrono_literals;
 
+// A live text as the console sends it: outdoor below zero, channels 2 to 7 without a sensor.
+constexpr std::string_view kSampleLine =
+    "12 2026-03-05 14:30 21.5 40 -3.2 85 1.2 0.0 5.4 7.2 270 W 1013.2 1004.7 2 -5.1 -3.2 19.8 45 "
+    "--.- -- --.- -- --.- -- --.- -- --.- -- --.- -- -6.9 0.3 4.2 12.8";
+
+// A console that serves these history lines and sends nothing of its own after the connection's
+// live text and time request.
 ConsoleOptions Serving(std::vector<std::string> lines, std::string_view faults = {}) {
-  ConsoleOptions options = Quiet();
+  ConsoleOptions options;
+  options.periods = {0s, 0s, 0s, 0s};
   options.historyLines = std::move(lines);
-  if (!faults.empty()) {
-    EXPECT_EQ(ParseConsoleFaults(faults, options.faults), "");
-  }
+  EXPECT_EQ(faults.empty() ? "" : ParseConsoleFaults(faults, options.faults), "");
   return options;
+}
+
+// Record lines of many lengths: one, two and three frames, and the longest a record can be.
+std::vector<std::string> RecordLines(int count) {
+  std::vector<std::string> lines;
+  for (int i = 1; i <= count; ++i) {
+    lines.push_back("1 2026-03-01 " + std::to_string(i) + " 21.0");
+    lines.back().resize(i == 2 ? kMaxRecordText : static_cast<std::size_t>(20 + i * 37 % 150), 'x');
+  }
+  return lines;
 }
 
 // The reader's messages for a download of `total` records that got to record `upto`, minus `lost`.
@@ -32,6 +56,63 @@ Events DownloadEvents(int total, int upto, bool complete, int lost = 0) {
   return events;
 }
 
+// The real reader wired to a simulated console on virtual time, driven pass by pass.
+class SimulatorTest : public ::testing::Test, public ReaderSide {
+ protected:
+  SimulatorTest() {
+    state.linkConnected = true;
+    state.SetExportFileName("/tmp/export.csv");
+  }
+  ~SimulatorTest() override {
+    for (const auto& path : files_) {
+      std::filesystem::remove(path);
+    }
+  }
+  void Start(ConsoleOptions options) {
+    reader.reset();
+    console = std::make_unique<SimulatedConsole>(std::move(options), clock);
+    reader = std::make_unique<StationReader>(LinkTo(*console));
+  }
+  // Runs reader passes until `done` holds; false when `passes` ran out first.
+  bool PumpUntil(const std::function<bool()>& done, int passes = 1000000) {
+    for (int i = 0; i < passes && !done(); ++i) {
+      reader->RunPass();
+    }
+    return done();
+  }
+  std::function<bool()> Seen(std::string event) const {
+    return [this, event] { return messages.Saw(event); };
+  }
+  void Send(const StationCommand& command) { SendCommand(*console, state, command); }
+  // Lets the connection's own messages through, then forgets them.
+  void Settle() {
+    ASSERT_TRUE(PumpUntil(Seen("time")));
+    messages.Clear();
+  }
+  // What the export chain does before it asks for the history.
+  void RequestHistory() {
+    state.downloadActive = false;
+    PrepareHistoryDownload(state, store);
+    messages.Clear();
+    Send(CMD_HISTORY);
+  }
+  std::string WriteFile(const std::string& name, const std::string& text) {
+    const auto path =
+        std::filesystem::temp_directory_path() /
+        (name + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::ofstream(path, std::ios::binary) << text;
+    files_.push_back(path);
+    return path.string();
+  }
+
+  VirtualConsoleClock clock;
+  std::unique_ptr<SimulatedConsole> console;
+  std::unique_ptr<StationReader> reader;
+
+ private:
+  std::vector<std::filesystem::path> files_;
+};
+
 TEST_F(SimulatorTest, FramesPassTheRealChecksAndEveryMessageReachesTheReader) {
   ConsoleOptions options;
   options.liveLines = {std::string(kSampleLine)};
@@ -40,99 +121,55 @@ TEST_F(SimulatorTest, FramesPassTheRealChecksAndEveryMessageReachesTheReader) {
   StationFrame frame{};
   ASSERT_EQ(console->ReadFrame(frame, 0ms), ReadResult::kFrame);
   EXPECT_TRUE(FrameCrcGood(frame));
-  EXPECT_EQ(frame[kFrameType], MSG_RECORD);
-  EXPECT_EQ(frame[kFramePosition], 0x31);  // frame 1 of 3
-  EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(&frame[kFramePayload]), kMaxPayload),
-            kSampleLine.substr(0, kMaxPayload));
-  EXPECT_EQ(frame[kFramePayloadLength], kMaxPayload);
+  EXPECT_EQ(frame, MessageFrames(MSG_RECORD, kSampleLine)[0]);  // frame 1 of 3, 54 bytes
   reader->HandleFrame(frame);  // the reader answers; the rest goes through its own reads
 
   // The connection sends a live text and a time request; then live, wu and wc at their periods.
   const std::string live = "live " + std::string(kSampleLine);
   const std::string wc = "wc " + WeathercloudParamText(kSampleLine);
   ASSERT_TRUE(PumpUntil(Seen(wc), 100));
-  EXPECT_EQ(messages.Events(),
+  EXPECT_EQ(messages.Get(),
             (Events{live, "time", live, live, "wu " + WuParamText(kSampleLine), live, wc}));
 }
 
-TEST_F(SimulatorTest, AWholeDownloadStoresExactlyTheServedRecordsInOrder) {
-  const auto lines = RecordLines(300);
-  Start(Serving(lines));
-  Settle();
-  RequestHistory();
-  ASSERT_TRUE(PumpUntil(Seen("complete")));
-  EXPECT_EQ(messages.Events(), DownloadEvents(300, 300, true));
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    ASSERT_EQ(Slot(i), lines[i]) << "slot " << i;
-  }
-  EXPECT_EQ(Slot(300), "");
-}
-
-TEST_F(SimulatorTest, TenBadCopiesGiveARecordUpWhileFewerAreResent) {
-  const auto lines = RecordLines(8);
-  Start(Serving(lines, "bad-crc=3:9,bad-crc=5:10"));
-  Settle();
-  RequestHistory();
-  ASSERT_TRUE(PumpUntil(Seen("complete")));
-  EXPECT_EQ(messages.Events(), DownloadEvents(8, 8, true, 5));
-  // The next record takes the lost one's slot; the slot after it stays empty.
-  const std::vector<std::string> stored = {lines[0], lines[1], lines[2], lines[3],
-                                           lines[5], "",       lines[6], lines[7]};
-  for (std::size_t i = 0; i < stored.size(); ++i) {
-    EXPECT_EQ(Slot(i), stored[i]) << "slot " << i;
-  }
-  // The fault is the console's data: the next download (after a live text) loses it again.
-  messages.Clear();
-  Send(CMD_REFRESH);
-  ASSERT_TRUE(PumpUntil([this] { return !messages.Events().empty(); }, 100));
-  RequestHistory();
-  ASSERT_TRUE(PumpUntil(Seen("complete")));
-  EXPECT_EQ(Slot(4), lines[5]);
-}
-
-// A skipped frame loses its record and leaves the download open; the stop flag cancels it. Either
-// happens once: the next download stores every record.
-TEST_F(SimulatorTest, ASkippedFrameOrTheStopFlagSpoilOneDownload) {
-  const auto lines = RecordLines(10);  // record 4 has three frames
+// Ten bad copies give a record up while fewer are resent, and every download loses it again: the
+// fault is the console's data. A skipped frame loses its record and leaves the download open; the
+// stop flag cancels it; either happens once. "No history" answers every request.
+TEST_F(SimulatorTest, FaultsSpoilDownloadsAsTheConsoleWould) {
+  const auto lines = RecordLines(10);
   const struct {
     const char* faults;
-    Events events;
-    std::string slot3;
-  } cases[] = {{"skip-frame=4:2", DownloadEvents(10, 9, false), lines[4]},
-               {"stop-after=3", DownloadEvents(10, 3, false), ""}};
+    Events first, second;
+    std::size_t slot;  // where the first download differs, and what it holds there
+    std::string text;
+  } cases[] = {
+      {"bad-crc=3:9,bad-crc=5:10", DownloadEvents(10, 10, true, 5), DownloadEvents(10, 10, true, 5),
+       4, lines[5]},
+      {"skip-frame=4:2", DownloadEvents(10, 9, false), DownloadEvents(10, 10, true), 3, lines[4]},
+      {"stop-after=3", DownloadEvents(10, 3, false), DownloadEvents(10, 10, true), 3, ""},
+      {"no-history", {"no-history"}, {"no-history"}, 0, ""},
+  };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.faults);
     Start(Serving(lines, c.faults));
     Settle();
-    RequestHistory();
-    ASSERT_TRUE(PumpUntil(Seen(c.events.back())));
-    Pump(20);
-    EXPECT_EQ(messages.Events(), c.events) << c.faults;
-    EXPECT_EQ(Slot(3), c.slot3) << c.faults;
-    EXPECT_FALSE(state.historyReady);
-
-    messages.Clear();
-    RequestHistory();
-    ASSERT_TRUE(PumpUntil(Seen("complete")));
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      EXPECT_EQ(Slot(i), lines[i]) << c.faults << " slot " << i;
+    for (const Events* events : {&c.first, &c.second}) {
+      RequestHistory();
+      ASSERT_TRUE(PumpUntil(Seen(events->back())));
+      PumpUntil([] { return false; }, 20);
+      EXPECT_EQ(messages.Get(), *events);
+      EXPECT_EQ(events == &c.first ? Slot(c.slot) : c.text, c.text);
+    }
+    // Every record in its slot; the one after a given-up record's stays empty.
+    for (std::size_t i = 0; c.second.size() > 1 && i < lines.size(); ++i) {
+      const bool lost = c.first == c.second;
+      EXPECT_EQ(Slot(i), lost && i == 4 ? lines[5] : lost && i == 5 ? "" : lines[i]) << i;
     }
   }
 }
 
-TEST_F(SimulatorTest, NoHistoryIsAnsweredWithTheNoHistoryFrame) {
-  for (const auto& options : {Serving(RecordLines(3), "no-history"), Serving({})}) {
-    Start(options);
-    Settle();
-    RequestHistory();
-    ASSERT_TRUE(PumpUntil(Seen("no-history"), 10));
-    Pump(5);
-    EXPECT_EQ(messages.Events(), Events{"no-history"});
-    EXPECT_FALSE(state.downloadActive);
-  }
-}
-
 TEST_F(SimulatorTest, ANakResendsAtOnceAndAnUnansweredFrameAfterAPause) {
-  ConsoleOptions options = Quiet();
+  ConsoleOptions options = Serving({});
   options.liveLines = {std::string(100, 'a')};
   options.pace = ConsolePace::kUsb;
   Start(options);
@@ -140,7 +177,6 @@ TEST_F(SimulatorTest, ANakResendsAtOnceAndAnUnansweredFrameAfterAPause) {
   StationFrame again{};
   ASSERT_EQ(console->ReadFrame(first, 0ms), ReadResult::kFrame);
   const auto sent = clock.Now();
-
   console->WriteCommand(CMD_RECORD_NAK);
   ASSERT_EQ(console->ReadFrame(again, 10ms), ReadResult::kFrame);
   EXPECT_EQ(again, first);
@@ -152,7 +188,6 @@ TEST_F(SimulatorTest, ANakResendsAtOnceAndAnUnansweredFrameAfterAPause) {
   ASSERT_EQ(console->ReadFrame(again, 1s), ReadResult::kFrame);
   EXPECT_EQ(again, first);
   EXPECT_EQ(clock.Now() - sent, 1ms + options.refusedPause);
-
   console->WriteCommand(CMD_RECORD_ACK);
   ASSERT_EQ(console->ReadFrame(again, 10ms), ReadResult::kFrame);
   EXPECT_EQ(again[kFramePosition], 0x22);
@@ -177,49 +212,24 @@ TEST_F(SimulatorTest, RefusedHistoryFramesComeAgainUntilTheProgramCancels) {
 }
 
 TEST_F(SimulatorTest, TheDateAndTimeCommandsSetTheConsolesClock) {
-  ConsoleOptions options = Quiet();
+  ConsoleOptions options = Serving({});
   options.clock = LocalDateTime{2025, 12, 31, 23, 59, 0};
   Start(options);
   SendDateTime(*console, state, {2026, 3, 5, 14, 30, 0}, [](std::chrono::milliseconds) {});
+  StationCommand damaged = MakeSetDateCommand(2027, 1, 1);  // a damaged command changes nothing,
+  damaged[6] ^= 1;
+  console->WriteCommand(damaged);
+  console->WriteCommand(MakeSetDateCommand(2027, 2, 30));  // nor does an impossible date
   clock.Advance(90s);
   const LocalDateTime now = console->ConsoleDateTime();
   EXPECT_EQ((std::array{now.year, now.month, now.day, now.hour, now.minute, now.second}),
             (std::array{2026, 3, 5, 14, 31, 30}));
-
-  // A damaged command or an impossible date changes nothing.
-  StationCommand damaged = MakeSetDateCommand(2027, 1, 1);
-  damaged[6] ^= 1;
-  console->WriteCommand(damaged);
-  console->WriteCommand(MakeSetDateCommand(2027, 2, 30));
-  EXPECT_EQ(console->ConsoleDateTime().year, 2026);
-
   Settle();
   Send(CMD_REFRESH);
-  ASSERT_TRUE(PumpUntil([this] { return !messages.Events().empty(); }, 10));
-  const RecordFields fields = SplitRecord(RecordText(messages.LastLiveBuffer()));
-  EXPECT_EQ(fields[kFieldDate].View(), "2026-03-05");
-  EXPECT_EQ(fields[kFieldTime].View(), "14:31");
-}
-
-TEST_F(SimulatorTest, TheSameSeedGivesTheSameConsole) {
-  const auto frames = [this](std::uint64_t seed) {
-    ConsoleOptions options;
-    options.seed = seed;
-    options.historyRecords = 30;
-    Start(options);
-    Send(CMD_HISTORY);
-    std::vector<StationFrame> read;
-    StationFrame frame{};
-    while (console->ReadFrame(frame, 6s) == ReadResult::kFrame && read.size() < 120) {
-      read.push_back(frame);
-      Send(frame[kFrameType] == MSG_RECORD ? CMD_RECORD_ACK : CMD_ACK);
-    }
-    return read;
-  };
-  const auto first = frames(7);
-  EXPECT_EQ(first.size(), 120u);  // connection, a download and periodic messages
-  EXPECT_EQ(frames(7), first);
-  EXPECT_NE(frames(8), first);
+  ASSERT_TRUE(PumpUntil([this] { return !messages.Get().empty(); }, 10));
+  const RecordFields fields = SplitRecord(messages.Get()[0].substr(5));
+  EXPECT_EQ(std::string(fields[kFieldDate].View()) + " " + std::string(fields[kFieldTime].View()),
+            "2026-03-05 14:31");
 }
 
 // The largest log a record count can announce: its last record must not read as "no history",
@@ -247,26 +257,120 @@ TEST_F(SimulatorTest, TheConsoleVanishesAfterUnplugAfterRecordsAndComesBack) {
   SimulatedHidBackend backend(*console);
   StationDevice device(backend);
   ASSERT_TRUE(device.FindStation());
-  reader = std::make_unique<StationReader>(
-      StationReader::Link{device, state, counters, &store, messages});
+  reader = std::make_unique<StationReader>(LinkTo(device));
   Settle();
   RequestHistory();
   ASSERT_TRUE(PumpUntil([&] { return !device.IsValid(); }));
-  EXPECT_TRUE(Saw("progress 2"));
-  StationFrame frame{};
-  EXPECT_EQ(device.ReadFrame(frame, 0ms), ReadResult::kError);
-  EXPECT_FALSE(device.WriteCommand(CMD_REFRESH));
+  EXPECT_TRUE(messages.Saw("progress 2") && !messages.Saw("progress 3"));
   EXPECT_TRUE(backend.Enumerate().empty());
   EXPECT_EQ(console->PollDeviceChange()->event, DeviceEvent::kRemoval);
+  clock.Advance(2999ms);
   EXPECT_FALSE(console->PollDeviceChange());
-
-  clock.Advance(3s);
+  clock.Advance(1ms);
   const auto arrival = console->PollDeviceChange();
-  ASSERT_TRUE(arrival);
-  EXPECT_EQ(arrival->event, DeviceEvent::kArrival);
-  EXPECT_TRUE(IsStationDevicePath(arrival->path));
+  EXPECT_TRUE(arrival && arrival->event == DeviceEvent::kArrival &&
+              IsStationDevicePath(arrival->path));
   EXPECT_FALSE(device.IsValid());  // the old handle died with its connection
   EXPECT_TRUE(device.FindStation());
+}
+
+TEST(ConsoleOptionsTest, OptionsAreTakenOrRefusedWithTheCulpritNamedAndNothingChanged) {
+  ConsoleOptions options;
+  const auto taken = [&options] {
+    const ConsoleFaults& f = options.faults;
+    return std::tuple(f.badCrc.size(), f.badCrc[0].record, f.badCrc[0].copies, f.badCrc[1].record,
+                      f.skipFrame[0].frame, *f.unplugAfter, *f.stopAfter, f.noHistory,
+                      options.periods.live, options.periods.wu, options.periods.weathercloud,
+                      options.pace, options.seed, options.historyRecords);
+  };
+  for (const auto& [name, value] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"--console-faults",
+            "bad-crc=5:10,skip-frame=7:2,unplug-after=40,stop-after=90,no-history,bad-crc=6:1"},
+           {"--console-period", "wu=0,live=2,wc=600"},
+           {"--console-pace", "usb"},
+           {"--console-seed", "18446744073709551615"},
+           {"--console-records", "60000"}}) {
+    EXPECT_EQ(ApplyConsoleOption(name, value, options), "") << name;
+  }
+  const auto expected = std::tuple(2u, 5u, 10u, 6u, 2u, 40u, 90u, true, 2s, 0s, 600s,
+                                   ConsolePace::kUsb, 18446744073709551615ULL, 60000u);
+  EXPECT_EQ(taken(), expected);
+  for (const std::string_view bad :
+       {"bad-crc=5", "bad-crc=0:3", "bad-crc=5:x", "skip-frame=3:16",
+        "unplug-after=", "stop-after=-1", "no-history=1", "unplug", "bad-crc=1:1,,no-history",
+        "stop-after=2,stop-after=3", "bad-crc=70000:1"}) {
+    EXPECT_NE(ApplyConsoleOption("--console-faults", bad, options)->find("--console-faults"),
+              std::string::npos)
+        << bad;
+  }
+  for (const auto& [name, value] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"--console-period", "live"},
+           {"--console-period", "live=1.5"},
+           {"--console-period", "rain=3"},
+           {"--console-period", "live=2,"},
+           {"--console-period", "live=90000"},
+           {"--console-pace", "fast"},
+           {"--console-records", "60001"}}) {
+    EXPECT_NE(ApplyConsoleOption(name, value, options), "") << name << " " << value;
+  }
+  EXPECT_EQ(taken(), expected);
+  EXPECT_FALSE(ApplyConsoleOption("--temperature", "C", options));
+}
+
+TEST_F(SimulatorTest, ConsoleFilesAreCheckedForWhatTheConsoleCanSend) {
+  const std::string longest(kMaxRecordText, 'r');
+  ConsoleOptions options;
+  EXPECT_EQ(ApplyConsoleOption("--console-history",
+                               WriteFile("h", "a b\r\n\r\n" + longest + "\r\n\n"), options),
+            "");
+  EXPECT_EQ(options.historyLines, (std::vector<std::string>{"a b", longest}));
+  const std::string tooLong = WriteFile("long", "ok\n" + longest + "r\n");
+  EXPECT_EQ(LoadHistoryLines(tooLong).error, tooLong + " line 2: longer than 449 characters");
+  EXPECT_EQ(LoadParamLines(tooLong).error, "");  // parameter texts may be longer
+  EXPECT_NE(LoadParamLines(WriteFile("p", std::string(811, 'p'))).error, "");
+  EXPECT_EQ(LoadHistoryLines(WriteFile("empty", "\n")).error, "");  // an empty log
+  const std::string empty = WriteFile("none", "");
+  EXPECT_EQ(LoadLiveLines(empty).error, empty + ": no lines");
+  EXPECT_EQ(ApplyConsoleOption("--console-wc", "/nonexistent/wc.txt", options),
+            "/nonexistent/wc.txt: cannot be read");
+  EXPECT_FALSE(options.weathercloudLines);
+}
+
+TEST(ParamTextsTest, TextsAreMadeFromTheReadingsInTheServicesUnits) {
+  EXPECT_EQ(WuParamText(kSampleLine),
+            "dateutc=2026-03-05%2014%3A30%3A00&winddir=270&windspeedmph=3.4&windgustmph=4.5"
+            "&humidity=85&tempf=26.2&rainin=0.01&dailyrainin=0.05&weeklyrainin=0.17"
+            "&monthlyrainin=0.50&baromin=29.92&dewptf=22.8&windchillf=19.6&indoortempf=70.7"
+            "&indoorhumidity=40&UV=2");
+  EXPECT_EQ(WeathercloudParamText(kSampleLine),
+            "/temp/-32/hum/85/dew/-51/chill/-69/heat/-32/bar/10132/wspd/15/wspdhi/20/wdir/270"
+            "/rain/12/rainrate/0/tempin/215/humin/40/uvi/20");
+  // Readings the console has not got are left out.
+  const std::string lost = "12 2026-3-5 9:05:07 21.5 40 --.- -- -.- 0.0 5.4 7.2 270 W";
+  EXPECT_EQ(WuParamText(lost),
+            "dateutc=2026-03-05%2009%3A05%3A07&winddir=270&windspeedmph=3.4&windgustmph=4.5"
+            "&indoortempf=70.7&indoorhumidity=40");
+  EXPECT_EQ(WeathercloudParamText(lost),
+            "/wspd/15/wspdhi/20/wdir/270/rainrate/0/tempin/215/humin/40");
+}
+
+TEST(WeatherModelTest, TheGeneratedLogIsPlausibleAndFixedByTheSeed) {
+  const auto log = WeatherModel(1).History(864, 2);
+  EXPECT_EQ(WeatherModel(1).History(864, 2), log);
+  EXPECT_NE(WeatherModel(2).History(864, 2), log);
+  int outdoorLost = 0;
+  for (const std::string& line : log) {
+    const RecordFields fields = SplitRecord(line);
+    ASSERT_EQ(std::count(line.begin(), line.end(), ' '), 35) << line;
+    EXPECT_EQ(fields[30].View(), "--.-");  // channel 7 has no sensor
+    outdoorLost += fields[kFieldOutdoorTemperature].View() == "--.-";
+    const std::string_view text = fields[kFieldRelativePressure].View();
+    double pressure = 0;
+    std::from_chars(text.data(), text.data() + text.size(), pressure);
+    EXPECT_TRUE(pressure > 980 && pressure < 1045) << line;
+  }
+  EXPECT_EQ(FromConsoleTime(WeatherModel(1).HistoryStart()).hour, 0);
+  EXPECT_TRUE(outdoorLost > 0 && outdoorLost < 20);
 }
 
 }  // namespace

@@ -1,131 +1,104 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <optional>
 #include <thread>
 
 #include "simulator/simulated_console.h"
-#include "station/commands.h"
 #include "station/link.h"
-#include "station/reader.h"
-#include "tests/support/recording_messages.h"
+#include "tests/support/station_fakes.h"
 
 namespace nimbrel::testing {
 namespace {
 
 using namespace std::chrono_literals;
 
+// Waits for what the threads must bring about; the limit only keeps a broken run from hanging.
+template <typename Condition>
+bool WaitFor(Condition condition) {
+  for (auto waited = 0ms; waited < 60s; waited += 1ms) {
+    if (condition()) {
+      return true;
+    }
+    std::this_thread::sleep_for(1ms);
+  }
+  return false;
+}
+
+// At the reader's pace the console vanishes after 200 records; at a real console's it does not.
+ConsoleOptions Options(ConsolePace pace) {
+  ConsoleOptions options;
+  options.historyRecords = pace == ConsolePace::kReader ? 500 : 100;
+  options.pace = pace;
+  options.faults.unplugAfter = pace == ConsolePace::kReader ? std::optional(200u) : std::nullopt;
+  options.replugDelay = 200ms;
+  options.periods.live = 1s;
+  return options;
+}
+
 // The console in real time behind its HID backend, read by the real reader thread while this
 // thread plays the user-interface thread.
-class SimulatorThreadTest : public ::testing::Test {
+class SimulatorThreadTest : public ::testing::TestWithParam<ConsolePace>, public ReaderSide {
  protected:
-  explicit SimulatorThreadTest(ConsoleOptions options = Options())
-      : console(std::move(options)), backend(console), device(backend) {
-    state.SetExportFileName("/tmp/export.csv");
-  }
-  static ConsoleOptions Options() {
-    ConsoleOptions options;
-    options.historyRecords = 500;
-    options.faults.unplugAfter = 200;
-    options.replugDelay = 200ms;
-    options.periods.live = 1s;
-    return options;
-  }
+  SimulatorThreadTest() { state.SetExportFileName("/tmp/export.csv"); }
 
   // Connects as the shell does: reader first, then CMD_CANCEL and, 100 ms later, CMD_REFRESH.
   void Connect() {
     ASSERT_TRUE(device.FindStation());
     state.linkConnected = true;
-    reader.Start({device, state, counters, &store, messages});
+    reader.Start(LinkTo(device));
     SendCommand(device, state, CMD_CANCEL);
     std::this_thread::sleep_for(100ms);
     ASSERT_TRUE(SendCommand(device, state, CMD_REFRESH));
+    ASSERT_TRUE(WaitFor([this] { return messages.Saw("time"); }));  // the connection's messages
   }
   void Disconnect() {
     state.linkConnected = false;
     state.downloadCancelled = true;
     reader.RequestStop();
     reader.Join();
-    state.downloadActive = false;
   }
   void RequestHistory() {
-    store.Clear();
+    state.downloadActive = false;
+    PrepareHistoryDownload(state, store);
     messages.Clear();
-    state.downloadCancelled = false;
     ASSERT_TRUE(SendCommand(device, state, CMD_HISTORY));
   }
-  // Waits for what the threads must bring about; the limit only keeps a broken run from hanging.
-  template <typename Condition>
-  static bool WaitFor(Condition condition) {
-    for (auto waited = 0ms; waited < 60s; waited += 1ms) {
-      if (condition()) {
-        return true;
-      }
-      std::this_thread::sleep_for(1ms);
-    }
-    return condition();
-  }
-  bool Saw(const std::string& event) const {
-    const auto events = messages.Events();
-    return std::find(events.begin(), events.end(), event) != events.end();
-  }
 
-  SimulatedConsole console;
-  SimulatedHidBackend backend;
-  StationDevice device;
-  SharedState state;
-  LinkCounters counters;
-  HistoryStore store;
-  RecordingMessages messages;
+  SimulatedConsole console{Options(GetParam())};
+  SimulatedHidBackend backend{console};
+  StationDevice device{backend};
   ReaderThread reader;
 };
 
-TEST_F(SimulatorThreadTest, ADownloadCutByUnpluggingWorksAfterTheConsoleIsBack) {
+// Unplugging cuts the first download; the one after the console is back stores every record.
+TEST_P(SimulatorThreadTest, ADownloadCutByUnpluggingWorksAfterTheConsoleIsBack) {
   Connect();
-  ASSERT_TRUE(WaitFor([this] { return !messages.Events().empty(); }));
   RequestHistory();
-  // The user keeps pressing refresh meanwhile; the live texts wait for the end of the download.
   std::optional<DeviceChange> change;
-  ASSERT_TRUE(WaitFor([&] {
-    SendCommand(device, state, CMD_REFRESH);
-    return (change = console.PollDeviceChange()).has_value();
-  }));
-  EXPECT_EQ(change->event, DeviceEvent::kRemoval);
-  Disconnect();
-  EXPECT_TRUE(Saw("progress 200"));
-  EXPECT_FALSE(Saw("progress 201"));
-
-  ASSERT_TRUE(WaitFor([&] { return (change = console.PollDeviceChange()).has_value(); }));
-  EXPECT_EQ(change->event, DeviceEvent::kArrival);
-  Connect();
-  ASSERT_TRUE(WaitFor([this] { return Saw("time"); }));  // the connection's messages are through
-  RequestHistory();
-  ASSERT_TRUE(WaitFor([this] { return Saw("complete"); }));
-  for (std::size_t slot = 0; slot < 500; ++slot) {
+  if (GetParam() == ConsolePace::kReader) {
+    // The user keeps pressing refresh meanwhile; the live texts wait for the end of the download.
+    ASSERT_TRUE(WaitFor([&] {
+      SendCommand(device, state, CMD_REFRESH);
+      return (change = console.PollDeviceChange()).has_value();
+    }));
+    EXPECT_EQ(change->event, DeviceEvent::kRemoval);
+    Disconnect();
+    EXPECT_TRUE(messages.Saw("progress 200"));
+    EXPECT_FALSE(messages.Saw("progress 201"));
+    ASSERT_TRUE(WaitFor([&] { return (change = console.PollDeviceChange()).has_value(); }));
+    EXPECT_EQ(change->event, DeviceEvent::kArrival);
+    Connect();
+    RequestHistory();
+  }
+  ASSERT_TRUE(WaitFor([this] { return messages.Saw("complete"); }));
+  for (std::size_t slot = 0; slot < console.History().size(); ++slot) {
     ASSERT_EQ(RecordText(store.Slot(slot)), console.History()[slot]);
   }
   Disconnect();
 }
 
-class UsbPaceThreadTest : public SimulatorThreadTest {
- protected:
-  UsbPaceThreadTest() : SimulatorThreadTest(UsbPace()) {}
-  static ConsoleOptions UsbPace() {
-    ConsoleOptions options;
-    options.historyRecords = 100;
-    options.pace = ConsolePace::kUsb;
-    return options;
-  }
-};
-
-TEST_F(UsbPaceThreadTest, AtARealConsolesPaceTheDownloadCompletesToo) {
-  Connect();
-  ASSERT_TRUE(WaitFor([this] { return Saw("time"); }));
-  RequestHistory();
-  ASSERT_TRUE(WaitFor([this] { return Saw("complete"); }));
-  EXPECT_EQ(RecordText(store.Slot(99)), console.History()[99]);
-  Disconnect();
-}
+INSTANTIATE_TEST_SUITE_P(Paces, SimulatorThreadTest,
+                         ::testing::Values(ConsolePace::kReader, ConsolePace::kUsb));
 
 }  // namespace
 }  // namespace nimbrel::testing

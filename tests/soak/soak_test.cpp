@@ -14,7 +14,7 @@
 #include "station/link.h"
 #include "station/reader.h"
 #include "tests/cli/whole_export.h"
-#include "tests/support/recording_messages.h"
+#include "tests/support/station_fakes.h"
 
 namespace nimbrel {
 namespace {

@@ -3,85 +3,68 @@
 #include <map>
 
 #include "station/device.h"
-#include "tests/support/fake_transport.h"
+#include "tests/support/station_fakes.h"
 
-namespace nimbrel {
+namespace nimbrel::testing {
 namespace {
 
-constexpr HidInterfaceInfo kKeyboard{"/dev/hidraw0", 0x046D, 0xC31C, 0x0001, 6};
-constexpr std::uint16_t kConsumer = 0x000C;
+const HidInterfaceInfo kKeyboard{"/dev/hidraw0", 0x046D, 0xC31C, 0x0001, 6};
 
 HidInterfaceInfo Console(std::string path, std::uint16_t usagePage = kStationUsagePage,
-                         std::uint16_t usage = kStationUsage) {
-  return {std::move(path), kStationVendorId, kStationProductId, usagePage, usage};
-}
-
-TEST(ChooseStationInterface, FirstMatchingCollectionInListOrderWins) {
-  const std::vector<HidInterfaceInfo> none{kKeyboard, Console("/dev/hidraw1", kConsumer, 1),
-                                           Console("/dev/hidraw1", kStationUsagePage, 2)};
-  EXPECT_EQ(ChooseStationInterface(none), std::nullopt);
-  EXPECT_EQ(ChooseStationInterface({}), std::nullopt);
-
-  const std::vector<HidInterfaceInfo> two{kKeyboard, Console("/dev/hidraw1", kConsumer, 1),
-                                          Console("/dev/hidraw1"), Console("/dev/hidraw2")};
-  EXPECT_EQ(ChooseStationInterface(two), 2u);
-
-  HidInterfaceInfo otherProduct = Console("/dev/hidraw3");
-  otherProduct.productId = 0x8020;
-  EXPECT_EQ(ChooseStationInterface(std::vector{otherProduct}), std::nullopt);
+                         std::uint16_t usage = kStationUsage,
+                         std::uint16_t product = kStationProductId) {
+  return {std::move(path), kStationVendorId, product, usagePage, usage};
 }
 
 // A backend whose interfaces and open results the test sets.
-class FakeBackend : public HidBackend {
- public:
+struct FakeBackend : HidBackend {
   std::vector<HidInterfaceInfo> interfaces;
   std::map<std::string, bool> opens;  // path -> whether it opens
   std::vector<std::string> opened;
-
   std::vector<HidInterfaceInfo> Enumerate() override { return interfaces; }
   std::unique_ptr<StationTransport> Open(const std::string& path) override {
     opened.push_back(path);
-    if (!opens[path]) {
-      return nullptr;
-    }
-    return std::make_unique<testing::FakeTransport>();
+    return opens[path] ? std::make_unique<FakeTransport>() : nullptr;
   }
 };
 
-class RecordingSink : public LinkStateSink {
- public:
+struct RecordingSink : LinkStateSink {
   std::vector<int> states;
   void LinkState(int state) override { states.push_back(state); }
 };
+
+TEST(ChooseStationInterface, FirstMatchingCollectionInListOrderWins) {
+  EXPECT_EQ(ChooseStationInterface(
+                std::vector{kKeyboard, Console("/dev/hidraw1", 0x000C, 1),
+                            Console("/dev/hidraw1", kStationUsagePage, 2),
+                            Console("/dev/hidraw3", kStationUsagePage, kStationUsage, 0x8020)}),
+            std::nullopt);
+  EXPECT_EQ(ChooseStationInterface(std::vector{kKeyboard, Console("/dev/hidraw1", 0x000C, 1),
+                                               Console("/dev/hidraw1"), Console("/dev/hidraw2")}),
+            2u);
+}
 
 TEST(StationDevice, FindOpensTheFirstConsoleAndCloseReleasesIt) {
   FakeBackend backend;
   StationDevice device(backend);
   EXPECT_FALSE(device.FindStation());
-  EXPECT_FALSE(device.IsValid());
   device.CloseStation();  // nothing to close
 
   backend.interfaces = {kKeyboard, Console("/dev/hidraw4"), Console("/dev/hidraw5")};
+  EXPECT_TRUE(device.FindStation());  // found, but it cannot be opened
+  EXPECT_TRUE(device.Found());
+  EXPECT_FALSE(device.IsValid());
+
   backend.opens = {{"/dev/hidraw4", true}, {"/dev/hidraw5", true}};
   EXPECT_TRUE(device.FindStation());
-  EXPECT_EQ(backend.opened, std::vector<std::string>{"/dev/hidraw4"});
+  EXPECT_EQ(backend.opened, (std::vector<std::string>{"/dev/hidraw4", "/dev/hidraw4"}));
   EXPECT_TRUE(device.IsValid());
 
   device.CloseStation();
-  EXPECT_FALSE(device.Found());
-  EXPECT_FALSE(device.IsValid());
+  EXPECT_FALSE(device.Found() || device.IsValid());
   StationFrame frame{};
   EXPECT_EQ(device.ReadFrame(frame, std::chrono::milliseconds(1)), ReadResult::kError);
   EXPECT_FALSE(device.WriteCommand(StationCommand{}));
-}
-
-TEST(StationDevice, AConsoleThatCannotBeOpenedIsFoundWithAnInvalidHandle) {
-  FakeBackend backend;
-  backend.interfaces = {Console("/dev/hidraw4")};
-  StationDevice device(backend);
-  EXPECT_TRUE(device.FindStation());
-  EXPECT_TRUE(device.Found());
-  EXPECT_FALSE(device.IsValid());
 }
 
 TEST(OnDeviceChange, MatchesTheConsoleInEveryPathFormAndCase) {
@@ -103,12 +86,9 @@ TEST(OnDeviceChange, ArrivalNeedsTheConsoleFoundWhileRemovalIsAlwaysReported) {
   StationDevice device(backend);
   RecordingSink sink;
   const std::string path = "\\\\?\\HID#VID_1941&PID_8021#1";
-
   OnDeviceChange(DeviceEvent::kRemoval, path, device, sink);  // never found, still reported
   OnDeviceChange(DeviceEvent::kArrival, path, device, sink);  // no protocol interface listed
   OnDeviceChange(DeviceEvent::kArrival, "\\\\?\\HID#VID_046D&PID_C31C#1", device, sink);
-  EXPECT_EQ(sink.states, std::vector<int>{LinkStateSink::kGone});
-
   backend.interfaces = {Console("/dev/hidraw4")};
   backend.opens = {{"/dev/hidraw4", true}};
   OnDeviceChange(DeviceEvent::kOther, path, device, sink);
@@ -118,4 +98,4 @@ TEST(OnDeviceChange, ArrivalNeedsTheConsoleFoundWhileRemovalIsAlwaysReported) {
 }
 
 }  // namespace
-}  // namespace nimbrel
+}  // namespace nimbrel::testing

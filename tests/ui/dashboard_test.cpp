@@ -182,8 +182,8 @@ class DashboardTest : public QObject {
     Program& program = fixture.Prog();
     StatusBarPanel& status = window.StatusBar();
     // The greeting: CMD_CANCEL, then CMD_REFRESH a moment later.
-    QTRY_COMPARE_WITH_TIMEOUT(console.Commands().size(), std::size_t{2}, 5000);
-    QVERIFY(console.Commands().back() == CMD_REFRESH);
+    QTRY_COMPARE_WITH_TIMEOUT(console.Written().size(), std::size_t{2}, 5000);
+    QVERIFY(console.Written().back() == CMD_REFRESH);
     status.HistoryStart(3);
     QVERIFY(status.CancelShown());
     status.HistoryProgress(2);
@@ -199,8 +199,8 @@ class DashboardTest : public QObject {
     status.HistoryStart(10);
     status.HistoryProgress(4);
     QTest::mouseClick(Find<QWidget>(status, "cancelButton"), Qt::LeftButton);
-    QCOMPARE(console.Commands().size(), std::size_t{3});
-    QVERIFY(console.Commands().back() == CMD_CANCEL);
+    QCOMPARE(console.Written().size(), std::size_t{3});
+    QVERIFY(console.Written().back() == CMD_CANCEL);
     QVERIFY(!status.CancelShown());
     QVERIFY(program.state.downloadCancelled && !program.state.downloadActive);
     status.HistoryProgress(5);

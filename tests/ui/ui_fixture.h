@@ -5,7 +5,7 @@
 #include <QtWidgets>
 
 #include "platform/console_source.h"
-#include "tests/support/fake_transport.h"
+#include "tests/support/station_fakes.h"
 #include "ui/dashboard_panel.h"
 #include "ui/header_bar_panel.h"
 #include "ui/main_window.h"
