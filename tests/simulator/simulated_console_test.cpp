@@ -59,7 +59,17 @@ TEST_F(SimulatorTest, AWholeDownloadStoresExactlyTheServedRecordsInOrder) {
   const auto lines = RecordLines(300);
   Start(Serving(lines));
   Settle();
+  // A download the program cancels, and asks for again, while the reader holds a frame it read
+  // before the cancel: that last frame of record 1 must not complete a record of the new one.
   RequestHistory();
+  ASSERT_TRUE(PumpUntil(Seen("start 300")));
+  StationFrame held{};
+  ASSERT_EQ(console->ReadFrame(held, 0ms), ReadResult::kFrame);
+  state.downloadCancelled = true;
+  Send(CMD_CANCEL);
+  messages.Clear();
+  RequestHistory();
+  reader->HandleFrame(held);
   ASSERT_TRUE(PumpUntil(Seen("complete")));
   EXPECT_EQ(messages.Events(), DownloadEvents(300, 300, true));
   for (std::size_t i = 0; i < lines.size(); ++i) {
