@@ -166,6 +166,9 @@ bool StationReader::AcceptHistoryFrame(const StationFrame& frame) {
     state.historyReady = false;
     remaining_ = recordCount;
     arrived_ = 0;
+    // A record never spans two downloads: a frame of a cancelled one, read before the cancel and
+    // handled after the next request, must not complete the record it belonged to.
+    link_.counters.expectedFrame[Index(Channel::kRecord)] = 0;
     link_.messages.HistoryStart(static_cast<int>(recordCount));
   }
   state.downloadActive = true;

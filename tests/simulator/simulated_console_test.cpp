@@ -168,6 +168,26 @@ TEST_F(SimulatorTest, FaultsSpoilDownloadsAsTheConsoleWould) {
   }
 }
 
+// A frame the reader read before the program cancelled, handled only after the next request,
+// must not complete a record of the new download (every later record would land a slot late).
+TEST_F(SimulatorTest, AFrameLeftFromACancelledDownloadShiftsNothing) {
+  const auto lines = RecordLines(10);
+  Start(Serving(lines));
+  Settle();
+  RequestHistory();
+  ASSERT_TRUE(PumpUntil(Seen("start 10")));
+  StationFrame held{};
+  ASSERT_EQ(console->ReadFrame(held, 0ms), ReadResult::kFrame);
+  state.downloadCancelled = true;
+  Send(CMD_CANCEL);
+  RequestHistory();
+  reader->HandleFrame(held);
+  ASSERT_TRUE(PumpUntil(Seen("complete")));
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(Slot(i), lines[i]) << i;
+  }
+}
+
 TEST_F(SimulatorTest, ANakResendsAtOnceAndAnUnansweredFrameAfterAPause) {
   ConsoleOptions options = Serving({});
   options.liveLines = {std::string(100, 'a')};
