@@ -103,7 +103,13 @@ void SetupButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   QLinearGradient fill(0, 0, 0, height());
-  if (pressed) {
+  QColor border(0x03, 0x3F, 0x6E);
+  if (!isEnabled()) {
+    // Greyed out while it can do nothing, as the other disabled controls are.
+    fill.setColorAt(0, QColor(0xC8, 0xC8, 0xC8));
+    fill.setColorAt(1, QColor(0xA8, 0xA8, 0xA8));
+    border = QColor(0x96, 0x96, 0x96);
+  } else if (pressed) {
     fill.setColorAt(0, QColor(0x03, 0x3F, 0x6E));
     fill.setColorAt(1, QColor(0x04, 0x50, 0x8A));
   } else {
@@ -111,7 +117,7 @@ void SetupButton::paintEvent(QPaintEvent*) {
     fill.setColorAt(0, hover ? QColor(0x52, 0xA0, 0xE0) : QColor(0x3C, 0x8F, 0xD4));
     fill.setColorAt(1, hover ? QColor(0x0A, 0x68, 0xB0) : QColor(0x05, 0x5D, 0xA0));
   }
-  painter.setPen(QPen(QColor(0x03, 0x3F, 0x6E), 1));
+  painter.setPen(QPen(border, 1));
   painter.setBrush(fill);
   painter.drawRoundedRect(face, 5, 5);
 
