@@ -10,8 +10,8 @@ namespace {
 using OwnEntry = std::array<std::u16string_view, kLanguageCount>;
 
 constexpr std::array<OwnEntry, kLastOwnKey> kOwnTexts = {{
-    {u"Download to archive", u"Ins Archiv laden", u"Télécharger dans l'archive",
-     u"Scarica nell'archivio", u"Descargar al archivo"},
+    {u"Download to archive", u"Ins Archiv laden", u"Vers l'archive", u"Scarica nell'archivio",
+     u"Descargar al archivo"},
     {u"Archive: %1 records", u"Archiv: %1 Datensätze", u"Archive : %1 enregistrements",
      u"Archivio: %1 record", u"Archivo: %1 registros"},
     {u"Archive: not in use", u"Archiv: nicht in Gebrauch", u"Archive : non utilisée",

@@ -94,6 +94,10 @@ QPixmap UploadIndicatorPicture(UploadStatus status, QSize size, qreal pixelRatio
 SetupButton::SetupButton(QWidget* parent) : QAbstractButton(parent) {
   setAttribute(Qt::WA_Hover);
   setCursor(Qt::PointingHandCursor);
+  // A disabled caption dark enough to read on the grey face.
+  QPalette colours = palette();
+  colours.setColor(QPalette::Disabled, QPalette::Text, QColor(95, 95, 95));
+  setPalette(colours);
 }
 
 void SetupButton::paintEvent(QPaintEvent*) {
@@ -105,10 +109,10 @@ void SetupButton::paintEvent(QPaintEvent*) {
   QLinearGradient fill(0, 0, 0, height());
   QColor border(0x03, 0x3F, 0x6E);
   if (!isEnabled()) {
-    // Greyed out while it can do nothing, as the other disabled controls are.
-    fill.setColorAt(0, QColor(0xC8, 0xC8, 0xC8));
-    fill.setColorAt(1, QColor(0xA8, 0xA8, 0xA8));
-    border = QColor(0x96, 0x96, 0x96);
+    // Flat and grey while it can do nothing, like the panel's disabled boxes.
+    fill.setColorAt(0, palette().color(QPalette::Disabled, QPalette::Base));
+    fill.setColorAt(1, palette().color(QPalette::Disabled, QPalette::Base));
+    border = palette().color(QPalette::Disabled, QPalette::Mid);
   } else if (pressed) {
     fill.setColorAt(0, QColor(0x03, 0x3F, 0x6E));
     fill.setColorAt(1, QColor(0x04, 0x50, 0x8A));
@@ -130,7 +134,8 @@ void SetupButton::paintEvent(QPaintEvent*) {
   // The caption sinks by a pixel while the button is held, as a pressed key would.
   const QRect textArea = rect().adjusted(4, 0, -4, 0).translated(pressed ? 1 : 0, pressed ? 1 : 0);
   painter.setFont(FittedFont(font(), text(), textArea.width()));
-  painter.setPen(Qt::white);
+  painter.setPen(isEnabled() ? QColor(Qt::white)
+                             : palette().color(QPalette::Disabled, QPalette::Text));
   painter.drawText(textArea, Qt::AlignCenter | Qt::TextSingleLine, text());
 }
 

@@ -143,7 +143,7 @@ void SetupPanel::BuildExportGroup() {
 
   BuildArchiveRow();
 
-  AddLabel(QStringLiteral("versionLabel"), {351, 220, 65, 12}, kVersionKey, font(), right);
+  AddLabel(QStringLiteral("versionLabel"), {354, 220, 62, 12}, kVersionKey, font(), right);
   AddLabel(QStringLiteral("version"), {418, 220, 22, 12}, 0, font())
       ->setText(QStringLiteral(NIMBREL_VERSION));
 }
@@ -154,7 +154,7 @@ void SetupPanel::BuildArchiveRow() {
   archiveMerge_ = AddLabel(QStringLiteral("archiveMerge"), {288, 200, 148, 10}, 0, font());
   archiveDownload_ = new SetupButton(this);
   archiveDownload_->setObjectName(QStringLiteral("archiveDownload"));
-  archiveDownload_->setGeometry(DialogRect(288, 215, 60, 13));
+  archiveDownload_->setGeometry(DialogRect(288, 215, 64, 13));
   archiveDownload_->setFont(program_.look->Font(PanelLook::kSmallBoldFont));
   connect(archiveDownload_, &QAbstractButton::clicked, this, &SetupPanel::DownloadToArchive);
 }
