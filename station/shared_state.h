@@ -22,7 +22,8 @@ class SharedState {
   std::atomic<bool> archiveOnly{false};   // the download's one destination is the archive
   std::atomic<bool> mergeRunning{false};  // a merge into the archive reads the history store
 
-  // The chosen export file. History frames are refused while it is empty.
+  // The chosen export file. History frames are refused while there is neither it nor the archive
+  // as the destination.
   void SetExportFileName(std::string path);
   std::string ExportFileName() const;
   bool HasExportFileName() const { return hasExportFileName_.load(); }
