@@ -1,8 +1,26 @@
 #include "app/app_options.h"
 
 #include <QCoreApplication>
+#include <charconv>
 
 namespace nimbrel::app {
+
+namespace {
+
+// A day's minutes at most: a longer pause would keep next to nothing.
+constexpr int kMaxLiveMinutes = 1440;
+
+std::optional<std::chrono::minutes> ReadLiveMinutes(std::string_view text) {
+  int minutes = -1;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), minutes);
+  if (error != std::errc{} || end != text.data() + text.size() || minutes < 0 ||
+      minutes > kMaxLiveMinutes) {
+    return std::nullopt;
+  }
+  return std::chrono::minutes(minutes);
+}
+
+}  // namespace
 
 AppRequest FindAppRequest(const std::vector<std::string_view>& args) {
   for (const std::string_view arg : args) {
@@ -48,6 +66,22 @@ std::optional<std::string> ParseAppOptions(const std::vector<std::string_view>& 
       (arg == "--wu-endpoint" ? options.endpoints.wu : options.endpoints.weathercloud) = *endpoint;
       continue;
     }
+    if (arg == "--archive") {
+      if (value.empty()) {
+        return std::string("--archive: the file name is empty");
+      }
+      options.archive = std::filesystem::path(std::string(value));
+      continue;
+    }
+    if (arg == "--archive-live-minutes") {
+      const auto minutes = ReadLiveMinutes(value);
+      if (!minutes) {
+        return "--archive-live-minutes: '" + std::string(value) + "' is not a number from 0 to " +
+               std::to_string(kMaxLiveMinutes);
+      }
+      options.archiveLiveEvery = *minutes;
+      continue;
+    }
     const auto failure = ApplyConsoleOption(arg, value, console);
     if (!failure) {
       return "unknown option: " + std::string(arg);
@@ -70,14 +104,21 @@ std::optional<std::string> ParseAppOptions(const std::vector<std::string_view>& 
 
 std::string AppUsage() {
   return "Usage: nimbrel [--simulate [console options]] [--wu-endpoint HOST[:PORT]]\n"
-         "               [--wc-endpoint HOST[:PORT]] [--help] [--version]\n"
+         "               [--wc-endpoint HOST[:PORT]] [--archive FILE]\n"
+         "               [--archive-live-minutes N] [--help] [--version]\n"
          "\n"
          "Shows the weather station console's readings, exports its history and uploads to\n"
-         "Weather Underground and Weathercloud.\n"
+         "Weather Underground and Weathercloud. Every download and the live readings are kept\n"
+         "in the weather archive.\n"
          "\n"
          "  --simulate                 use the built-in console instead of the USB console\n"
          "  --wu-endpoint HOST[:PORT]  send Weather Underground uploads to this server\n"
          "  --wc-endpoint HOST[:PORT]  send Weathercloud uploads to this server\n"
+         "  --archive FILE             the weather archive (default:\n"
+         "                             $XDG_DATA_HOME/nimbrel/archive.sqlite, or\n"
+         "                             ~/.local/share/nimbrel/archive.sqlite)\n"
+         "  --archive-live-minutes N   keep one live reading every N minutes (default 5;\n"
+         "                             0 keeps none)\n"
          "\n"
          "Qt's own options (-style, -platform, -session, ...) are taken as well.\n"
          "\n"

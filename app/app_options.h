@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,8 +14,10 @@ namespace nimbrel::app {
 
 // The program's command line.
 struct AppOptions {
-  std::optional<ConsoleOptions> simulated;  // --simulate, with the --console-* options
-  UploadEndpoints endpoints;                // --wu-endpoint, --wc-endpoint
+  std::optional<ConsoleOptions> simulated;       // --simulate, with the --console-* options
+  UploadEndpoints endpoints;                     // --wu-endpoint, --wc-endpoint
+  std::optional<std::filesystem::path> archive;  // --archive; else the default file
+  std::chrono::minutes archiveLiveEvery{5};      // --archive-live-minutes; 0 keeps none
 };
 
 // What the command line asks for before any window: the usage (--help, -h) or the version

@@ -1,6 +1,6 @@
 // nimbrel: the program's window. Start-up runs in this order: one instance only, the saved
-// language and service, the language packs, the main window with its panels, the console looked
-// for, the upload worker.
+// language and service, the language packs, the main window with its panels, the archive opened
+// (on a thread of its own), the console looked for, the upload worker.
 #include <QApplication>
 #include <QDir>
 #include <QLockFile>
@@ -12,6 +12,7 @@
 
 #include "app/app_options.h"
 #include "app/device_watcher.h"
+#include "archive/archive.h"
 #include "platform/console_source.h"
 #include "platform/settings_user.h"
 #include "ui/main_window.h"
@@ -74,6 +75,12 @@ int main(int argc, char** argv) {
   program.endpoints = options.endpoints;
 
   ui::MainWindow window(program);
+  if (const auto path = options.archive ? options.archive : DefaultArchivePath()) {
+    ArchiveOptions archive;
+    archive.path = *path;
+    archive.liveEvery = options.archiveLiveEvery;
+    window.UseArchive(archive);
+  }
   window.show();
   app::DeviceWatcher watcher(
       console,

@@ -156,8 +156,9 @@ bool StationReader::EndDownloadForLiveData() {
 
 bool StationReader::AcceptHistoryFrame(const StationFrame& frame) {
   SharedState& state = link_.state;
-  // Nothing may write the store while an export reads it.
-  if (state.downloadCancelled || !state.HasExportFileName() || state.exportRunning) {
+  // Nothing may write the store while an export or a merge reads it.
+  if (state.downloadCancelled || !state.HasDestination() || state.exportRunning ||
+      state.mergeRunning) {
     return false;  // refused: not acknowledged
   }
   if (!state.downloadActive) {

@@ -19,11 +19,16 @@ class SharedState {
   std::atomic<bool> exportRunning{false};      // an export thread reads the history store
   // Set when the program asks for the history; the reader then forgets records given up before.
   std::atomic<bool> historyRequested{false};
+  std::atomic<bool> archiveOnly{false};   // the download's one destination is the archive
+  std::atomic<bool> mergeRunning{false};  // a merge into the archive reads the history store
 
-  // The chosen export file. History frames are refused while it is empty.
+  // The chosen export file. History frames are refused while there is neither it nor the archive
+  // as the destination.
   void SetExportFileName(std::string path);
   std::string ExportFileName() const;
   bool HasExportFileName() const { return hasExportFileName_.load(); }
+  // Where the download goes: the export file, or the archive alone.
+  bool HasDestination() const { return HasExportFileName() || archiveOnly; }
 
  private:
   mutable std::mutex exportFileNameMutex_;

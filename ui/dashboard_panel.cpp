@@ -6,9 +6,11 @@
 #include <QPainter>
 #include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <utility>
 
 #include "station/commands.h"
+#include "ui/archive_keeper.h"
 #include "ui/dashboard_art.h"
 #include "ui/dashboard_painting.h"
 #include "ui/dashboard_texts.h"
@@ -38,6 +40,51 @@ class DashboardPanel::ExportBridge : public ExportFinishedSink {
  private:
   DashboardPanel& dashboard_;
 };
+
+namespace {
+
+QString EarlyEndText(int recordsArrived, int recordCount) {
+  return QStringLiteral("The console ended the download early: %1 of %2 records arrived.")
+      .arg(recordsArrived)
+      .arg(recordCount);
+}
+
+const QString kNoFileText = QStringLiteral(" No file was written; please export again.");
+
+// What the user is told after a merge; nothing when all went well. Without an archive in use
+// only a download the console ended early is told, as it always was.
+QString MergeMessage(const MergeReport& report) {
+  const auto arrived = static_cast<int>(report.arrived);
+  QString text;
+  if (report.end == DownloadEnd::kEndedEarly) {
+    text = EarlyEndText(arrived, report.recordCount);
+  } else if (!report.archived) {
+    return {};
+  } else if (report.end == DownloadEnd::kUnplugged) {
+    text = QStringLiteral(
+               "The console was unplugged during the download: %1 of %2 records "
+               "arrived.")
+               .arg(arrived)
+               .arg(report.recordCount);
+  } else if (report.arrived < static_cast<std::size_t>(report.recordCount)) {
+    text = QStringLiteral("%1 of the download's %2 records arrived; the others could not be read.")
+               .arg(arrived)
+               .arg(report.recordCount);
+  }
+  if (report.toFile && report.end != DownloadEnd::kComplete) {
+    text += kNoFileText;
+  }
+  if (report.fault) {
+    return (text.isEmpty() ? text : text + QLatin1Char(' ')) +
+           QString::fromStdString(report.fault->message);
+  }
+  if (!text.isEmpty() && report.archived) {
+    text += QStringLiteral(" The records that arrived were added to the archive.");
+  }
+  return text;
+}
+
+}  // namespace
 
 // The owner-drawn refresh button: its picture, or the pressed picture while held down,
 // stretched over the button.
@@ -116,6 +163,10 @@ void DashboardPanel::LiveMessage(const HistoryRecord& text) {
     return;
   }
   DecodeLiveText(RecordText(text).substr(0, kLiveTextMaxLength), program_.readings);
+  if (archive_ != nullptr) {
+    archive_->AddLiveSample(RecordText(text), std::chrono::floor<std::chrono::seconds>(
+                                                  std::chrono::system_clock::now()));
+  }
   statusBar_.SetLoggerText(ToQString(program_.readings[kFieldLoggerPercent].View()));
   InvalidateValues();
   ReadStamp();
@@ -151,6 +202,17 @@ void DashboardPanel::HistoryComplete() {
   if (exportBridge_->shutDown) {
     return;
   }
+  // The merge reads the store beside the export, each on a thread of its own.
+  const bool toFile = !program_.state.archiveOnly;
+  if (archive_ != nullptr) {
+    archive_->Merge(DownloadEnd::kComplete, toFile, program_.state.historyTotal);
+  }
+  if (!toFile) {
+    if (archive_ == nullptr) {
+      ArchiveMerged({});
+    }
+    return;  // the merge's end ends the download
+  }
   // A previous export that still hands its result over must not wait for this thread while this
   // thread waits for it.
   exportBridge_->guiWaits = true;
@@ -162,16 +224,29 @@ void DashboardPanel::HistoryComplete() {
 
 void DashboardPanel::HistoryEndedEarly(int recordsArrived, int recordCount) {
   statusBar_.ProgressClear();
-  const QString text = QStringLiteral(
-                           "The console ended the download early: %1 of %2 records arrived. "
-                           "No file was written; please export again.")
-                           .arg(recordsArrived)
-                           .arg(recordCount);
+  if (archive_ != nullptr) {
+    // What arrived is kept; the user hears of both at the merge's end.
+    archive_->Merge(DownloadEnd::kEndedEarly, !program_.state.archiveOnly, recordCount);
+    return;
+  }
+  const QString text = EarlyEndText(recordsArrived, recordCount) + kNoFileText;
   // Shown from the event loop, so the reader goes on with the live data while the box is open.
   QTimer::singleShot(0, this, [this, text] {
     program_.messageBoxes.Show(mainWindow_, text, QStringLiteral("Error"),
                                MessageBoxes::Icon::kNone);
   });
+}
+
+void DashboardPanel::ArchiveMerged(const MergeReport& report) {
+  if (!report.toFile && report.end == DownloadEnd::kComplete) {
+    program_.state.downloadActive = false;
+    statusBar_.ProgressClear();
+    ReadStamp();
+  }
+  if (const QString text = MergeMessage(report); !text.isEmpty()) {
+    program_.messageBoxes.Show(mainWindow_, text, QStringLiteral("Error"),
+                               MessageBoxes::Icon::kNone);
+  }
 }
 
 void DashboardPanel::JoinExport() {

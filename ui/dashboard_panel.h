@@ -27,6 +27,8 @@ struct Program;
 class StatusBarPanel;
 class DashboardArt;
 class DashboardCaptionTexts;
+class ArchiveKeeper;
+struct MergeReport;
 
 // The six tiles of current readings, the compass dial, the "Last data read at" stamp, the refresh
 // button and the channel arrows; also where the reader's and the export's messages arrive.
@@ -41,6 +43,11 @@ class DashboardPanel : public QWidget {
   // Where the upload requests go, and the ID and key in force; set once the setup panel and the
   // worker exist.
   void SetUploads(UploadWorker* worker, const StationTexts* texts);
+  // The archive that keeps live samples and every download; none until the window has one.
+  void SetArchive(ArchiveKeeper* archive) { archive_ = archive; }
+  // A merge ended: the user is told what went wrong or what was missing, and an archive-only
+  // download is over.
+  void ArchiveMerged(const MergeReport& report);
 
   void LiveMessage(const HistoryRecord& text);        // WM_LIVE_MESSAGE
   void LinkLost();                                    // WM_LINK_LOST
@@ -90,6 +97,7 @@ class DashboardPanel : public QWidget {
   QWidget* mainWindow_;
   UploadWorker* uploadWorker_ = nullptr;
   const StationTexts* stationTexts_ = nullptr;
+  ArchiveKeeper* archive_ = nullptr;
   int selectedChannel_ = 1;
   QString stamp_;
   std::function<LocalDateTime()> clock_;

@@ -8,6 +8,7 @@
 #include "platform/socket_posix.h"
 #include "station/commands.h"
 #include "station/link.h"
+#include "ui/archive_keeper.h"
 #include "ui/bridges.h"
 #include "ui/dashboard_panel.h"
 #include "ui/header_bar_panel.h"
@@ -68,6 +69,18 @@ void MainWindow::Start() {
   dashboard_->SetUploads(uploadWorker_.get(), setup_);
 }
 
+void MainWindow::UseArchive(const ArchiveOptions& options) {
+  archive_ = std::make_unique<ArchiveKeeper>(program_.store, program_.state);
+  connect(archive_.get(), &ArchiveKeeper::Fault, this, [this](const QString& message) {
+    program_.messageBoxes.Show(this, message, QStringLiteral("Error"), MessageBoxes::Icon::kError);
+  });
+  connect(archive_.get(), &ArchiveKeeper::MergeFinished, dashboard_,
+          &DashboardPanel::ArchiveMerged);
+  dashboard_->SetArchive(archive_.get());
+  setup_->SetArchive(archive_.get());
+  archive_->Open(options);
+}
+
 void MainWindow::ShowPanel(int panel) {
   shownPanel_ = panel;
   if (panel == 1) {
@@ -112,6 +125,7 @@ void MainWindow::Connect() {
 
 void MainWindow::Disconnect() {
   SharedState& state = program_.state;
+  const bool downloading = state.downloadActive && !state.historyReady;
   state.readerStop = true;
   state.downloadCancelled = true;
   statusBar_->SetConnected(false);
@@ -120,6 +134,11 @@ void MainWindow::Disconnect() {
   state.linkConnected = false;
   statusBar_->ProgressClear();
   setup_->LinkChanged();
+  if (downloading && archive_) {
+    // What arrived is kept, once the reader (whose hand-offs give up now) no longer writes it.
+    program_.reader.Join();
+    archive_->Merge(DownloadEnd::kUnplugged, !state.archiveOnly, state.historyTotal);
+  }
 }
 
 void MainWindow::DeviceChanged(DeviceEvent event, const std::string& path) {
@@ -151,6 +170,9 @@ void MainWindow::Shutdown() {
     uploadWorker_->Stop();
   }
   dashboard_->JoinExport();
+  if (archive_) {
+    archive_->Finish();  // a merge under way ends first
+  }
   program_.device.CloseStation();
   SaveSettings();
 }

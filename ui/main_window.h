@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "archive/archive.h"
 #include "station/device.h"
 
 namespace nimbrel {
@@ -22,6 +23,7 @@ class SetupPanel;
 class StatusBarPanel;
 class ReaderBridge;
 class UploadBridge;
+class ArchiveKeeper;
 
 // The program's one window, 900 x 600, titled "NIMBREL": the header bar, the dashboard or the
 // setup panel in the middle, and the status bar. It owns the connection state: it follows the
@@ -35,6 +37,10 @@ class MainWindow : public QWidget, public LinkStateSink {
 
   // Looks for the console (WM_LINK_STATE 4 or 5) and starts the upload worker.
   void Start();
+
+  // Opens the weather archive (on its own thread) for live samples and every download. Without
+  // this call the window runs without an archive.
+  void UseArchive(const ArchiveOptions& options);
 
   // WM_SHOW_PANEL: 1 shows the dashboard, 2 the setup panel; any other value is only stored.
   void ShowPanel(int panel);
@@ -78,6 +84,7 @@ class MainWindow : public QWidget, public LinkStateSink {
   std::unique_ptr<UploadSocket> uploadSocket_;
   std::unique_ptr<UploadClock> uploadClock_;
   std::unique_ptr<UploadWorker> uploadWorker_;
+  std::unique_ptr<ArchiveKeeper> archive_;
 };
 
 }  // namespace nimbrel::ui

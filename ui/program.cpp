@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "i18n/own_texts.h"
+
 namespace nimbrel::ui {
 
 Program::Program(std::unique_ptr<HidBackend> hidBackend,
@@ -17,6 +19,11 @@ Program::Program(std::unique_ptr<HidBackend> hidBackend,
 
 QString Program::RawText(int key) const {
   const std::u16string& text = LanguageText(languages, language, key);
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString Program::OwnText(int key) const {
+  const std::u16string_view text = nimbrel::OwnText(language, key);
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 

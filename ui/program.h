@@ -31,6 +31,8 @@ struct Program {
   QString Text(int key) const;
   // The same text as the panel gets it, with "&&" kept (for controls that show "&" as "&&").
   QString RawText(int key) const;
+  // The text of one of our own keys (i18n/own_texts.h) in the current language.
+  QString OwnText(int key) const;
 
   std::unique_ptr<HidBackend> backend;
   StationDevice device;

@@ -94,6 +94,10 @@ QPixmap UploadIndicatorPicture(UploadStatus status, QSize size, qreal pixelRatio
 SetupButton::SetupButton(QWidget* parent) : QAbstractButton(parent) {
   setAttribute(Qt::WA_Hover);
   setCursor(Qt::PointingHandCursor);
+  // A disabled caption dark enough to read on the grey face.
+  QPalette colours = palette();
+  colours.setColor(QPalette::Disabled, QPalette::Text, QColor(95, 95, 95));
+  setPalette(colours);
 }
 
 void SetupButton::paintEvent(QPaintEvent*) {
@@ -103,7 +107,13 @@ void SetupButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   QLinearGradient fill(0, 0, 0, height());
-  if (pressed) {
+  QColor border(0x03, 0x3F, 0x6E);
+  if (!isEnabled()) {
+    // Flat and grey while it can do nothing, like the panel's disabled boxes.
+    fill.setColorAt(0, palette().color(QPalette::Disabled, QPalette::Base));
+    fill.setColorAt(1, palette().color(QPalette::Disabled, QPalette::Base));
+    border = palette().color(QPalette::Disabled, QPalette::Mid);
+  } else if (pressed) {
     fill.setColorAt(0, QColor(0x03, 0x3F, 0x6E));
     fill.setColorAt(1, QColor(0x04, 0x50, 0x8A));
   } else {
@@ -111,7 +121,7 @@ void SetupButton::paintEvent(QPaintEvent*) {
     fill.setColorAt(0, hover ? QColor(0x52, 0xA0, 0xE0) : QColor(0x3C, 0x8F, 0xD4));
     fill.setColorAt(1, hover ? QColor(0x0A, 0x68, 0xB0) : QColor(0x05, 0x5D, 0xA0));
   }
-  painter.setPen(QPen(QColor(0x03, 0x3F, 0x6E), 1));
+  painter.setPen(QPen(border, 1));
   painter.setBrush(fill);
   painter.drawRoundedRect(face, 5, 5);
 
@@ -124,7 +134,8 @@ void SetupButton::paintEvent(QPaintEvent*) {
   // The caption sinks by a pixel while the button is held, as a pressed key would.
   const QRect textArea = rect().adjusted(4, 0, -4, 0).translated(pressed ? 1 : 0, pressed ? 1 : 0);
   painter.setFont(FittedFont(font(), text(), textArea.width()));
-  painter.setPen(Qt::white);
+  painter.setPen(isEnabled() ? QColor(Qt::white)
+                             : palette().color(QPalette::Disabled, QPalette::Text));
   painter.drawText(textArea, Qt::AlignCenter | Qt::TextSingleLine, text());
 }
 

@@ -13,8 +13,9 @@ namespace nimbrel::ui {
 // nothing to show.
 QPixmap UploadIndicatorPicture(UploadStatus status, QSize size, qreal pixelRatio);
 
-// One of the export group's buttons (Select All, Clear All, Export): a rounded blue face with
-// its caption in the current language, darker and pressed in while held down.
+// One of the export group's buttons (Select All, Clear All, Export, Download to archive): a
+// rounded blue face with its caption in the current language, darker and pressed in while held
+// down, grey while disabled.
 class SetupButton : public QAbstractButton {
   Q_OBJECT
 

@@ -4,8 +4,10 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 
+#include "i18n/own_texts.h"
 #include "station/commands.h"
 #include "station/link.h"
+#include "ui/archive_keeper.h"
 #include "ui/program.h"
 #include "ui/setup_art.h"
 #include "ui/setup_panel.h"
@@ -139,9 +141,28 @@ void SetupPanel::BuildExportGroup() {
   connect(buttons_[1], &QAbstractButton::clicked, this, [this] { SetAllDataSets(false); });
   connect(buttons_[2], &QAbstractButton::clicked, this, &SetupPanel::Export);
 
-  AddLabel(QStringLiteral("versionLabel"), {351, 220, 65, 12}, kVersionKey, font(), right);
+  BuildArchiveRow();
+
+  AddLabel(QStringLiteral("versionLabel"), {354, 220, 62, 12}, kVersionKey, font(), right);
   AddLabel(QStringLiteral("version"), {418, 220, 22, 12}, 0, font())
       ->setText(QStringLiteral(NIMBREL_VERSION));
+}
+
+// The archive's state on the two lines right of the channels, and its download beside Export.
+void SetupPanel::BuildArchiveRow() {
+  archiveRecords_ = AddLabel(QStringLiteral("archiveRecords"), {288, 188, 148, 10}, 0, font());
+  archiveMerge_ = AddLabel(QStringLiteral("archiveMerge"), {288, 200, 148, 10}, 0, font());
+  archiveDownload_ = new SetupButton(this);
+  archiveDownload_->setObjectName(QStringLiteral("archiveDownload"));
+  archiveDownload_->setGeometry(DialogRect(288, 215, 64, 13));
+  archiveDownload_->setFont(program_.look->Font(PanelLook::kSmallBoldFont));
+  connect(archiveDownload_, &QAbstractButton::clicked, this, &SetupPanel::DownloadToArchive);
+}
+
+void SetupPanel::SetArchive(ArchiveKeeper* archive) {
+  archive_ = archive;
+  connect(archive_, &ArchiveKeeper::SummaryChanged, this, &SetupPanel::ShowArchive);
+  ShowArchive();
 }
 
 void SetupPanel::SetAllDataSets(bool checked) {
@@ -170,21 +191,40 @@ ExportChoices SetupPanel::Choices() const {
   return choices;
 }
 
+bool SetupPanel::DownloadBusy() const {
+  const SharedState& state = program_.state;
+  // A cancel or a removal clears DownloadActive while the export thread or the merge may still
+  // read the store that a new request would empty.
+  return state.downloadActive || state.exportRunning || state.mergeRunning || !state.linkConnected;
+}
+
 void SetupPanel::Export() {
   SharedState& state = program_.state;
-  // A cancel or a removal clears DownloadActive while the export thread may still read the
-  // store that a new request would empty.
-  if (state.downloadActive || state.exportRunning || !state.linkConnected) {
+  if (DownloadBusy()) {
     return;
   }
   if (!ValidateExportRequest() || !ChooseExportFile(this)) {
     return;
   }
+  state.archiveOnly = false;
   PrepareHistoryDownload(state, program_.store);
   if (!SendCommand(program_.device, state, CMD_HISTORY)) {
     program_.messageBoxes.Show(mainWindow_, kSendFailed, kErrorCaption, MessageBoxes::Icon::kNone);
   }
   // The reader downloads the history; the dashboard writes the file once it is complete.
+}
+
+void SetupPanel::DownloadToArchive() {
+  SharedState& state = program_.state;
+  if (archive_ == nullptr || !archive_->Ready() || DownloadBusy()) {
+    return;
+  }
+  // The archive takes every record, so neither the period nor the data set is asked for.
+  state.archiveOnly = true;
+  PrepareHistoryDownload(state, program_.store);
+  if (!SendCommand(program_.device, state, CMD_HISTORY)) {
+    program_.messageBoxes.Show(mainWindow_, kSendFailed, kErrorCaption, MessageBoxes::Icon::kNone);
+  }
 }
 
 bool SetupPanel::ValidateExportRequest() {

@@ -2,12 +2,16 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QStyle>
 #include <QTimer>
+
+#include "i18n/own_texts.h"
+#include "ui/archive_keeper.h"
 
 #include "ui/frames.h"
 #include "ui/program.h"
@@ -272,6 +276,46 @@ void SetupPanel::ApplySetupTexts() {
   for (std::size_t button = 0; button < buttons_.size(); ++button) {
     buttons_[button]->setText(program_.Text(kFirstButtonKey + static_cast<int>(button)));
   }
+  archiveDownload_->setText(program_.OwnText(kOwnDownloadToArchive));
+  ShowArchive();
+}
+
+// The record count and the last merge; without an archive, only that it is not in use.
+void SetupPanel::ShowArchive() {
+  const ArchiveSummary summary = archive_ != nullptr ? archive_->Summary() : ArchiveSummary{};
+  QString records;
+  QString merge;
+  switch (summary.phase) {
+    case ArchiveSummary::Phase::kNotInUse:
+      records = program_.OwnText(kOwnArchiveNotInUse);
+      break;
+    case ArchiveSummary::Phase::kOpening:
+      records = program_.OwnText(kOwnArchiveOpening);
+      break;
+    case ArchiveSummary::Phase::kReady:
+      records = program_.OwnText(kOwnArchiveRecords).arg(summary.records);
+      if (summary.lastMerge) {
+        const QString when =
+            QDateTime::fromSecsSinceEpoch(summary.lastMerge->time_since_epoch().count())
+                .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        merge = program_.OwnText(kOwnLastMerge).arg(when);
+      } else {
+        merge = program_.OwnText(kOwnNoMergeYet);
+      }
+      if (summary.lastMergeIncomplete) {
+        merge = program_.OwnText(kOwnIncomplete).arg(merge);
+      }
+      break;
+  }
+  if (summary.merging) {
+    merge = program_.OwnText(kOwnMerging);
+  }
+  for (const auto& [label, text] :
+       {std::pair{archiveRecords_, records}, std::pair{archiveMerge_, merge}}) {
+    label->setFont(FitFont(font(), text, label->width()));
+    label->setText(text);
+  }
+  archiveDownload_->setEnabled(summary.phase == ArchiveSummary::Phase::kReady);
 }
 
 void SetupPanel::ApplyCaption(const Caption& caption) {

@@ -22,6 +22,7 @@ namespace nimbrel::ui {
 
 struct Program;
 class SetupButton;
+class ArchiveKeeper;
 
 // The export-and-setup panel: units, weather servers with the upload indicator, and the export
 // request.
@@ -56,6 +57,12 @@ class SetupPanel : public QWidget, public StationTexts {
   // The Export button: checks the request, asks for the file and asks the console for its
   // history. Does nothing while a download runs or no console is connected.
   void Export();
+  // "Download to archive": asks the console for its history, with the archive as its only
+  // destination (no file). Does nothing unless the archive is open and no download runs.
+  void DownloadToArchive();
+
+  // The archive whose state the export group shows, once the window has one.
+  void SetArchive(ArchiveKeeper* archive);
 
  signals:
   // A unit changed: the dashboard repaints with it (and writes its pressure caption anew).
@@ -94,6 +101,10 @@ class SetupPanel : public QWidget, public StationTexts {
   StationIdAndKey ShownIdAndKey() const;
   QTimer& UploadTimer(ServerIndex service) const;
 
+  void BuildArchiveRow();
+  void ShowArchive();
+  bool DownloadBusy() const;
+
   void SetAllDataSets(bool checked);
   void WholePeriodToggled(bool checked);
   ExportChoices Choices() const;
@@ -118,6 +129,11 @@ class SetupPanel : public QWidget, public StationTexts {
   QCheckBox* wholePeriod_ = nullptr;
   std::array<QCheckBox*, kDataSetCount> dataSets_{};  // in DataSet order
   std::array<SetupButton*, 3> buttons_{};             // Select All, Clear All, Export
+
+  ArchiveKeeper* archive_ = nullptr;
+  QLabel* archiveRecords_ = nullptr;
+  QLabel* archiveMerge_ = nullptr;
+  SetupButton* archiveDownload_ = nullptr;
 };
 
 }  // namespace nimbrel::ui

@@ -1,0 +1,154 @@
+#include <sqlite3.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "tests/ui/ui_fixture.h"
+#include "ui/setup_panel.h"
+
+namespace nimbrel::ui::testing {
+
+namespace {
+
+// Thirty records, a live text every second (which ends a download that lacks a record), no
+// uploads.
+ConsoleOptions ArchiveConsole(std::string_view faults = {}) {
+  ConsoleOptions options;
+  options.historyRecords = 30;
+  options.periods.live = std::chrono::seconds(1);
+  options.periods.wu = std::chrono::seconds(0);
+  options.periods.weathercloud = std::chrono::seconds(0);
+  if (!faults.empty() && !ParseConsoleFaults(faults, options.faults).empty()) {
+    qFatal("bad faults");
+  }
+  return options;
+}
+
+ArchiveOptions InFolder(const QTemporaryDir& folder) {
+  ArchiveOptions options;
+  options.path = folder.filePath(QStringLiteral("nimbrel/archive.sqlite")).toStdString();
+  options.busyWait = std::chrono::milliseconds(300);
+  options.liveEvery = std::chrono::minutes(0);  // no live writes to meet the test's lock
+  return options;
+}
+
+QString Shown(SetupPanel& panel, const char* name) {
+  return panel.findChild<QLabel*>(QString::fromLatin1(name))->text();
+}
+
+void Click(SetupPanel& panel, const char* name) {
+  QTest::mouseClick(panel.findChild<QWidget*>(QString::fromLatin1(name)), Qt::LeftButton);
+}
+
+// Presses Export for the whole log to `path`.
+void PressExport(ProgramFixture& fixture, const QString& path) {
+  SetupPanel& panel = fixture.Window().Setup();
+  panel.findChild<QCheckBox*>(QStringLiteral("wholePeriod"))->setChecked(true);
+  fixture.dialogs.answer = path;
+  Click(panel, "export");
+}
+
+// Exports, and waits until the download, its export and its merge are over.
+bool ExportTo(ProgramFixture& fixture, const QString& path) {
+  PressExport(fixture, path);
+  const SharedState& state = fixture.Prog().state;
+  return QTest::qWaitFor(
+      [&] {
+        return QFile::exists(path) && !state.downloadActive && !state.exportRunning &&
+               !state.mergeRunning;
+      },
+      30000);
+}
+
+QByteArray Bytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class ArchiveUiTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // Downloads through the panel land in a real archive file, counted in the panel: an export's
+  // download that the console ends early with what arrived (and says so), then one to the
+  // archive alone without any file; a merge another program's lock stops still leaves the export.
+  void DownloadsMergeIntoTheArchive() {
+    ProgramFixture fixture(ArchiveConsole("skip-frame=12:1"));  // the first download only
+    MainWindow& window = fixture.Open();
+    QTemporaryDir folder;
+    window.UseArchive(InFolder(folder));
+    SetupPanel& panel = window.Setup();
+    QTRY_COMPARE(Shown(panel, "archiveRecords"), QStringLiteral("Archive: 0 records"));
+    QCOMPARE(Shown(panel, "archiveMerge"), QStringLiteral("No merge yet"));
+
+    PressExport(fixture, folder.filePath(QStringLiteral("short.csv")));
+    QTRY_COMPARE_WITH_TIMEOUT(Shown(panel, "archiveRecords"), QStringLiteral("Archive: 29 records"),
+                              30000);
+    QVERIFY(Shown(panel, "archiveMerge").endsWith(QStringLiteral(", incomplete")));
+    QTRY_COMPARE(fixture.boxes.boxes.size(), std::size_t{1});
+    QCOMPARE(fixture.boxes.boxes[0].text,
+             QStringLiteral("The console ended the download early: 29 of 30 records arrived. No "
+                            "file was written; please export again. The records that arrived "
+                            "were added to the archive."));
+
+    Click(panel, "archiveDownload");
+    QTRY_COMPARE_WITH_TIMEOUT(Shown(panel, "archiveRecords"), QStringLiteral("Archive: 30 records"),
+                              30000);
+    QVERIFY(Shown(panel, "archiveMerge").startsWith(QStringLiteral("Last merge: 20")));
+    QTRY_VERIFY(!fixture.Prog().state.downloadActive);
+    QCOMPARE(fixture.dialogs.calls, 1);  // the export's only
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
+    QCOMPARE(fixture.boxes.boxes.size(), std::size_t{1});
+
+    sqlite3* other = nullptr;
+    QCOMPARE(sqlite3_open(InFolder(folder).path.c_str(), &other), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const QString locked = folder.filePath(QStringLiteral("locked.csv"));
+    QVERIFY(ExportTo(fixture, locked));
+    QVERIFY(QFileInfo(locked).size() > 1000);
+    QTRY_COMPARE(fixture.boxes.boxes.size(), std::size_t{2});
+    QVERIFY(fixture.boxes.boxes[1].text.startsWith(QStringLiteral("Another program is writing")));
+    QCOMPARE(Shown(panel, "archiveRecords"), QStringLiteral("Archive: 30 records"));
+    sqlite3_close(other);
+  }
+
+  // A file that is no database is told once, left byte for byte as it was, and the window goes on
+  // without an archive: its download stays off, an export still works.
+  void DamagedArchiveIsLeftAsItWas() {
+    ProgramFixture fixture(ArchiveConsole());
+    MainWindow& window = fixture.Open();
+    QTemporaryDir folder;
+    const ArchiveOptions options = InFolder(folder);
+    const QString path = QString::fromStdString(options.path.string());
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    const QByteArray damaged = QByteArray("SQLite format 3").repeated(40);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(damaged) == damaged.size());
+    file.close();
+
+    window.UseArchive(options);
+    SetupPanel& panel = window.Setup();
+    QTRY_COMPARE(fixture.boxes.boxes.size(), std::size_t{1});
+    QVERIFY(fixture.boxes.boxes[0].text.contains(QStringLiteral("is not a database")));
+    QCOMPARE(Shown(panel, "archiveRecords"), QStringLiteral("Archive: not in use"));
+    QVERIFY(!panel.findChild<QWidget*>(QStringLiteral("archiveDownload"))->isEnabled());
+
+    QVERIFY(ExportTo(fixture, folder.filePath(QStringLiteral("log.csv"))));
+    QTest::qWait(200);
+    QCOMPARE(fixture.boxes.boxes.size(), std::size_t{1});
+    QCOMPARE(Bytes(path), damaged);
+    QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("archive.sqlite")});
+  }
+};
+
+}  // namespace nimbrel::ui::testing
+
+QTEST_MAIN(nimbrel::ui::testing::ArchiveUiTest)
+#include "archive_ui_test.moc"

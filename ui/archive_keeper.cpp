@@ -1,0 +1,142 @@
+#include "ui/archive_keeper.h"
+
+#include <QMetaObject>
+#include <utility>
+
+namespace nimbrel::ui {
+
+ArchiveKeeper::ArchiveKeeper(const HistoryStore& store, SharedState& state)
+    : store_(store), state_(state), worker_([this] { Run(); }) {}
+
+ArchiveKeeper::~ArchiveKeeper() {
+  Finish();
+}
+
+bool ArchiveKeeper::Post(Job job) {
+  {
+    std::lock_guard lock(mutex_);
+    if (finishing_) {
+      return false;
+    }
+    jobs_.push_back(std::move(job));
+  }
+  wake_.notify_one();
+  return true;
+}
+
+void ArchiveKeeper::Run() {
+  for (;;) {
+    Job job;
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [this] { return finishing_ || !jobs_.empty(); });
+      if (jobs_.empty()) {
+        return;  // finishing, and nothing left to do
+      }
+      job = std::move(jobs_.front());
+      jobs_.pop_front();
+    }
+    job();
+  }
+}
+
+void ArchiveKeeper::Finish() {
+  {
+    std::lock_guard lock(mutex_);
+    finishing_ = true;
+  }
+  wake_.notify_one();
+  if (worker_.joinable()) {
+    worker_.join();
+  }
+  archive_.reset();
+}
+
+void ArchiveKeeper::Report(std::function<void()> call) {
+  // Queued to this object: dropped with it, should the window be gone first.
+  QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+}
+
+void ArchiveKeeper::Open(const ArchiveOptions& options) {
+  summary_ = {};
+  summary_.phase = ArchiveSummary::Phase::kOpening;
+  emit SummaryChanged();
+  Post([this, options] {
+    ArchiveError error;
+    archive_ = OpenArchive(options, error);
+    if (!archive_) {
+      Report([this, message = QString::fromStdString(error.message)] {
+        summary_.phase = ArchiveSummary::Phase::kNotInUse;
+        emit SummaryChanged();
+        emit Fault(message);
+      });
+      return;
+    }
+    ReportInfo(false, false);
+  });
+}
+
+void ArchiveKeeper::ReportInfo(bool merged, bool incomplete) {
+  ArchiveInfo info;
+  // A failed read leaves the counts as they were shown; the file itself is fine.
+  const bool read = !archive_->ReadInfo(info);
+  Report([this, info, read, merged, incomplete] {
+    summary_.phase = ArchiveSummary::Phase::kReady;
+    if (read) {
+      summary_.records = info.records;
+      summary_.lastMerge = info.lastMerge;
+    }
+    if (merged) {
+      summary_.lastMergeIncomplete = incomplete;
+    }
+    emit SummaryChanged();
+  });
+}
+
+void ArchiveKeeper::AddLiveSample(std::string_view text, std::chrono::sys_seconds received) {
+  Post([this, text = std::string(text), received] {
+    if (!archive_) {
+      return;
+    }
+    bool kept = false;
+    ArchiveStatus fault = archive_->AddLiveSample(text, received, kept);
+    if (fault && !liveFaultTold_) {
+      liveFaultTold_ = true;
+      Report([this, message = QString::fromStdString(fault->message)] { emit Fault(message); });
+    }
+  });
+}
+
+void ArchiveKeeper::Merge(DownloadEnd end, bool toFile, int recordCount) {
+  // Set before the reader goes on, so it refuses history frames until the merge has read the
+  // store.
+  state_.mergeRunning = true;
+  const bool queued = Post([this, end, toFile, recordCount] {
+    MergeReport report{end, toFile, archive_ != nullptr, recordCount, 0, {}, std::nullopt};
+    if (archive_) {
+      const std::vector<std::string_view> texts =
+          RecordTexts(store_, static_cast<std::size_t>(std::max(recordCount, 0)));
+      report.arrived = texts.size();
+      report.fault = archive_->Merge(texts, report.counts);
+    }
+    state_.mergeRunning = false;
+    const bool incomplete =
+        end != DownloadEnd::kComplete || report.arrived < static_cast<std::size_t>(recordCount);
+    if (archive_ && !report.fault) {
+      ReportInfo(true, incomplete);
+    }
+    Report([this, report] {
+      summary_.merging = false;
+      emit SummaryChanged();
+      emit MergeFinished(report);
+    });
+  });
+  if (!queued) {
+    state_.mergeRunning = false;  // shutting down: nothing will read the store
+    return;
+  }
+  summary_.merging = true;
+  emit SummaryChanged();
+}
+
+}  // namespace nimbrel::ui
