@@ -71,6 +71,7 @@ class ProgramFixture {
   SettingsStore& Settings() { return *settings_; }
   SimulatedConsole* Console() { return source_.simulated.get(); }
   Program& Prog() { return *program_; }
+  MainWindow& Window() { return *window_; }
   // Runs the simulated console's plug changes through the window, as the device watcher does.
   void PollDeviceChanges();
 
