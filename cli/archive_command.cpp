@@ -119,18 +119,10 @@ class TextRecords : public RecordSource {
 
 int WriteTsv(Archive& archive, const ExportRequest& request, const UnitSettings& units,
              const std::string& out) {
-  std::vector<std::string> texts;
-  if (const ArchiveStatus status = archive.ReadRecords(RangeOf(request), [&](std::string_view t) {
-        texts.emplace_back(t);
-        return true;
-      })) {
-    return Fail(status->message);
-  }
-  TextRecords records(std::move(texts));
   DiskExportFile file;
-  const std::atomic<bool> never{false};
-  if (WriteExportFile(records, request, units, out, file, never) != ExportOutcome::kWritten) {
-    return Fail("write file failed !");
+  ArchiveStatus fault;
+  if (WriteArchiveExport(archive, request, units, out, file, fault) != ExportOutcome::kWritten) {
+    return Fail(fault ? fault->message : "write file failed !");
   }
   return 0;
 }
@@ -261,6 +253,23 @@ int Info(const GlobalOptions& options, const ArgList& args) {
 }
 
 }  // namespace
+
+ExportOutcome WriteArchiveExport(Archive& archive, const ExportRequest& request,
+                                 const UnitSettings& units, const std::string& path,
+                                 ExportFile& file, ArchiveStatus& fault) {
+  // The writer pulls its records while the archive hands them out, so they are read first.
+  std::vector<std::string> texts;
+  fault = archive.ReadRecords(RangeOf(request), [&](std::string_view text) {
+    texts.emplace_back(text);
+    return true;
+  });
+  if (fault) {
+    return ExportOutcome::kFailed;
+  }
+  TextRecords records(std::move(texts));
+  const std::atomic<bool> never{false};
+  return WriteExportFile(records, request, units, path, file, never);
+}
 
 int RunArchiveCommand(const GlobalOptions& options) {
   const ArgList& all = options.commandArgs;
