@@ -179,7 +179,7 @@ int Export(const GlobalOptions& options, ArgList args) {
     return Fail(status->message);
   }
   if (info.records == 0) {
-    return Fail("The archive " + info.path.string() +
+    return Fail("The archive \"" + info.path.string() + "\"" +
                 " holds no records; run 'nimbrel-cli archive sync' first. Nothing was written.");
   }
   const UnitSettings units = EffectiveUnits(options.units);
