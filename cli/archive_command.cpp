@@ -53,18 +53,24 @@ std::unique_ptr<Archive> OpenCliArchive(const GlobalOptions& options) {
   return opened;
 }
 
-std::string MergeLine(const MergeCounts& counts, std::size_t givenUp, bool complete) {
-  return Number(static_cast<std::int64_t>(counts.added)) + " new, " +
-         Number(static_cast<std::int64_t>(counts.alreadyArchived)) + " already archived, " +
-         Number(static_cast<std::int64_t>(givenUp)) + " given up" +
-         (complete ? "" : "; the download was incomplete");
+// "3 new, 0 already archived, 0 given up; the download was incomplete (3 of 4 records arrived)"
+std::string MergeLine(const MergeCounts& counts, std::size_t givenUp, std::size_t arrived,
+                      std::size_t total, bool complete) {
+  const auto number = [](std::size_t n) { return Number(static_cast<std::int64_t>(n)); };
+  std::string line = number(counts.added) + " new, " + number(counts.alreadyArchived) +
+                     " already archived, " + number(givenUp) + " given up";
+  if (!complete) {
+    line += "; the download was incomplete (" + number(arrived) + " of " + number(total) +
+            " records arrived)";
+  }
+  return line;
 }
 
 // Merges what the download brought, complete or not.
 int MergeDownload(Archive& archive, Console& console, const DownloadResult& download) {
   SharedState& state = console.State();
-  const std::vector<std::string_view> texts = RecordTexts(
-      *console.Store(), static_cast<std::size_t>(std::max(0, state.historyTotal.load())));
+  const auto total = static_cast<std::size_t>(std::max(0, state.historyTotal.load()));
+  const std::vector<std::string_view> texts = RecordTexts(*console.Store(), total);
   MergeCounts counts;
   const ArchiveStatus status = archive.Merge(texts, counts);
   // Nothing reads the store any more: the reader may end the download at the next live message.
@@ -74,8 +80,9 @@ int MergeDownload(Archive& archive, Console& console, const DownloadResult& down
   }
   const auto accounted = static_cast<std::size_t>(std::max(0, download.accounted));
   const bool complete = download.end == DownloadEnd::kComplete;
-  std::printf("%s\n",
-              MergeLine(counts, accounted - std::min(accounted, texts.size()), complete).c_str());
+  std::printf("%s\n", MergeLine(counts, accounted - std::min(accounted, texts.size()), texts.size(),
+                                total, complete)
+                          .c_str());
   return complete ? 0 : 1;
 }
 

@@ -95,7 +95,9 @@ TEST_F(ArchiveCli, FaultsExitOneAndLoseNothing) {
   const CliRun early =
       Cli("--simulate --console-records 4 --console-faults bad-crc=4:10 archive sync");
   EXPECT_EQ(early.exitCode, 1);
-  EXPECT_EQ(early.out, "3 new, 0 already archived, 0 given up; the download was incomplete\n");
+  EXPECT_EQ(early.out,
+            "3 new, 0 already archived, 0 given up; the download was incomplete (3 of 4 records "
+            "arrived)\n");
   EXPECT_EQ(QueryText(dir_ / "archive.sqlite", "SELECT count(*) FROM records"), "3");
 
   const std::string damaged = "SQLite format 3" + std::string(200, '\x5a');
