@@ -1,5 +1,5 @@
 // Merging a full download into the archive, all new and then all already archived, and reading
-// a year of values for a chart.
+// a year of values for a chart, and writing today's export file from it.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "cli/archive_command.h"
+#include "export/export_file.h"
 #include "simulator/weather_model.h"
 
 namespace nimbrel {
@@ -110,6 +112,38 @@ void BM_ReadYearOfThreeValues(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kYear));
 }
 BENCHMARK(BM_ReadYearOfThreeValues)->Unit(benchmark::kMillisecond);
+
+// Today's export file of a 60,000-record archive, as BM_ExportFullStore writes it from the store:
+// every column, in the units that convert the most.
+void BM_ExportFromArchive(benchmark::State& state) {
+  const fs::path path = BenchPath("export");
+  const fs::path out = fs::temp_directory_path() / "nimbrel-bench-archive-export.csv";
+  const auto archive = OpenFresh(path);
+  if (!archive || !Merged(*archive, Views(kDownload), kDownload)) {
+    state.SkipWithError("the merge failed");
+  }
+  ExportRequest request;
+  request.wholePeriod = true;
+  request.dataSets.fill(true);
+  UnitSettings units;
+  units.temperatureUnit = TemperatureUnit::Fahrenheit;
+  units.pressureUnit = PressureUnit::InHg;
+  units.windSpeedUnit = WindSpeedUnit::Mph;
+  units.rainUnit = RainUnit::Inch;
+  for (auto _ : state) {
+    DiskExportFile file;
+    ArchiveStatus fault;
+    if (cli::WriteArchiveExport(*archive, request, units, out.string(), file, fault) !=
+        ExportOutcome::kWritten) {
+      state.SkipWithError("the export failed");
+      break;
+    }
+  }
+  Remove(path);
+  fs::remove(out);
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kDownload));
+}
+BENCHMARK(BM_ExportFromArchive)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace nimbrel

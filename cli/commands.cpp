@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "cli/archive_command.h"
 #include "cli/export_command.h"
 #include "cli/live_command.h"
 #include "cli/upload_command.h"
@@ -47,6 +48,21 @@ constexpr std::array kCommands = {
         "      --wc-endpoint HOST[:PORT]   protocol (port 80 when not given)\n"
         "      --count N                   stop after N uploads\n",
         RunUploadCommand},
+    CliCommand{
+        "archive",
+        " sync [--stall-timeout S]\n"
+        "  archive export --out FILE (--whole | --from Y-M-D --to Y-M-D) [--set LIST]\n"
+        "         [--format tsv|csv]\n"
+        "  archive info [--json]\n"
+        "      The weather archive keeps every record of every download across runs.\n"
+        "      sync: download the console's history log into the archive and print how many\n"
+        "      records were new, already archived and given up; exit status 1 when the\n"
+        "      download did not complete (what arrived is archived all the same).\n"
+        "      export: write the archived records, oldest first, as export does (tsv, the\n"
+        "      default), or as a plain UTF-8 comma-separated file (csv).\n"
+        "      info: the archive's file, record and live-reading counts, first and last\n"
+        "      record, size; with --json as one JSON object.\n",
+        RunArchiveCommand},
 };
 
 constexpr std::string_view kSynopsis =
@@ -62,6 +78,9 @@ constexpr std::string_view kOptions =
     "  --wind mph|m/s|km/h|knots\n"
     "  --pressure-type abs|rel\n"
     "  --direction 16|360\n"
+    "  --archive FILE             the weather archive (default:\n"
+    "                             $XDG_DATA_HOME/nimbrel/archive.sqlite)\n"
+    "  --archive-live-minutes N   keep one live reading every N minutes (default 5, 0 = none)\n"
     "  -h, --help                 print this help\n"
     "  --version                  print the version\n"
     "\n"

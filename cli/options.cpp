@@ -60,6 +60,20 @@ bool IsUnitOption(std::string_view option) {
          option == "--wind" || option == "--pressure-type" || option == "--direction";
 }
 
+std::optional<std::string> ParseArchiveOption(std::string_view option, std::string_view value,
+                                              GlobalOptions& options) {
+  if (option == "--archive") {
+    options.archive = value;
+    return value.empty() ? std::optional<std::string>("--archive needs a file name") : std::nullopt;
+  }
+  long& minutes = options.archiveLiveMinutes;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), minutes);
+  if (error != std::errc() || end != value.data() + value.size() || minutes < 0) {
+    return "--archive-live-minutes takes a number of minutes (0 keeps no live readings)";
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 UnitSettings UnitOverrides::AppliedTo(UnitSettings saved) const {
@@ -82,6 +96,13 @@ std::optional<std::string> ParseGlobalOptions(const std::vector<std::string_view
       options.version = true;
     } else if (arg == "--simulate") {
       options.simulate = true;
+    } else if (arg == "--archive" || arg == "--archive-live-minutes") {
+      if (i + 1 == args.size()) {
+        return std::string(arg) + " needs a value";
+      }
+      if (const auto error = ParseArchiveOption(arg, args[++i], options)) {
+        return error;
+      }
     } else if (IsUnitOption(arg) || arg.starts_with("--console-")) {
       if (i + 1 == args.size()) {
         return std::string(arg) + " needs a value";

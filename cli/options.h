@@ -32,6 +32,8 @@ struct GlobalOptions {
   bool help = false;
   bool version = false;
   UnitOverrides units;
+  std::string archive;          // empty: the archive's default file
+  long archiveLiveMinutes = 5;  // keep a live reading every this many minutes; 0 keeps none
   std::vector<ConsoleOption> console;
   std::string command;
   std::vector<std::string_view> commandArgs;

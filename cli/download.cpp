@@ -1,0 +1,233 @@
+#include "cli/download.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "station/commands.h"
+#include "station/link.h"
+
+namespace nimbrel::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::string_view kNoHistory = "Not history data NOW!";
+constexpr std::string_view kSendFailed = "Command send failed !";
+// How long to wait for the console's answer to the refresh request before asking for history,
+// so that its live message cannot end the download it would otherwise overtake.
+constexpr auto kGreetingWait = std::chrono::seconds(2);
+constexpr auto kPoll = std::chrono::milliseconds(100);
+
+// What the reader reports during a download, kept for the main thread. Only history records
+// restart the stall clock: the console's own messages say nothing about the download.
+class DownloadMonitor : public CommandMessages {
+ public:
+  explicit DownloadMonitor(Console& console) : CommandMessages(console) {}
+
+  void LiveMessage(const HistoryRecord&) override {
+    Note([this] { ++liveMessages_; });
+  }
+  void NoHistory() override {
+    Note([this] { noHistory_ = true; });
+  }
+  void HistoryStart(int total) override {
+    Note([this, total] {
+      total_ = total;
+      lastHistory_ = Clock::now();
+    });
+  }
+  void HistoryProgress(int accounted) override {
+    Note([this, accounted] {
+      done_ = accounted;
+      lastHistory_ = Clock::now();
+    });
+  }
+  void HistoryComplete() override {
+    Note([this] { complete_ = true; });
+  }
+  void HistoryEndedEarly(int arrived, int total) override {
+    Note([this, arrived, total] { endedEarly_ = {arrived, total}; });
+  }
+
+  void Wake() { changed_.notify_all(); }
+
+  // Waits up to `wait` for a change; returns a snapshot.
+  struct Snapshot {
+    int liveMessages = 0, total = 0, done = 0;
+    bool noHistory = false, complete = false;
+    std::optional<std::pair<int, int>> endedEarly;  // records arrived, of the download's total
+    Clock::time_point lastHistory;
+  };
+  Snapshot WaitForChange(Clock::duration wait) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, wait);
+    return {liveMessages_, total_, done_, noHistory_, complete_, endedEarly_, lastHistory_};
+  }
+  void RestartStallClock() {
+    std::lock_guard lock(mutex_);
+    lastHistory_ = Clock::now();
+  }
+
+ private:
+  template <typename Change>
+  void Note(Change change) {
+    std::lock_guard lock(mutex_);
+    change();
+    changed_.notify_all();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int liveMessages_ = 0, total_ = 0, done_ = 0;
+  bool noHistory_ = false, complete_ = false;
+  std::optional<std::pair<int, int>> endedEarly_;
+  Clock::time_point lastHistory_ = Clock::now();
+};
+
+// The percentage of the download on one line of stderr, redrawn as it grows.
+class ProgressLine {
+ public:
+  void Show(int done, int total) {
+    if (total <= 0) {
+      return;
+    }
+    const int percent = static_cast<int>(100L * done / total);
+    if (percent == shown_) {
+      return;
+    }
+    shown_ = percent;
+    std::fprintf(stderr, "\rDownloading history: %3d%% (%d of %d records)", percent, done, total);
+    std::fflush(stderr);
+  }
+  void End() {
+    if (shown_ >= 0) {
+      std::fputc('\n', stderr);
+      shown_ = -1;
+    }
+  }
+
+ private:
+  int shown_ = -1;
+};
+
+// Follows the download until it completes or fails; on failure the reason has been printed.
+DownloadEnd FollowDownload(Console& console, DownloadMonitor& monitor,
+                           const InterruptWatcher& interrupt, long stallSeconds,
+                           const DownloadTexts& texts) {
+  const std::string lost = "; " + std::string(texts.lost) + ".";
+  SharedState& state = console.State();
+  ProgressLine progress;
+  while (true) {
+    const DownloadMonitor::Snapshot now = monitor.WaitForChange(kPoll);
+    progress.Show(now.done, now.total);
+    if (now.complete) {
+      progress.End();
+      return DownloadEnd::kComplete;
+    }
+    const auto cancel = [&](const std::string& why) {
+      state.downloadCancelled = true;
+      console.Send(CMD_CANCEL);
+      state.downloadActive = false;
+      progress.End();
+      Fail(why);
+      return DownloadEnd::kIncomplete;
+    };
+    if (interrupt.Interrupted()) {
+      return cancel(std::string(texts.cancelled));
+    }
+    if (now.noHistory) {
+      progress.End();
+      Fail(kNoHistory);
+      return DownloadEnd::kIncomplete;
+    }
+    if (now.endedEarly) {
+      progress.End();
+      Fail("The console ended the download early: " + std::to_string(now.endedEarly->first) +
+           " of " + std::to_string(now.endedEarly->second) + " records arrived" + lost);
+      return DownloadEnd::kIncomplete;
+    }
+    if (state.downloadCancelled) {
+      progress.End();
+      Fail("The console stopped sending its history" + lost);
+      return DownloadEnd::kIncomplete;
+    }
+    if (!console.Device().IsValid()) {
+      return cancel("The console went away during the download" + lost);
+    }
+    if (Clock::now() - now.lastHistory > std::chrono::seconds(stallSeconds)) {
+      return cancel("No history record arrived for " + std::to_string(stallSeconds) +
+                    " seconds; the download was cancelled.");
+    }
+  }
+}
+
+// Greets, asks for the history and follows the download to its end.
+DownloadResult Download(Console& console, DownloadMonitor& monitor,
+                        const InterruptWatcher& interrupt, long stallSeconds,
+                        const std::string& destination, const DownloadTexts& texts) {
+  SharedState& state = console.State();
+  // The console's answer to the greeting comes first, so it cannot end the download.
+  const auto greeted = Clock::now() + kGreetingWait;
+  while (monitor.WaitForChange(kPoll).liveMessages == 0 && Clock::now() < greeted &&
+         !interrupt.Interrupted()) {
+  }
+  state.SetExportFileName(destination);
+  PrepareHistoryDownload(state, *console.Store());
+  monitor.RestartStallClock();
+  if (!console.Send(CMD_HISTORY)) {
+    Fail(kSendFailed);
+    return {};
+  }
+  const DownloadEnd end = FollowDownload(console, monitor, interrupt, stallSeconds, texts);
+  return {end, monitor.WaitForChange(Clock::duration::zero()).done};
+}
+
+}  // namespace
+
+int Fail(std::string_view text) {
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+  return 1;
+}
+
+int RunDownload(const GlobalOptions& options, long stallSeconds, const std::string& destination,
+                const DownloadTexts& texts, const DownloadFinish& finish) {
+  std::atomic<Console*> running = nullptr;
+  std::atomic<DownloadMonitor*> watching = nullptr;
+  InterruptWatcher interrupt([&] {
+    // As the status bar's cancel button: an export being written stops after its record.
+    if (Console* console = running.load()) {
+      console->State().downloadCancelled = true;
+    }
+    if (DownloadMonitor* monitor = watching.load()) {
+      monitor->Wake();
+    }
+  });
+  const std::unique_ptr<Console> opened = OpenConsole(options, HistoryUse::kDownload);
+  if (!opened) {
+    return 2;
+  }
+  Console& console = *opened;
+  DownloadMonitor monitor(console);
+  watching = &monitor;
+  if (const auto failure = console.Connect(monitor)) {
+    watching = nullptr;
+    return Fail(*failure);
+  }
+  running = &console;
+  const DownloadResult result =
+      Download(console, monitor, interrupt, stallSeconds, destination, texts);
+  const int code = finish(console, result, interrupt);
+  running = nullptr;
+  watching = nullptr;
+  console.Disconnect();
+  return code;
+}
+
+}  // namespace nimbrel::cli

@@ -1,0 +1,149 @@
+// nimbrel-cli's archive commands run as a user runs them, against the built-in console, with real
+// files in a folder of the test's own; SQLite itself checks what a killed sync left behind.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "tests/cli/whole_export.h"
+
+namespace nimbrel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+class ArchiveCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // The command line of nimbrel-cli with its settings and its archive in the test's folder.
+  std::string Command(const std::string& args, const std::string& archive = "archive.sqlite") {
+    return "XDG_CONFIG_HOME='" + dir_.string() + "' exec '" + NIMBREL_CLI + "' --archive '" +
+           Out(archive.c_str()) + "' " + args + " >'" + Out("stdout") + "' 2>'" + Out("stderr") +
+           "'";
+  }
+  CliRun Cli(const std::string& args, const std::string& archive = "archive.sqlite") {
+    const int status = std::system(Command(args, archive).c_str());
+    return {WEXITSTATUS(status), ReadFile(dir_ / "stdout"), ReadFile(dir_ / "stderr")};
+  }
+
+  std::string Out(const char* name) const { return (dir_ / name).string(); }
+
+  const ::testing::TestInfo& test_ = *::testing::UnitTest::GetInstance()->current_test_info();
+  fs::path dir_ = fs::temp_directory_path() /
+                  ("nimbrel-archive-cli-" + std::to_string(::getpid()) + "-" + test_.name());
+};
+
+std::string QueryText(const fs::path& path, const char* sql) {
+  sqlite3* db = nullptr;
+  std::string value;
+  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_exec(
+      db, sql,
+      [](void* out, int, char** values, char**) {
+        *static_cast<std::string*>(out) = values[0] != nullptr ? values[0] : "";
+        return 0;
+      },
+      &value, nullptr);
+  sqlite3_close(db);
+  return value;
+}
+
+TEST_F(ArchiveCli, SyncKeepsEachRecordOnceAndExportsTodaysFile) {
+  const CliRun first = Cli("--simulate archive sync");
+  EXPECT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_EQ(first.out, "864 new, 0 already archived, 0 given up\n");
+  EXPECT_EQ(Cli("--simulate archive sync").out, "0 new, 864 already archived, 0 given up\n");
+
+  // The built-in console sends its log oldest first, so the two files match byte for byte.
+  ASSERT_EQ(Cli("--simulate export --whole --out " + Out("store.csv")).exitCode, 0);
+  ASSERT_EQ(Cli("archive export --whole --out " + Out("archive.xls")).exitCode, 0);
+  EXPECT_EQ(ReadFile(dir_ / "archive.xls"), ReadFile(dir_ / "store.csv"));
+
+  ASSERT_EQ(
+      Cli("--temperature F archive export --whole --format csv --out " + Out("plain.csv")).exitCode,
+      0);
+  const std::string columns =
+      "python3 -c \"import csv,sys; rows=list(csv.reader(open(sys.argv[1],newline='')));"
+      "sys.exit(not(len(rows)==865 and len(rows[0])>20 and 'outdoor_temperature_f' in rows[0] "
+      "and all(len(r)==len(rows[0]) for r in rows)))\" '" +
+      Out("plain.csv") + "'";
+  EXPECT_EQ(std::system(columns.c_str()), 0);
+
+  const CliRun info = Cli("archive info --json");
+  EXPECT_NE(info.out.find("\"records\":864,\"undated\":0,\"liveSamples\":0"), std::string::npos)
+      << info.out;
+}
+
+TEST_F(ArchiveCli, FaultsExitOneAndLoseNothing) {
+  const CliRun early =
+      Cli("--simulate --console-records 4 --console-faults bad-crc=4:10 archive sync");
+  EXPECT_EQ(early.exitCode, 1);
+  EXPECT_EQ(early.out,
+            "3 new, 0 already archived, 0 given up; the download was incomplete (3 of 4 records "
+            "arrived)\n");
+  EXPECT_EQ(QueryText(dir_ / "archive.sqlite", "SELECT count(*) FROM records"), "3");
+
+  const std::string damaged = "SQLite format 3" + std::string(200, '\x5a');
+  std::ofstream(dir_ / "damaged.sqlite", std::ios::binary) << damaged;
+  for (const char* command : {"--simulate archive sync", "archive info",
+                              "archive export "
+                              "--whole --out x.csv"}) {
+    const CliRun run = Cli(command, "damaged.sqlite");
+    EXPECT_EQ(run.exitCode, 1) << command;
+    EXPECT_NE(run.err.find("not a database or is damaged"), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(ReadFile(dir_ / "damaged.sqlite"), damaged);
+
+  const CliRun empty = Cli("archive export --whole --out " + Out("none.csv"), "empty.sqlite");
+  EXPECT_EQ(empty.exitCode, 1);
+  EXPECT_NE(empty.err.find("holds no records"), std::string::npos) << empty.err;
+  EXPECT_FALSE(fs::exists(dir_ / "none.csv"));
+}
+
+// A sync killed at any moment, the merge included, leaves a sound archive with none or all of the
+// download's records.
+TEST_F(ArchiveCli, KilledSyncLeavesNoneOrAll) {
+  using namespace std::chrono_literals;
+  for (const auto wait : {300ms, 1000ms, 0ms}) {
+    fs::remove(dir_ / "archive.sqlite");
+    const std::string command = Command("--simulate --console-records 60000 archive sync");
+    const pid_t pid = fork();
+    if (pid == 0) {
+      execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
+      _exit(127);
+    }
+    if (wait > 0ms) {
+      std::this_thread::sleep_for(wait);
+    } else {  // the download is in: the merge is under way
+      while (ReadFile(dir_ / "stderr").find("(60000 of") == std::string::npos) {
+        std::this_thread::sleep_for(1ms);
+      }
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    const fs::path archive = dir_ / "archive.sqlite";
+    EXPECT_EQ(QueryText(archive, "PRAGMA integrity_check"), fs::exists(archive) ? "ok" : "");
+    const std::string count = QueryText(archive, "SELECT count(*) FROM records");
+    EXPECT_TRUE(count == "" || count == "0" || count == "60000") << count;
+  }
+}
+
+}  // namespace
+}  // namespace nimbrel::testing
