@@ -55,7 +55,7 @@ std::u16string FileText(const std::string& path) {
 
 void RecordingSink::ExportFinished(int result) {
   std::lock_guard lock(mutex_);
-  calls_.push_back({result, state_.downloadActive.load()});
+  calls_.push_back({result, state_.downloadActive.load(), state_.exportRunning.load()});
 }
 
 std::vector<RecordingSink::Call> RecordingSink::Calls() const {

@@ -18,9 +18,9 @@ TEST(LanguagePacks, BuiltInPacksAreTheFilesAndFillEveryKey) {
   const LanguageTables tables = LoadLanguagePacks();
   const std::u16string ownNames[] = {u"English", u"Deutsch", u"Fran\u00E7ais", u"Italiano",
                                      u"Espa\u00F1ol"};
-  for (const LanguageIndex language : {LanguageIndex::kEnglish, LanguageIndex::kGerman,
-                                       LanguageIndex::kFrench, LanguageIndex::kItalian,
-                                       LanguageIndex::kSpanish}) {
+  for (const LanguageIndex language :
+       {LanguageIndex::kEnglish, LanguageIndex::kGerman, LanguageIndex::kFrench,
+        LanguageIndex::kItalian, LanguageIndex::kSpanish}) {
     const auto name = PackOf(language).fileName;
     std::ifstream in(std::string(NIMBREL_PACK_DIR) + "/" + std::string(name), std::ios::binary);
     const std::vector<std::uint8_t> file{std::istreambuf_iterator<char>(in), {}};

@@ -27,9 +27,9 @@ TEST(CompareDatesTest, OrdersByTheYearMonthDayNumber) {
   EXPECT_EQ(CompareDates("2018-3-8", "2018-03-07"), std::partial_ordering::greater);
   EXPECT_EQ(CompareDates(std::u16string(60, u'0') + u"2018-3-7", u"2018-3-7"),
             std::partial_ordering::unordered);
-  for (const std::string_view bad : {"", "2018-3", "2018/3/7", "2018-3-7x", "2018-3-7-1", "a-b-c",
-                                     "2018--3-7", "+2018-3-7", " 2018-3-7", "2018-3-",
-                                     "-2018-3-7", "99999999999-1-1"}) {
+  for (const std::string_view bad :
+       {"", "2018-3", "2018/3/7", "2018-3-7x", "2018-3-7-1", "a-b-c", "2018--3-7", "+2018-3-7",
+        " 2018-3-7", "2018-3-", "-2018-3-7", "99999999999-1-1"}) {
     EXPECT_EQ(CompareDates(bad, "2018-3-7"), std::partial_ordering::unordered) << bad;
     EXPECT_EQ(CompareDates("2018-3-7", bad), std::partial_ordering::unordered) << bad;
   }
