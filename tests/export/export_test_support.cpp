@@ -1,19 +1,15 @@
 #include "tests/export/export_test_support.h"
 
 #include <algorithm>
-#include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <random>
 
 namespace nimbrel::testing {
 
 TempDir::TempDir() {
-  static std::atomic<int> counter{0};
-  std::random_device random;
-  path_ = std::filesystem::temp_directory_path() /
-          ("nimbrel-export-" + std::to_string(random()) + "-" + std::to_string(++counter));
-  std::filesystem::create_directories(path_);
+  std::string pattern = (std::filesystem::temp_directory_path() / "nimbrel-export-XXXXXX").string();
+  path_ = ::mkdtemp(pattern.data());
 }
 
 TempDir::~TempDir() {
@@ -46,16 +42,14 @@ std::u16string FileText(const std::string& path) {
   }
   std::u16string text;
   for (std::size_t i = 2; i < bytes.size(); i += 2) {
-    const auto low = static_cast<unsigned char>(bytes[i]);
-    const auto high = static_cast<unsigned char>(bytes[i + 1]);
-    text += static_cast<char16_t>(low | high << 8);
+    text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | bytes[i + 1] << 8);
   }
   return text;
 }
 
 void RecordingSink::ExportFinished(int result) {
   std::lock_guard lock(mutex_);
-  calls_.push_back({result, state_.downloadActive.load()});
+  calls_.push_back({result, state_.downloadActive.load(), state_.exportRunning.load()});
 }
 
 std::vector<RecordingSink::Call> RecordingSink::Calls() const {

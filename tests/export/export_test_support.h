@@ -39,12 +39,13 @@ void Fill(HistoryStore& store, std::initializer_list<std::string_view> lines);
 std::string FileBytes(const std::string& path);
 std::u16string FileText(const std::string& path);
 
-// Records each hand-off with the DownloadActive flag as it was during the call.
+// Records each hand-off with the DownloadActive and exportRunning flags as they were during it.
 class RecordingSink : public ExportFinishedSink {
  public:
   struct Call {
     int result;
     bool downloadActive;
+    bool exportRunning;
     friend bool operator==(const Call&, const Call&) = default;
   };
   explicit RecordingSink(const SharedState& state) : state_(state) {}
