@@ -17,7 +17,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Events = std::vector<std::string>;
-using Then = ServerReply::Then;
 
 constexpr auto kWu = ServerIndex::WeatherUnderground;
 constexpr auto kWc = ServerIndex::Weathercloud;
@@ -49,7 +48,6 @@ class UploadWorkerTest : public ::testing::Test {
 // Each request reaches the server byte for byte; each fault costs only its own request, and a
 // slow, endless or garbage reply cannot hold the worker.
 TEST_F(UploadWorkerTest, EachFaultCostsOnlyItsOwnRequest) {
-  using Pace = ServerReply::Pace;
   const RefusingPort refusing;
   std::string garbage;
   for (std::size_t i = 0; i < 700; ++i) {
@@ -59,14 +57,14 @@ TEST_F(UploadWorkerTest, EachFaultCostsOnlyItsOwnRequest) {
   for (ServerReply reply : std::initializer_list<ServerReply>{
            {"HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nsuccess\n"},
            {"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n\r\n{\"code\":200}"},
-           {"HTTP/1.0 200 OK\r\n\r\nsuccess", Then::kKeepOpen},
+           {"HTTP/1.0 200 OK\r\n\r\nsuccess", true},
            {"HTTP/1.0 200 OK\r\nContent-Ty"},  // cut mid-line, status line whole
            {"HTTP/1.0 200 OK\r\n\r\n" + std::string(1100, '.') + "success" +
             std::string(1874, '.')},
            {"HTTP/1.0 200 OK\r\n\r\nsucc"},  // cut inside the word
            // Every byte well within the receive time-out, but the whole never ends in time.
-           {"HTTP/1.0 200 OK\r\n\r\nsuccess", Then::kClose, Pace::kTrickle, 100ms},
-           {"HTTP/1.0 200 OK\r\n\r\nsuccess success ", Then::kClose, Pace::kEndless},
+           {.text = "HTTP/1.0 200 OK\r\n\r\nsuccess", .trickle = 100ms},
+           {.text = "HTTP/1.0 200 OK\r\n\r\nsuccess success ", .endless = true},
            {garbage}}) {
     server.Script(reply);
   }
@@ -105,7 +103,7 @@ TEST_F(UploadWorkerTest, EachFaultCostsOnlyItsOwnRequest) {
 TEST_F(UploadWorkerTest, StopEndsAWeathercloudWaitAndASilentServersWait) {
   timeouts.receive = 1h;
   server.Script({"HTTP/1.0 200 OK\r\n\r\n"});
-  server.Script({"", Then::kKeepOpen});
+  server.Script({"", true});
   Start();
   worker->Post(Request(kWc, "/n/1", Local()));
   worker->Post(Request(kWc, "/n/2", Local()));  // ten minutes too soon
