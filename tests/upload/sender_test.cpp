@@ -79,11 +79,12 @@ TEST_F(UploadSenderTest, EachServiceIsJudgedOnItsOwnSignAndFailuresAreWrittenDow
     socket.receiveTimeoutFailures = c.receiveTimeoutFailures;
     socket.Reply(c.reply, 7);
     if (c.thenTimeout) {
-      socket.receives.push_back({SocketStatus::kTimeout});
+      socket.receives.emplace_back(kTimeout, "");
     }
     Handle(c.service);
-    const UploadResult result = messages.Results().at(0);
-    EXPECT_EQ(messages.Take(), c.events) << c.reply;
+    std::vector<UploadResult> results;
+    EXPECT_EQ(messages.Take(&results), c.events) << c.reply;
+    const UploadResult result = results.at(0);
     EXPECT_EQ(diagnostics.str(), c.lines) << c.reply;
     EXPECT_EQ(socket.closes, 1) << c.reply;
     // A reply that times out keeps nothing of what came before.
