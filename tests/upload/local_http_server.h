@@ -25,8 +25,6 @@ struct ServerReply {
 class LocalHttpServer {
  public:
   LocalHttpServer();
-  LocalHttpServer(const LocalHttpServer&) = delete;
-  LocalHttpServer& operator=(const LocalHttpServer&) = delete;
   ~LocalHttpServer();
 
   std::uint16_t Port() const { return port_; }
