@@ -13,11 +13,7 @@ namespace nimbrel::testing {
 namespace {
 
 using namespace std::chrono_literals;
-using Events = std::vector<std::string>;
 using Pauses = std::vector<std::chrono::milliseconds>;
-
-constexpr auto kWu = ServerIndex::WeatherUnderground;
-constexpr auto kWc = ServerIndex::Weathercloud;
 
 std::string Build(ServerIndex service, std::string_view parameters, std::u16string id,
                   std::u16string key, const UploadEndpoint& endpoint) {
@@ -100,6 +96,7 @@ TEST_F(UploadSenderTest, EachServiceIsJudgedOnItsOwnSignAndFailuresAreWrittenDow
     int sendTimeoutFailures = 0, receiveTimeoutFailures = 0;
     bool thenTimeout = false;  // after the reply, a receive that times out
     std::string lines;
+    int openFailures = 0;
   };
   const std::string ok = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
   const std::string send = "set sendtimeout error/n", receive = "set revtimeout error/n";
@@ -121,6 +118,7 @@ TEST_F(UploadSenderTest, EachServiceIsJudgedOnItsOwnSignAndFailuresAreWrittenDow
       {kWu, "", {"wu receive-failed"}, kOk, 0, 100, false, receive + receive + receive + receive},
       {kWu, ok + "success", {"wu receive-failed"}, kOk, 0, 0, true, "recv timeout!\n"},
       {kWu, "", {"wu no-reply"}},
+      {kWu, "", {"wu no-connection"}, kOk, 0, 0, false, "", 100},  // five tries, a second apart
   };
   for (const Case& c : cases) {
     Reset();
@@ -128,6 +126,7 @@ TEST_F(UploadSenderTest, EachServiceIsJudgedOnItsOwnSignAndFailuresAreWrittenDow
     socket.connect = c.connect;
     socket.sendTimeoutFailures = c.sendTimeoutFailures;
     socket.receiveTimeoutFailures = c.receiveTimeoutFailures;
+    socket.openFailures = c.openFailures;
     socket.Reply(c.reply, 7);
     if (c.thenTimeout) {
       socket.receives.emplace_back(kTimeout, "");
@@ -138,6 +137,8 @@ TEST_F(UploadSenderTest, EachServiceIsJudgedOnItsOwnSignAndFailuresAreWrittenDow
     const UploadResult result = results.at(0);
     EXPECT_EQ(diagnostics.str(), c.lines) << c.reply;
     EXPECT_EQ(socket.closes, 1) << c.reply;
+    EXPECT_EQ(socket.opens, std::min(c.openFailures + 1, 5));
+    EXPECT_EQ(clock.pauses, Pauses(static_cast<std::size_t>(std::min(c.openFailures, 4)), 1s));
     // A reply that times out keeps nothing of what came before.
     const std::string kept = c.thenTimeout ? "" : c.reply;
     EXPECT_EQ(result.replyBytes, kept.size());
@@ -145,9 +146,9 @@ TEST_F(UploadSenderTest, EachServiceIsJudgedOnItsOwnSignAndFailuresAreWrittenDow
   }
 }
 
-// Five attempts one second apart to reach the host; the whole request over partial sends, each
-// with its time-out set first.
-TEST_F(UploadSenderTest, HostIsTriedFiveTimesAndTheWholeRequestIsSent) {
+// Three tries to reach the host; the whole request over partial sends, each with its time-out set
+// first.
+TEST_F(UploadSenderTest, TheWholeRequestIsSent) {
   const std::string text = "GET /" + std::string(1500, 'q') + " HTTP/1.0\r\n\r\n";
   socket.openFailures = 2;
   socket.sendLimit = 100;
@@ -158,13 +159,6 @@ TEST_F(UploadSenderTest, HostIsTriedFiveTimesAndTheWholeRequestIsSent) {
   EXPECT_EQ(socket.sendCalls, 16);
   EXPECT_EQ(socket.sendTimeoutsSet, 16);
   EXPECT_EQ(socket.closes, 1);
-
-  Reset();
-  socket.openFailures = 100;
-  Handle(kWu);
-  EXPECT_EQ(socket.opens, 5);
-  EXPECT_EQ(clock.pauses, Pauses(4, 1000ms));
-  EXPECT_EQ(messages.Take(), (Events{"ack wu", "wu acknowledged", "wu no-connection"}));
 }
 
 TEST_F(UploadSenderTest, WeathercloudRequestsAreTenMinutesApart) {

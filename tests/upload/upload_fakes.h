@@ -16,6 +16,10 @@
 
 namespace nimbrel::testing {
 
+using Events = std::vector<std::string>;
+constexpr auto kWu = ServerIndex::WeatherUnderground;
+constexpr auto kWc = ServerIndex::Weathercloud;
+
 // A clock that jumps ahead by each pause at once and remembers the pauses.
 struct FakeClock final : UploadClock {
   std::chrono::milliseconds now{0};

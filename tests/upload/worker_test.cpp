@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <numeric>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -16,10 +17,6 @@ namespace nimbrel::testing {
 namespace {
 
 using namespace std::chrono_literals;
-using Events = std::vector<std::string>;
-
-constexpr auto kWu = ServerIndex::WeatherUnderground;
-constexpr auto kWc = ServerIndex::Weathercloud;
 
 // Everything here talks to 127.0.0.1 only.
 class UploadWorkerTest : public ::testing::Test {
@@ -49,10 +46,8 @@ class UploadWorkerTest : public ::testing::Test {
 // slow, endless or garbage reply cannot hold the worker.
 TEST_F(UploadWorkerTest, EachFaultCostsOnlyItsOwnRequest) {
   const RefusingPort refusing;
-  std::string garbage;
-  for (std::size_t i = 0; i < 700; ++i) {
-    garbage += static_cast<char>((i * 151 + 7) % 256);
-  }
+  std::string garbage(700, '\0');
+  std::iota(garbage.begin(), garbage.end(), '\7');  // every byte value, CR, LF and NUL among them
   timeouts.reply = 400ms;
   for (ServerReply reply : std::initializer_list<ServerReply>{
            {"HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nsuccess\n"},
