@@ -101,6 +101,7 @@ TEST_F(UploadSenderTest, EachServiceIsJudgedOnItsOwnSignAndFailuresAreWrittenDow
   const std::string ok = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
   const std::string send = "set sendtimeout error/n", receive = "set revtimeout error/n";
   const Events wuAck = {"ack wu", "wu acknowledged"}, wuNot = {"wu not-acknowledged"};
+  const std::string tooLong = "success" + std::string(1 << 20, 'x');  // past the size limit
   const Case cases[] = {
       {kWu, ok + "success\n", wuAck},
       {kWu, ok + "INVALIDPASSWORDID|Password or key are incorrect\n", wuNot},
@@ -118,14 +119,7 @@ TEST_F(UploadSenderTest, EachServiceIsJudgedOnItsOwnSignAndFailuresAreWrittenDow
       {kWu, "", {"wu receive-failed"}, kOk, 0, 100, false, receive + receive + receive + receive},
       {kWu, ok + "success", {"wu receive-failed"}, kOk, 0, 0, true, "recv timeout!\n"},
       {kWu, "", {"wu no-reply"}},
-      {kWu,
-       "success" + std::string(1 << 20, 'x'),
-       {"wu receive-failed"},
-       kOk,
-       0,
-       0,
-       false,
-       "recv timeout!\n"},                                         // too long a reply
+      {kWu, tooLong, {"wu receive-failed"}, kOk, 0, 0, false, "recv timeout!\n"},
       {kWu, "", {"wu no-connection"}, kOk, 0, 0, false, "", 100},  // five tries, a second apart
   };
   for (const Case& c : cases) {
