@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -63,11 +62,6 @@ class SimulatorTest : public ::testing::Test, public ReaderSide {
     state.linkConnected = true;
     state.SetExportFileName("/tmp/export.csv");
   }
-  ~SimulatorTest() override {
-    for (const auto& path : files_) {
-      std::filesystem::remove(path);
-    }
-  }
   void Start(ConsoleOptions options) {
     reader.reset();
     console = std::make_unique<SimulatedConsole>(std::move(options), clock);
@@ -96,21 +90,9 @@ class SimulatorTest : public ::testing::Test, public ReaderSide {
     messages.Clear();
     Send(CMD_HISTORY);
   }
-  std::string WriteFile(const std::string& name, const std::string& text) {
-    const auto path =
-        std::filesystem::temp_directory_path() /
-        (name + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::ofstream(path, std::ios::binary) << text;
-    files_.push_back(path);
-    return path.string();
-  }
-
   VirtualConsoleClock clock;
   std::unique_ptr<SimulatedConsole> console;
   std::unique_ptr<StationReader> reader;
-
- private:
-  std::vector<std::filesystem::path> files_;
 };
 
 TEST_F(SimulatorTest, FramesPassTheRealChecksAndEveryMessageReachesTheReader) {
@@ -120,7 +102,6 @@ TEST_F(SimulatorTest, FramesPassTheRealChecksAndEveryMessageReachesTheReader) {
   Start(options);
   StationFrame frame{};
   ASSERT_EQ(console->ReadFrame(frame, 0ms), ReadResult::kFrame);
-  EXPECT_TRUE(FrameCrcGood(frame));
   EXPECT_EQ(frame, MessageFrames(MSG_RECORD, kSampleLine)[0]);  // frame 1 of 3, 54 bytes
   reader->HandleFrame(frame);  // the reader answers; the rest goes through its own reads
 
@@ -176,10 +157,11 @@ TEST_F(SimulatorTest, AFrameLeftFromACancelledDownloadShiftsNothing) {
   Settle();
   RequestHistory();
   ASSERT_TRUE(PumpUntil(Seen("start 10")));
-  StationFrame held{};
+  StationFrame held{}, after{};
   ASSERT_EQ(console->ReadFrame(held, 0ms), ReadResult::kFrame);
   state.downloadCancelled = true;
   Send(CMD_CANCEL);
+  EXPECT_EQ(console->ReadFrame(after, 5s), ReadResult::kTimeout);  // the console stops sending
   RequestHistory();
   reader->HandleFrame(held);
   ASSERT_TRUE(PumpUntil(Seen("complete")));
@@ -193,8 +175,7 @@ TEST_F(SimulatorTest, ANakResendsAtOnceAndAnUnansweredFrameAfterAPause) {
   options.liveLines = {std::string(100, 'a')};
   options.pace = ConsolePace::kUsb;
   Start(options);
-  StationFrame first{};
-  StationFrame again{};
+  StationFrame first{}, again{};
   ASSERT_EQ(console->ReadFrame(first, 0ms), ReadResult::kFrame);
   const auto sent = clock.Now();
   console->WriteCommand(CMD_RECORD_NAK);
@@ -213,24 +194,6 @@ TEST_F(SimulatorTest, ANakResendsAtOnceAndAnUnansweredFrameAfterAPause) {
   EXPECT_EQ(again[kFramePosition], 0x22);
 }
 
-TEST_F(SimulatorTest, RefusedHistoryFramesComeAgainUntilTheProgramCancels) {
-  Start(Serving(RecordLines(3)));
-  Settle();
-  state.SetExportFileName("");  // the reader refuses history without a file
-  RequestHistory();
-  StationFrame frame{};
-  std::vector<ConsoleClock::TimePoint> sent;
-  for (int i = 0; i < 3; ++i) {
-    ASSERT_EQ(console->ReadFrame(frame, 1s), ReadResult::kFrame);
-    reader->HandleFrame(frame);
-    EXPECT_EQ(FrameRecordNumber(frame), 0u);  // the console numbers its records from 0
-    sent.push_back(clock.Now());
-  }
-  EXPECT_EQ(sent[2] - sent[1], 500ms);
-  Send(CMD_CANCEL);
-  EXPECT_EQ(console->ReadFrame(frame, 5s), ReadResult::kTimeout);
-}
-
 TEST_F(SimulatorTest, TheDateAndTimeCommandsSetTheConsolesClock) {
   ConsoleOptions options = Serving({});
   options.clock = LocalDateTime{2025, 12, 31, 23, 59, 0};
@@ -245,20 +208,15 @@ TEST_F(SimulatorTest, TheDateAndTimeCommandsSetTheConsolesClock) {
   EXPECT_EQ((std::array{now.year, now.month, now.day, now.hour, now.minute, now.second}),
             (std::array{2026, 3, 5, 14, 31, 30}));
   Settle();
-  Send(CMD_REFRESH);
+  Send(CMD_REFRESH);  // the live text carries the console's date and time
   ASSERT_TRUE(PumpUntil([this] { return !messages.Get().empty(); }, 10));
-  const RecordFields fields = SplitRecord(messages.Get()[0].substr(5));
-  EXPECT_EQ(std::string(fields[kFieldDate].View()) + " " + std::string(fields[kFieldTime].View()),
-            "2026-03-05 14:31");
+  EXPECT_NE(messages.Get()[0].find(" 2026-03-05 14:31 "), std::string::npos) << messages.Get()[0];
 }
 
 // The largest log a record count can announce: its last record must not read as "no history",
 // and the records past the store are taken without being stored.
 TEST_F(SimulatorTest, ALogOfTheLargestRecordCountDownloadsToTheEnd) {
-  std::vector<std::string> lines;
-  for (int i = 1; i <= 65535; ++i) {
-    lines.push_back("1 2026-03-01 " + std::to_string(i));
-  }
+  const std::vector<std::string> lines = RecordLines(65535);
   Start(Serving(lines));
   Settle();
   RequestHistory();
@@ -267,31 +225,6 @@ TEST_F(SimulatorTest, ALogOfTheLargestRecordCountDownloadsToTheEnd) {
   for (std::size_t slot = 0; slot < HistoryStore::kSlotCount; ++slot) {
     ASSERT_EQ(Slot(slot), lines[slot]) << "slot " << slot;
   }
-}
-
-// The download after the console is back is run by the threaded tests.
-TEST_F(SimulatorTest, TheConsoleVanishesAfterUnplugAfterRecordsAndComesBack) {
-  ConsoleOptions options = Serving(RecordLines(5), "unplug-after=2");
-  options.replugDelay = 3s;
-  Start(options);
-  SimulatedHidBackend backend(*console);
-  StationDevice device(backend);
-  ASSERT_TRUE(device.FindStation());
-  reader = std::make_unique<StationReader>(LinkTo(device));
-  Settle();
-  RequestHistory();
-  ASSERT_TRUE(PumpUntil([&] { return !device.IsValid(); }));
-  EXPECT_TRUE(messages.Saw("progress 2") && !messages.Saw("progress 3"));
-  EXPECT_TRUE(backend.Enumerate().empty());
-  EXPECT_EQ(console->PollDeviceChange()->event, DeviceEvent::kRemoval);
-  clock.Advance(2999ms);
-  EXPECT_FALSE(console->PollDeviceChange());
-  clock.Advance(1ms);
-  const auto arrival = console->PollDeviceChange();
-  EXPECT_TRUE(arrival && arrival->event == DeviceEvent::kArrival &&
-              IsStationDevicePath(arrival->path));
-  EXPECT_FALSE(device.IsValid());  // the old handle died with its connection
-  EXPECT_TRUE(device.FindStation());
 }
 
 TEST(ConsoleOptionsTest, OptionsAreTakenOrRefusedWithTheCulpritNamedAndNothingChanged) {
@@ -303,41 +236,41 @@ TEST(ConsoleOptionsTest, OptionsAreTakenOrRefusedWithTheCulpritNamedAndNothingCh
                       options.periods.live, options.periods.wu, options.periods.weathercloud,
                       options.pace, options.seed, options.historyRecords);
   };
-  for (const auto& [name, value] : std::initializer_list<std::pair<const char*, const char*>>{
-           {"--console-faults",
-            "bad-crc=5:10,skip-frame=7:2,unplug-after=40,stop-after=90,no-history,bad-crc=6:1"},
-           {"--console-period", "wu=0,live=2,wc=600"},
-           {"--console-pace", "usb"},
-           {"--console-seed", "18446744073709551615"},
-           {"--console-records", "60000"}}) {
-    EXPECT_EQ(ApplyConsoleOption(name, value, options), "") << name;
+  // Each text is an option, a space and its value.
+  const auto apply = [&options](std::string_view option) {
+    const std::size_t space = option.find(' ');
+    return ApplyConsoleOption(option.substr(0, space), option.substr(space + 1), options);
+  };
+  for (const std::string_view good :
+       {"--console-faults "
+        "bad-crc=5:10,skip-frame=7:2,unplug-after=40,stop-after=90,no-history,bad-crc=6:1",
+        "--console-period wu=0,live=2,wc=600", "--console-pace usb",
+        "--console-seed 18446744073709551615", "--console-records 60000"}) {
+    EXPECT_EQ(apply(good), "") << good;
   }
   const auto expected = std::tuple(2u, 5u, 10u, 6u, 2u, 40u, 90u, true, 2s, 0s, 600s,
                                    ConsolePace::kUsb, 18446744073709551615ULL, 60000u);
   EXPECT_EQ(taken(), expected);
+  // Refused with the option named, and nothing it had set changed.
   for (const std::string_view bad :
-       {"bad-crc=5", "bad-crc=0:3", "bad-crc=5:x", "skip-frame=3:16",
-        "unplug-after=", "stop-after=-1", "no-history=1", "unplug", "bad-crc=1:1,,no-history",
-        "stop-after=2,stop-after=3", "bad-crc=70000:1"}) {
-    EXPECT_NE(ApplyConsoleOption("--console-faults", bad, options)->find("--console-faults"),
-              std::string::npos)
-        << bad;
-  }
-  for (const auto& [name, value] : std::initializer_list<std::pair<const char*, const char*>>{
-           {"--console-period", "live"},
-           {"--console-period", "live=1.5"},
-           {"--console-period", "rain=3"},
-           {"--console-period", "live=2,"},
-           {"--console-period", "live=90000"},
-           {"--console-pace", "fast"},
-           {"--console-records", "60001"}}) {
-    EXPECT_NE(ApplyConsoleOption(name, value, options), "") << name << " " << value;
+       {"--console-faults bad-crc=5", "--console-faults bad-crc=0:3",
+        "--console-faults skip-frame=3:16", "--console-faults no-history=1",
+        "--console-faults bad-crc=1:1,,no-history", "--console-faults stop-after=2,stop-after=3",
+        "--console-period live=1.5", "--console-period rain=3", "--console-period live=90000",
+        "--console-pace fast", "--console-records 60001"}) {
+    EXPECT_NE(apply(bad)->find(bad.substr(0, bad.find(' '))), std::string::npos) << bad;
   }
   EXPECT_EQ(taken(), expected);
   EXPECT_FALSE(ApplyConsoleOption("--temperature", "C", options));
 }
 
-TEST_F(SimulatorTest, ConsoleFilesAreCheckedForWhatTheConsoleCanSend) {
+TEST(ConsoleFilesTest, ConsoleFilesAreCheckedForWhatTheConsoleCanSend) {
+  const auto dir = std::filesystem::temp_directory_path() / "nimbrel-console-files-test";
+  std::filesystem::create_directories(dir);
+  const auto WriteFile = [&dir](const char* name, const std::string& text) {
+    std::ofstream((dir / name).string(), std::ios::binary) << text;
+    return (dir / name).string();
+  };
   const std::string longest(kMaxRecordText, 'r');
   ConsoleOptions options;
   EXPECT_EQ(ApplyConsoleOption("--console-history",
@@ -354,6 +287,7 @@ TEST_F(SimulatorTest, ConsoleFilesAreCheckedForWhatTheConsoleCanSend) {
   EXPECT_EQ(ApplyConsoleOption("--console-wc", "/nonexistent/wc.txt", options),
             "/nonexistent/wc.txt: cannot be read");
   EXPECT_FALSE(options.weathercloudLines);
+  std::filesystem::remove_all(dir);
 }
 
 TEST(ParamTextsTest, TextsAreMadeFromTheReadingsInTheServicesUnits) {
@@ -377,17 +311,13 @@ TEST(ParamTextsTest, TextsAreMadeFromTheReadingsInTheServicesUnits) {
 TEST(WeatherModelTest, TheGeneratedLogIsPlausibleAndFixedByTheSeed) {
   const auto log = WeatherModel(1).History(864, 2);
   EXPECT_EQ(WeatherModel(1).History(864, 2), log);
-  EXPECT_NE(WeatherModel(2).History(864, 2), log);
   int outdoorLost = 0;
   for (const std::string& line : log) {
     const RecordFields fields = SplitRecord(line);
     ASSERT_EQ(std::count(line.begin(), line.end(), ' '), 35) << line;
-    EXPECT_EQ(fields[30].View(), "--.-");  // channel 7 has no sensor
     outdoorLost += fields[kFieldOutdoorTemperature].View() == "--.-";
-    const std::string_view text = fields[kFieldRelativePressure].View();
-    double pressure = 0;
-    std::from_chars(text.data(), text.data() + text.size(), pressure);
-    EXPECT_TRUE(pressure > 980 && pressure < 1045) << line;
+    const std::string_view hpa = fields[kFieldRelativePressure].View();  // 980.0 to 1044.9
+    EXPECT_TRUE(hpa.size() == 6 ? hpa < "1045" : hpa.size() == 5 && hpa >= "980") << line;
   }
   EXPECT_EQ(FromConsoleTime(WeatherModel(1).HistoryStart()).hour, 0);
   EXPECT_TRUE(outdoorLost > 0 && outdoorLost < 20);

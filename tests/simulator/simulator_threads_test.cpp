@@ -82,11 +82,13 @@ TEST_P(SimulatorThreadTest, ADownloadCutByUnpluggingWorksAfterTheConsoleIsBack) 
       return (change = console.PollDeviceChange()).has_value();
     }));
     EXPECT_EQ(change->event, DeviceEvent::kRemoval);
+    const auto removed = std::chrono::steady_clock::now();
     Disconnect();
     EXPECT_TRUE(messages.Saw("progress 200"));
     EXPECT_FALSE(messages.Saw("progress 201"));
     ASSERT_TRUE(WaitFor([&] { return (change = console.PollDeviceChange()).has_value(); }));
     EXPECT_EQ(change->event, DeviceEvent::kArrival);
+    EXPECT_GE(std::chrono::steady_clock::now() - removed, 150ms);  // away for its replug delay
     Connect();
     RequestHistory();
   }

@@ -14,37 +14,35 @@ namespace nimbrel::testing {
 
 // What the server does with one connection after reading its request.
 struct ServerReply {
-  enum class Then { kClose, kKeepOpen };
-  enum class Pace {
-    kAtOnce,   // the whole text in one go
-    kTrickle,  // one byte every `interval`
-    kEndless,  // the text again and again until the client goes away
-  };
   std::string text = "HTTP/1.0 200 OK\r\n\r\nsuccess\n";
-  Then then = Then::kClose;
-  Pace pace = Pace::kAtOnce;
-  std::chrono::milliseconds interval{0};
+  bool keepOpen = false;
+  std::chrono::milliseconds trickle{0};  // when set, one byte every this long
+  bool endless = false;                  // the text again and again until the client goes away
 };
 
-// A tiny HTTP server on 127.0.0.1 and an ephemeral port, one connection at a time: it reads a
-// request up to its empty line, keeps it, and answers with the next scripted reply (the default
-// one when the script is used up).
+// A tiny HTTP server on 127.0.0.1, one connection at a time: it reads a request up to its empty
+// line, keeps it, and answers with the next scripted reply (the default one when none is left).
 class LocalHttpServer {
  public:
   LocalHttpServer();
-  LocalHttpServer(const LocalHttpServer&) = delete;
-  LocalHttpServer& operator=(const LocalHttpServer&) = delete;
   ~LocalHttpServer();
 
   std::uint16_t Port() const { return port_; }
-  void Script(ServerReply reply);
+  void Script(ServerReply reply) {
+    std::lock_guard lock(mutex_);
+    script_.push_back(std::move(reply));
+  }
   // The requests read so far, once `count` have come; fewer after `timeout`.
-  std::vector<std::string> WaitForRequests(std::size_t count, std::chrono::milliseconds timeout);
+  std::vector<std::string> WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });
+    return requests_;
+  }
 
  private:
   void Serve();
-  void Answer(int connection);
-  void SendReply(int connection, const ServerReply& reply) const;
+  // Answers one request; true when the connection is to stay open.
+  bool Answer(int connection);
 
   int listener_ = -1;
   std::uint16_t port_ = 0;
@@ -53,13 +51,14 @@ class LocalHttpServer {
   std::condition_variable changed_;
   std::deque<ServerReply> script_;
   std::vector<std::string> requests_;
-  std::vector<int> heldOpen_;  // only the serving thread touches these
   std::thread thread_;
 };
 
 // A port on 127.0.0.1 that refuses connections: bound, so nobody else takes it, but not listening.
 struct RefusingPort {
   RefusingPort();
+  RefusingPort(const RefusingPort&) = delete;
+  RefusingPort& operator=(const RefusingPort&) = delete;
   ~RefusingPort();
   int socket = -1;
   std::uint16_t port = 0;

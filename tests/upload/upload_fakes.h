@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@
 #include "upload/upload_worker.h"
 
 namespace nimbrel::testing {
+
+using Events = std::vector<std::string>;
+constexpr auto kWu = ServerIndex::WeatherUnderground;
+constexpr auto kWc = ServerIndex::Weathercloud;
 
 // A clock that jumps ahead by each pause at once and remembers the pauses.
 struct FakeClock final : UploadClock {
@@ -35,17 +40,14 @@ struct ScriptedSocket final : UploadSocket {
   std::size_t sendLimit = 1 << 20;  // bytes taken by one send call
   int sendTimeoutFailures = 0;      // the first this many settings fail
   int receiveTimeoutFailures = 0;
-  std::deque<SocketResult> receives;  // after them: closed
-  std::string replyBytes;             // the data the kOk receives hand out, in order
-
+  std::deque<std::pair<SocketStatus, std::string>> receives;  // after them: closed
   int opens = 0, sendCalls = 0, sendTimeoutsSet = 0, closes = 0;
   std::string sent;
 
   // Replies with `text` in chunks of at most `chunk` bytes, then closes.
   void Reply(const std::string& text, std::size_t chunk = 1024) {
-    replyBytes += text;
     for (std::size_t at = 0; at < text.size(); at += chunk) {
-      receives.push_back({SocketStatus::kOk, std::min(chunk, text.size() - at)});
+      receives.emplace_back(SocketStatus::kOk, text.substr(at, chunk));
     }
   }
   bool Open(std::string_view, std::uint16_t) override { return ++opens > openFailures; }
@@ -63,26 +65,23 @@ struct ScriptedSocket final : UploadSocket {
     return {SocketStatus::kOk, count};
   }
   SocketResult Receive(std::span<char> buffer, std::stop_token) override {
-    SocketResult next{SocketStatus::kClosed};
-    if (!receives.empty()) {
-      next = receives.front();
-      receives.pop_front();
+    if (receives.empty()) {
+      return {SocketStatus::kClosed};
     }
-    if (next.status == SocketStatus::kOk) {
-      next.count = std::min(next.count, buffer.size());
-      std::copy_n(replyBytes.begin(), next.count, buffer.begin());
-      replyBytes.erase(0, next.count);
-    }
-    return next;
+    const auto [status, text] = receives.front();
+    receives.pop_front();
+    const std::size_t count = std::min(text.size(), buffer.size());
+    std::copy_n(text.begin(), count, buffer.begin());
+    return {status, count};
   }
   void Close() override { ++closes; }
 };
 
-// Records the worker's hand-offs as "ack wu", "wc dropped", ...; safe to read from any thread.
+// Records the worker's hand-offs as "ack wu", "wc dropped", ...; safe to use from any thread.
 class RecordingUploads final : public UploadMessages {
  public:
-  void UploadAckWu() override { Add("ack wu", nullptr); }
-  void UploadAckWc() override { Add("ack wc", nullptr); }
+  void UploadAckWu() override { Add("ack wu"); }
+  void UploadAckWc() override { Add("ack wc"); }
   void UploadFinished(const UploadRequest& request, const UploadResult& result) override {
     // In the order of UploadOutcome.
     constexpr std::array kNames = {"acknowledged", "not-acknowledged", "no-connection",
@@ -90,29 +89,28 @@ class RecordingUploads final : public UploadMessages {
                                    "dropped",      "stopped"};
     Add(std::string(request.service == ServerIndex::Weathercloud ? "wc " : "wu ") +
             kNames.at(static_cast<std::size_t>(result.outcome)),
-        &result);
+        result);
   }
   // Waits until `count` requests have finished; false after `timeout`.
   bool WaitForFinished(std::size_t count, std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, timeout, [&] { return results_.size() >= count; });
   }
-  // Hands over what was recorded and forgets it.
-  std::vector<std::string> Take() {
+  // Hands over what was recorded, the results to `results` when given, and forgets it.
+  std::vector<std::string> Take(std::vector<UploadResult>* results = nullptr) {
     std::lock_guard lock(mutex_);
+    if (results != nullptr) {
+      *results = results_;
+    }
     results_.clear();
     return std::exchange(events_, {});
   }
-  std::vector<UploadResult> Results() {
-    std::lock_guard lock(mutex_);
-    return results_;
-  }
 
  private:
-  void Add(std::string event, const UploadResult* result) {
+  void Add(std::string event, std::optional<UploadResult> result = std::nullopt) {
     std::lock_guard lock(mutex_);
     events_.push_back(std::move(event));
-    if (result != nullptr) {
+    if (result) {
       results_.push_back(*result);
     }
     changed_.notify_all();

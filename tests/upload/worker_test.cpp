@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <numeric>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -16,11 +17,6 @@ namespace nimbrel::testing {
 namespace {
 
 using namespace std::chrono_literals;
-using Events = std::vector<std::string>;
-using Then = ServerReply::Then;
-
-constexpr auto kWu = ServerIndex::WeatherUnderground;
-constexpr auto kWc = ServerIndex::Weathercloud;
 
 // Everything here talks to 127.0.0.1 only.
 class UploadWorkerTest : public ::testing::Test {
@@ -49,24 +45,17 @@ class UploadWorkerTest : public ::testing::Test {
 // Each request reaches the server byte for byte; each fault costs only its own request, and a
 // slow, endless or garbage reply cannot hold the worker.
 TEST_F(UploadWorkerTest, EachFaultCostsOnlyItsOwnRequest) {
-  using Pace = ServerReply::Pace;
   const RefusingPort refusing;
-  std::string garbage;
-  for (std::size_t i = 0; i < 700; ++i) {
-    garbage += static_cast<char>((i * 151 + 7) % 256);
-  }
+  std::string garbage(700, '\0');
+  std::iota(garbage.begin(), garbage.end(), '\7');  // every byte value, CR, LF and NUL among them
   timeouts.reply = 400ms;
   for (ServerReply reply : std::initializer_list<ServerReply>{
            {"HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nsuccess\n"},
            {"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n\r\n{\"code\":200}"},
-           {"HTTP/1.0 200 OK\r\n\r\nsuccess", Then::kKeepOpen},
-           {"HTTP/1.0 200 OK\r\nContent-Ty"},  // cut mid-line, status line whole
-           {"HTTP/1.0 200 OK\r\n\r\n" + std::string(1100, '.') + "success" +
-            std::string(1874, '.')},
-           {"HTTP/1.0 200 OK\r\n\r\nsucc"},  // cut inside the word
+           {"HTTP/1.0 200 OK\r\n\r\nsuccess", true},
            // Every byte well within the receive time-out, but the whole never ends in time.
-           {"HTTP/1.0 200 OK\r\n\r\nsuccess", Then::kClose, Pace::kTrickle, 100ms},
-           {"HTTP/1.0 200 OK\r\n\r\nsuccess success ", Then::kClose, Pace::kEndless},
+           {.text = "HTTP/1.0 200 OK\r\n\r\nsuccess", .trickle = 100ms},
+           {.text = "HTTP/1.0 200 OK\r\n\r\nsuccess success ", .endless = true},
            {garbage}}) {
     server.Script(reply);
   }
@@ -75,15 +64,15 @@ TEST_F(UploadWorkerTest, EachFaultCostsOnlyItsOwnRequest) {
   worker->Post(Request(kWc, "/temp/211/hum/43", Local()));
   worker->Post(Request(kWu, "n=3", Local()));
   worker->Post(Request(kWu, "n=4", {"127.0.0.1", refusing.port}));
-  for (int n = 5; n <= 11; ++n) {
+  for (int n = 5; n <= 8; ++n) {
     worker->Post(Request(kWu, "n=" + std::to_string(n), Local()));
   }
-  worker->Post(Request(kWu, "n=12", {"::1", 80}));  // no IPv4 address: fails without a lookup
-  ASSERT_TRUE(messages.WaitForFinished(12, 60s));
+  worker->Post(Request(kWu, "n=9", {"::1", 80}));  // no IPv4 address: fails without a lookup
+  ASSERT_TRUE(messages.WaitForFinished(9, 60s));
 
   const std::string host = "Host:  127.0.0.1:" + std::to_string(server.Port()) + "\r\n\r\n";
-  const std::vector<std::string> requests = server.WaitForRequests(10, 1s);
-  ASSERT_EQ(requests.size(), 10U);
+  const std::vector<std::string> requests = server.WaitForRequests(7, 1s);
+  ASSERT_EQ(requests.size(), 7U);
   EXPECT_EQ(requests[0],
             "GET /weatherstation/updateweatherstation.php?ID=ID 1&x&PASSWORD=k\xC3\xA9y&"
             "tempf=70.1&baromin=29.92&softwaretype=vws%20versionxx&action=updateraw&"
@@ -91,11 +80,9 @@ TEST_F(UploadWorkerTest, EachFaultCostsOnlyItsOwnRequest) {
                 host);
   EXPECT_EQ(requests[1],
             "GET /v01/set/wid/ID 1&x/key/k\xC3\xA9y/temp/211/hum/43 HTTP/1.0\r\n" + host);
-  EXPECT_EQ(messages.Results()[5].replyBytes, 19U + 1100U + 7U + 1874U);
   EXPECT_EQ(messages.Take(),
             (Events{"ack wu", "wu acknowledged", "ack wc", "wc acknowledged", "wu receive-failed",
-                    "wu send-failed", "wu not-acknowledged", "wu not-acknowledged",
-                    "wu not-acknowledged", "wu receive-failed", "wu receive-failed",
+                    "wu send-failed", "wu receive-failed", "wu receive-failed",
                     "wu not-acknowledged", "ack wu", "wu acknowledged", "wu no-connection"}));
   worker->Stop();
   EXPECT_EQ(diagnostics.str(), "recv timeout!\nrecv timeout!\nrecv timeout!\n");
@@ -105,7 +92,7 @@ TEST_F(UploadWorkerTest, EachFaultCostsOnlyItsOwnRequest) {
 TEST_F(UploadWorkerTest, StopEndsAWeathercloudWaitAndASilentServersWait) {
   timeouts.receive = 1h;
   server.Script({"HTTP/1.0 200 OK\r\n\r\n"});
-  server.Script({"", Then::kKeepOpen});
+  server.Script({"", true});
   Start();
   worker->Post(Request(kWc, "/n/1", Local()));
   worker->Post(Request(kWc, "/n/2", Local()));  // ten minutes too soon
