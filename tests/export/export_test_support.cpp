@@ -58,6 +58,7 @@ std::vector<RecordingSink::Call> RecordingSink::Calls() const {
 }
 
 bool FailingFile::Write(std::string_view bytes) {
+  hook_(calls_++);
   const std::size_t fits = std::min(bytes.size(), budget_);
   budget_ -= fits;
   return disk_.Write(bytes.substr(0, fits)) && fits == bytes.size();

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <mutex>
 #include <string>
@@ -59,12 +60,17 @@ class RecordingSink : public ExportFinishedSink {
 };
 
 // The file on disk, but every write beyond `budget` bytes fails (the bytes that fit are written
-// first, as a filling disk would), and Close fails when told to.
+// first, as a filling disk would), and Close fails when told to. A hook, when given, is called on
+// the export's thread before Create (call 0) and before each write (1: the header, 2: the rows...).
 class FailingFile : public ExportFile {
  public:
-  explicit FailingFile(std::size_t budget, bool closeFails = false)
-      : budget_(budget), closeFails_(closeFails) {}
-  bool Create(const std::string& path) override { return disk_.Create(path); }
+  explicit FailingFile(
+      std::size_t budget, bool closeFails = false, std::function<void(int)> hook = [](int) {})
+      : budget_(budget), closeFails_(closeFails), hook_(std::move(hook)) {}
+  bool Create(const std::string& path) override {
+    hook_(calls_++);
+    return disk_.Create(path);
+  }
   bool Write(std::string_view bytes) override;
   bool Close() override { return disk_.Close() && !closeFails_; }
   void Discard() override { disk_.Discard(); }
@@ -73,6 +79,8 @@ class FailingFile : public ExportFile {
   DiskExportFile disk_;
   std::size_t budget_;
   bool closeFails_;
+  std::function<void(int)> hook_;
+  int calls_ = 0;
 };
 
 }  // namespace nimbrel::testing

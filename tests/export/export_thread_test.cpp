@@ -15,29 +15,10 @@ namespace {
 namespace fs = std::filesystem;
 using Calls = std::vector<RecordingSink::Call>;
 
-// The disk file, calling a hook on the export's thread before Create (call 0) and before each
-// write (1: the header, 2: the rows gathered...).
-class HookedFile : public FailingFile {
- public:
-  explicit HookedFile(std::function<void(int)> hook)
-      : FailingFile(1 << 20), hook_(std::move(hook)) {}
-  bool Create(const std::string& path) override {
-    hook_(calls_++);
-    return FailingFile::Create(path);
-  }
-  bool Write(std::string_view bytes) override {
-    hook_(calls_++);
-    return FailingFile::Write(bytes);
-  }
-
- private:
-  std::function<void(int)> hook_;
-  int calls_ = 0;
-};
-
 class ExportThreadTest : public ::testing::Test {
  protected:
   ExportThreadTest() {
+    fs::create_directories(fs::path(path).parent_path());
     state.historyReady = true;
     state.downloadActive = true;
     state.historyTotal = 3;
@@ -50,11 +31,12 @@ class ExportThreadTest : public ::testing::Test {
   }
   void Start(ExportThread& thread, std::function<void(int)> hook) {
     thread.Start(MakeExportJob(store, state, request, units),
-                 std::make_unique<HookedFile>(std::move(hook)));
+                 std::make_unique<FailingFile>(1 << 20, false, std::move(hook)));
   }
 
   TempDir dir;
-  std::string path = dir.File("history.csv");
+  // A name well beyond 255 characters: the export has no fixed-size buffer for it.
+  std::string path = dir.File(std::string(200, 'd') + "/" + std::string(100, 'h') + ".xls");
   HistoryStore store;
   SharedState state;
   ExportRequest request;

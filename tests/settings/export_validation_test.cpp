@@ -13,11 +13,7 @@ ExportChoices Dates(std::u16string sy, std::u16string sm, std::u16string sd, std
 }
 
 TEST(ValidateExportRequest, ChecksTheDateBoxesInOrderAndStopsAtTheFirstError) {
-  struct Case {
-    ExportChoices choices;
-    std::optional<std::string_view> error;
-  };
-  const Case cases[] = {
+  const std::pair<ExportChoices, std::optional<std::string_view>> cases[] = {
       {Dates(u"2018", u"2", u"1", u"2018", u"2", u"31"), std::nullopt},  // day not checked by month
       {Dates(u"2019", u"1", u"1", u"2018", u"1", u"1"), std::nullopt},   // start after end is fine
       {Dates(u"201", u"1", u"1", u"2018", u"1", u"1"), "Year input error !"},
@@ -32,10 +28,10 @@ TEST(ValidateExportRequest, ChecksTheDateBoxesInOrderAndStopsAtTheFirstError) {
       {Dates(u"2018", u"3", u"7", u" 2018", u"3", u"7"), "Year input error !"},
       {Dates(u"2018", u"3", u"7", u"2018", u"3", u"007"), "Day input error !"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [choices, error] : cases) {
     ExportRequest request;
-    EXPECT_EQ(ValidateExportRequest(c.choices, request), c.error)
-        << std::string(c.choices.dates.startYear.begin(), c.choices.dates.startYear.end());
+    EXPECT_EQ(ValidateExportRequest(choices, request), error)
+        << std::string(choices.dates.startYear.begin(), choices.dates.startYear.end());
   }
 }
 

@@ -126,7 +126,7 @@ TEST_F(SettingsFilesTest, DefaultsAtFirstThenValuesSurviveARestartInTheirFixedLa
   EXPECT_EQ(Mode(folder_), 0700U);
 }
 
-TEST_F(SettingsFilesTest, RewriteReplacesTheWholeFileAndNeverClearsWithAnEmptyText) {
+TEST_F(SettingsFilesTest, RewriteReplacesTheWholeFileCutsLongTextsAndNeverClearsWithAnEmptyOne) {
   PutFile("Key", Bytes(200, 0x41));
   fs::permissions(folder_ / "Key", fs::perms(0644));
   auto& store = Store();

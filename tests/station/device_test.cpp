@@ -33,24 +33,18 @@ struct RecordingSink : LinkStateSink {
   void LinkState(int state) override { states.push_back(state); }
 };
 
-TEST(ChooseStationInterface, FirstMatchingCollectionInListOrderWins) {
-  EXPECT_EQ(ChooseStationInterface(
-                std::vector{kKeyboard, Console("/dev/hidraw1", 0x000C, 1),
-                            Console("/dev/hidraw1", kStationUsagePage, 2),
-                            Console("/dev/hidraw3", kStationUsagePage, kStationUsage, 0x8020)}),
-            std::nullopt);
-  EXPECT_EQ(ChooseStationInterface(std::vector{kKeyboard, Console("/dev/hidraw1", 0x000C, 1),
-                                               Console("/dev/hidraw1"), Console("/dev/hidraw2")}),
-            2u);
-}
-
-TEST(StationDevice, FindOpensTheFirstConsoleAndCloseReleasesIt) {
+TEST(StationDevice, FindOpensTheFirstMatchingCollectionAndCloseReleasesIt) {
   FakeBackend backend;
   StationDevice device(backend);
+  // Another usage page, another usage, another product: none is the console's collection.
+  backend.interfaces = {kKeyboard, Console("/dev/hidraw1", 0x000C, 1),
+                        Console("/dev/hidraw1", kStationUsagePage, 2),
+                        Console("/dev/hidraw3", kStationUsagePage, kStationUsage, 0x8020)};
   EXPECT_FALSE(device.FindStation());
   device.CloseStation();  // nothing to close
 
-  backend.interfaces = {kKeyboard, Console("/dev/hidraw4"), Console("/dev/hidraw5")};
+  backend.interfaces.push_back(Console("/dev/hidraw4"));
+  backend.interfaces.push_back(Console("/dev/hidraw5"));
   EXPECT_TRUE(device.FindStation());  // found, but it cannot be opened
   EXPECT_TRUE(device.Found());
   EXPECT_FALSE(device.IsValid());

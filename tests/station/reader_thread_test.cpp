@@ -16,34 +16,25 @@ class ReaderThreadTest : public ::testing::Test, public ReaderSide {
   ReaderThread reader;
 };
 
-TEST_F(ReaderThreadTest, ReadsAcknowledgesAndHandsOnUntilStopped) {
-  reader.Start(LinkTo(transport));
+TEST_F(ReaderThreadTest, ReadsAcknowledgesAndHandsOnOnceTheHandleIsValidAndAStopIsStillSeen) {
+  transport.valid = false;
   transport.Queue(MakeFrame({.type = MSG_RECORD, .payload = "one"}));
   transport.Queue({}, true);  // a failed read ends only its pass
   transport.Queue(MakeFrame({.type = MSG_WU_PARAMS, .payload = "two"}));
-  ASSERT_TRUE(transport.WaitUntilDrained());
-  EXPECT_EQ(messages.Get(), (Events{"live one", "wu two"}));
-  EXPECT_EQ(transport.Written(), (Commands{CMD_RECORD_ACK, CMD_ACK}));
-  reader.RequestStop();
-  reader.Join();
-  EXPECT_FALSE(reader.Running());
-}
-
-TEST_F(ReaderThreadTest, AnInvalidHandleIsWaitedOutAndAStopIsStillSeen) {
-  transport.valid = false;
-  transport.Queue(MakeFrame({.type = MSG_RECORD, .payload = "later"}));
   reader.Start(LinkTo(transport));
   std::this_thread::sleep_for(150ms);
   EXPECT_TRUE(messages.Get().empty());
   transport.valid = true;
   ASSERT_TRUE(transport.WaitUntilDrained());
-  EXPECT_EQ(messages.Get(), Events{"live later"});
+  EXPECT_EQ(messages.Get(), (Events{"live one", "wu two"}));
+  EXPECT_EQ(transport.Written(), (Commands{CMD_RECORD_ACK, CMD_ACK}));
 
   transport.valid = false;
   const auto asked = std::chrono::steady_clock::now();
   reader.RequestStop();
   reader.Join();
   EXPECT_LT(std::chrono::steady_clock::now() - asked, 2s);
+  EXPECT_FALSE(reader.Running());
 }
 
 // A new reader starts only after the previous one ended, and a stop right after a start is not
