@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nimbrel: the program's window. Start-up runs in this order: one instance only, the saved
 // language and service, the language packs, the main window with its panels, the archive opened
 // (on a thread of its own), the console looked for, the upload worker.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The archive in one SQLite file, in WAL mode so that one program can read while another writes.
 #include <sqlite3.h>
 

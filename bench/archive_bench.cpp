@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Merging a full download into the archive, all new and then all already archived, and reading
 // a year of values for a chart, and writing today's export file from it.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A bare Qt Widgets window of the program's size, shown until the given number of seconds (4 by
 // default) have passed: the yardstick for the window's idle memory in docs/performance.md.
 #include <QApplication>

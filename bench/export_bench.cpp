@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The export of a full store against the floor: the same bytes written with one call.
 #include <benchmark/benchmark.h>
 

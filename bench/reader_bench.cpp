@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the station link costs the PC: the reader's work per frame, and a whole history download.
 #include <benchmark/benchmark.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's start-up, in process: from nothing to the first painted dashboard with the
 // built-in console, offscreen. The process's resident memory while idle is printed at the end.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nimbrel-cli: the station link, the readings and the export without a window, for headless
 // machines, scripts and end-to-end tests.
 #include <cstdio>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installation: the window and nimbrel-cli, the help document, the udev rule that lets the
 # logged-in user open the console, the desktop entry, the icon, the man pages, the licence and the
 # changelog, each where Linux desktops and Debian look for it. The Debian package

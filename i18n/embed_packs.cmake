@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes a C++ source that holds the bytes of the language pack files, so that the packs travel
 # inside the program. Run with:
 #   cmake -DPACK_DIR=<dir> -DPACK_NAMES=english,germany,... -DOUTPUT=<file.cpp> -P embed_packs.cmake

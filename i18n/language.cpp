@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "i18n/language.h"
 
 #include "i18n/embedded_packs.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/console_source.h"
 
 #include "platform/hidapi_backend.h"

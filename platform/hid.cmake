@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The console over hidapi, and the bounded writer it uses.
 find_package(PkgConfig REQUIRED)
 if(WIN32 OR APPLE)

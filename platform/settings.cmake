@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Settings backends: the registry on Windows, one file per value elsewhere.
 add_library(nimbrel_platform_settings STATIC ${CMAKE_CURRENT_LIST_DIR}/settings_user.cpp)
 if(WIN32)

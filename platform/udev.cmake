@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Arrival and removal of the console's hidraw device, through libudev (Linux only).
 if(NOT WIN32 AND NOT APPLE)
   pkg_check_modules(LIBUDEV REQUIRED IMPORTED_TARGET libudev)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Puts the licence identifier at the top of every tracked source file that lacks it: the first
 # line of .cpp/.h files; in CMake files and shell scripts the first line, or the second after a
 # shebang. Marked files are left alone, so it may run again at any time.

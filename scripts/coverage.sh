@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Line and function coverage of the program's own code by every ctest test:
 #   scripts/coverage.sh [-jN]      (default: as many jobs as cores)
 # Builds the preset "coverage" (Debug, --coverage) in build/coverage, clears the counters of any

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the build and the tests need, when they are missing; packages given
 # as arguments too (scripts/install-deps.sh gcovr).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package: a release build in build/package, made into a .deb by CPack, whose
 # file list and control data are then checked, and which Debian's lintian must pass without an
 # error or a warning. Result: build/package/nimbrel_<version>_<arch>.deb

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds everything and runs every test. Usage: scripts/test.sh [preset]  (default: dev)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "simulator/simulated_console.h"
 
 #include <algorithm>

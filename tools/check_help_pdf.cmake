@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the built help document: cmake -DPDF=<path> -P check_help_pdf.cmake
 # It must be beside the program, be a whole PDF (header to end marker) and carry real pages with
 # embedded fonts, not an empty or cut-off file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // make_help_pdf: lays the help document's HTML out on A4 pages and writes the PDF that the help
 // button opens.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The export group of the setup panel: the period, the data set and the Export chain.
 #include <QCheckBox>
 #include <QLabel>

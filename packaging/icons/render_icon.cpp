@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // render_icon: draws the program's SVG icon into the PNG sizes of the hicolor icon theme.
 //
 //   render_icon <nimbrel.svg> <hicolor folder> <size>...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nimbrel-cli's archive commands run as a user runs them, against the built-in console, with real
 // files in a folder of the test's own; SQLite itself checks what a killed sync left behind.
 #include <gtest/gtest.h>

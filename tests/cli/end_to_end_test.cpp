@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nimbrel-cli run as a user runs it, against the built-in console: the real reader, download and
 // export writer. Each export is compared byte for byte with the file the writer makes from the
 // records the console should have delivered.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Date comparison and the date filter on any two texts.
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FormatReading on any field text, for every kind, with any unit bytes (damaged settings too).
 #include <cstddef>
 #include <cstdint>

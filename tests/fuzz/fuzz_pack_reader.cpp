@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The language pack reader on arbitrary bytes.
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The station reader fed arbitrary frame sequences. Each 65-byte chunk of the input is one step:
 // its first byte chooses what the program does around the frame (export file chosen, cancels,
 // a good or a bad CRC), the other 64 are the frame's bytes after the report ID.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Live texts and history records as the console might send them, and worse.
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store reading whatever bytes a settings file holds.
 #include <algorithm>
 #include <cstddef>

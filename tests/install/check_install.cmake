@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into an empty prefix and checks the tree a desktop expects:
 #   cmake -DBUILD_DIR=<build> -DPREFIX=<empty folder> -DEXPECTED=<expected_files.txt>
 #         -DPROBE=<install_help_probe> -DVERSION=<x.y.z> -P check_install.cmake

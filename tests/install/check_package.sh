@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks a built Debian package: tests/install/check_package.sh <nimbrel_*.deb>
 # It holds exactly the files of an install under /usr (expected_files.txt), the programs are
 # executable, the package depends on what the programs load, and the maintainer scripts that

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the console's udev rule: cmake -DRULES=<file> -P check_udev_rule.cmake
 # With `udevadm verify` (systemd 253 and later) udev checks it itself; Debian 12's udev has no
 # verify, so every rule is also parsed here: KEY[{attr}] OP "value" items separated by commas,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints where the help button looks for the help document of a program in the given folder.
 #include <cstdio>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A console that is plugged in but may not be opened: what the device, the hidapi backend and
 // nimbrel-cli make of it.
 #include <gtest/gtest.h>

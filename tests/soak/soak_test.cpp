@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long run of the station link against the built-in console with everything going wrong at
 // random: the cable pulled at any moment (during live data, mid-message, mid-download, during an
 // export), CRC error bursts, a skipped frame, the console stopping a download, and cancels from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Everything a GUI test uses: Qt Test and Widgets, the window and its panels, the fakes.
