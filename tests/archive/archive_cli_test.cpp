@@ -12,59 +12,24 @@
 #include <string>
 #include <thread>
 
-#include "tests/cli/whole_export.h"
+#include "tests/archive/sqlite_query.h"
+#include "tests/cli/cli_folder.h"
 
 namespace nimbrel::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-class ArchiveCli : public ::testing::Test {
+// Every run with its archive in the test's folder.
+class ArchiveCli : public CliFolderTest {
  protected:
-  void SetUp() override {
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+  std::string Command(const std::string& args, const char* archive = "archive.sqlite") const {
+    return CliFolderTest::Command("--archive '" + Out(archive) + "' " + args);
   }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // The command line of nimbrel-cli with its settings and its archive in the test's folder.
-  std::string Command(const std::string& args, const std::string& archive = "archive.sqlite") {
-    return "XDG_CONFIG_HOME='" + dir_.string() + "' exec '" + NIMBREL_CLI + "' --archive '" +
-           Out(archive.c_str()) + "' " + args + " >'" + Out("stdout") + "' 2>'" + Out("stderr") +
-           "'";
+  CliRun Cli(const std::string& args, const char* archive = "archive.sqlite") const {
+    return CliFolderTest::Cli("--archive '" + Out(archive) + "' " + args);
   }
-  CliRun Cli(const std::string& args, const std::string& archive = "archive.sqlite") {
-    const int status = std::system(Command(args, archive).c_str());
-    return {WEXITSTATUS(status), ReadFile(dir_ / "stdout"), ReadFile(dir_ / "stderr")};
-  }
-
-  std::string Out(const char* name) const { return (dir_ / name).string(); }
-
-  const ::testing::TestInfo& test_ = *::testing::UnitTest::GetInstance()->current_test_info();
-  fs::path dir_ = fs::temp_directory_path() /
-                  ("nimbrel-archive-cli-" + std::to_string(::getpid()) + "-" + test_.name());
 };
-
-std::string QueryText(const fs::path& path, const char* sql) {
-  sqlite3* db = nullptr;
-  std::string value;
-  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  sqlite3_exec(
-      db, sql,
-      [](void* out, int, char** values, char**) {
-        *static_cast<std::string*>(out) = values[0] != nullptr ? values[0] : "";
-        return 0;
-      },
-      &value, nullptr);
-  sqlite3_close(db);
-  return value;
-}
 
 TEST_F(ArchiveCli, SyncKeepsEachRecordOnceAndExportsTodaysFile) {
   const CliRun first = Cli("--simulate archive sync");

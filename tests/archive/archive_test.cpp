@@ -17,6 +17,7 @@
 
 #include "archive/archive.h"
 #include "simulator/weather_model.h"
+#include "tests/archive/sqlite_query.h"
 #include "tests/export/export_test_support.h"
 
 namespace nimbrel::testing {
@@ -61,31 +62,14 @@ ArchiveRange Period(std::string_view from, std::string_view to) {
   return RangeOf(request);
 }
 
-// The first value of a query's last row.
-std::string QueryText(sqlite3* db, const char* sql) {
-  std::string value;
-  sqlite3_exec(
-      db, sql,
-      [](void* out, int, char** values, char**) {
-        *static_cast<std::string*>(out) = values[0] != nullptr ? values[0] : "";
-        return 0;
-      },
-      &value, nullptr);
-  return value;
-}
-
 // Through a connection of its own, as the next run of the program would see the file.
 struct FileState {
   std::string integrity;
   std::int64_t records = -1;
 };
 FileState Inspect(const fs::path& path) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-  FileState state{QueryText(db, "PRAGMA integrity_check"),
-                  std::stoll("0" + QueryText(db, "SELECT count(*) FROM records"))};
-  sqlite3_close(db);
-  return state;
+  return {QueryText(path, "PRAGMA integrity_check"),
+          std::stoll("0" + QueryText(path, "SELECT count(*) FROM records"))};
 }
 
 void Sql(const fs::path& path, const char* sql) {

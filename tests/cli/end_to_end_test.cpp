@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "simulator/weather_model.h"
-#include "tests/cli/whole_export.h"
+#include "tests/cli/cli_folder.h"
 #include "tests/upload/local_http_server.h"
 
 namespace nimbrel::testing {
@@ -17,30 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-class CliEndToEnd : public ::testing::Test {
+class CliEndToEnd : public CliFolderTest {
  protected:
-  void SetUp() override {
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "config");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // Runs nimbrel-cli with its settings in a folder of the test's own.
-  CliRun Cli(const std::string& args) {
-    const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
-    const std::string command = "XDG_CONFIG_HOME='" + (dir_ / "config").string() + "' '" +
-                                NIMBREL_CLI + "' " + args + " >'" + out.string() + "' 2>'" +
-                                err.string() + "'";
-    const int status = std::system(command.c_str());
-    return {WEXITSTATUS(status), ReadFile(out), ReadFile(err)};
-  }
-
   // The console's log served from a file, `count` records of the generated weather, as options.
   std::string History(std::size_t count) {
     records_ = WeatherModel(7).History(count, 42);
@@ -51,11 +29,6 @@ class CliEndToEnd : public ::testing::Test {
     return "--simulate --console-history '" + (dir_ / "history.txt").string() + "' ";
   }
 
-  std::string Out(const char* name) const { return (dir_ / name).string(); }
-
-  const ::testing::TestInfo& test_ = *::testing::UnitTest::GetInstance()->current_test_info();
-  fs::path dir_ = fs::temp_directory_path() /
-                  ("nimbrel-e2e-" + std::to_string(::getpid()) + "-" + test_.name());
   std::vector<std::string> records_;
 };
 
