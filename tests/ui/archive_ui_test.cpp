@@ -8,7 +8,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "simulator/weather_model.h"
 #include "tests/ui/ui_fixture.h"
+#include "ui/history_chart_view.h"
+#include "ui/history_panel.h"
 #include "ui/setup_panel.h"
 
 namespace nimbrel::ui::testing {
@@ -136,6 +139,54 @@ class ArchiveUiTest : public QObject {
     QVERIFY(!panel.findChild<QWidget*>(QStringLiteral("archiveDownload"))->isEnabled());
     QVERIFY(ExportTo(fixture, folder.filePath(QStringLiteral("log.csv"))));
     QCOMPARE(fixture.boxes.boxes.size(), qsizetype{1});
+  }
+
+  // The History tab charts what the archive holds, read on the archive's thread: the panel
+  // answers at once and shows the chart when it comes, again in a unit chosen meanwhile. A
+  // chart that cannot be written is told in a box.
+  void HistoryChartsTheArchiveInTheUnitsInForce() {
+    ProgramFixture fixture(ArchiveConsole());
+    MainWindow& window = fixture.Open();
+    QTemporaryDir folder;
+    window.UseArchive(InFolder(folder));
+    Click(window.Setup(), "archiveDownload");
+    QTRY_COMPARE_WITH_TIMEOUT(Shown(window.Setup(), "archiveRecords"),
+                              QStringLiteral("Archive: 30 records"), 30000);
+    HistoryPanel& history = window.History();
+    const ConsoleTime end = WeatherModel(1).HistoryStart() + 30 * kHistoryInterval;
+    history.SetClock([end] { return RecordTimePoint(end.time_since_epoch()); });
+
+    // The indoor temperatures, once read: first in °C, then in °F.
+    const auto indoor = [&history]() -> const std::vector<ChartSample>* {
+      const ChartData* chart = history.View().Chart();
+      if (chart == nullptr || history.Reading()) {
+        return nullptr;
+      }
+      for (const ChartSeries& series : chart->series) {
+        if (series.id == ChartSeriesId::kIndoorTemperature) {
+          return &series.samples;
+        }
+      }
+      return nullptr;
+    };
+    const auto newest = [&indoor] { return indoor() ? indoor()->back().value : -999.0; };
+    QTest::mouseClick(Find<QLabel>(window.HeaderBar(), "historyTab"), Qt::LeftButton);
+    QVERIFY(history.isVisible() && history.Reading());
+    QTRY_VERIFY(newest() > -999);
+    QCOMPARE(indoor()->size(), std::size_t{30});
+    const double celsius = newest();
+    Find<QComboBox>(window.Setup(), "temperatureList")->setCurrentIndex(1);
+    QVERIFY(history.Reading() && history.View().Chart() != nullptr);
+    QTRY_VERIFY(std::abs(newest() - (celsius * 9 / 5 + 32)) < 0.01);
+    QVERIFY(Find<QLabel>(history, "historyStats")->text().contains(QStringLiteral("°F")));
+
+    fixture.dialogs.answer = folder.filePath(QStringLiteral("chart.svg"));
+    history.SaveAs(true);
+    QVERIFY(QFileInfo(fixture.dialogs.answer).size() > 1000);
+    fixture.dialogs.answer = folder.filePath(QStringLiteral("no/such/folder/chart.png"));
+    history.SaveAs(false);
+    QCOMPARE(fixture.boxes.boxes.size(), qsizetype{1});
+    QVERIFY(fixture.boxes.boxes[0].startsWith(QStringLiteral("nimbrel::ui::MainWindow: Error: ")));
   }
 };
 

@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+#include "chart/chart_data.h"
+#include "ui/chart/chart_painter.h"
+
+namespace nimbrel::ui {
+
+struct Program;
+
+// The chart's words in the program's language, the pressure named as the units say, with the
+// user's locale for dates and times.
+ChartTexts HistoryChartTexts(const Program& program, const UnitSettings& units);
+
+// The console's clock reads like the PC's local time, without a time zone.
+QDateTime ToDateTime(RecordTimePoint time);
+RecordTimePoint FromDateTime(const QDateTime& time);
+std::chrono::local_days FromDate(const QDate& date);
+
+// How many decimals a series' values are shown with in its unit.
+int SeriesDecimals(const ChartSeries& series, const UnitSettings& units);
+
+// A series' name as the chart shows it ("CH2" for channel 2).
+QString SeriesName(const ChartSeries& series, const ChartTexts& texts);
+
+// "Outdoor min 2.1 · max 24.3 · mean 11.8 °C" for each series with samples, one after the other;
+// the wind direction has no meaningful mean and is left out.
+QString StatsText(const ChartData& data, const ChartTexts& texts);
+
+// The time and, for each series with a sample near it, the value: what lies under the pointer.
+// Empty when no series has one.
+QString ReadoutText(const ChartData& data, const ChartTexts& texts, RecordTimePoint time,
+                    std::chrono::seconds reach);
+
+}  // namespace nimbrel::ui
