@@ -27,8 +27,8 @@ void HistoryChartView::SetTexts(const ChartTexts& texts) {
   update();
 }
 
-void HistoryChartView::ShowChart(std::shared_ptr<const ChartData> data) {
-  data_ = std::move(data);
+void HistoryChartView::ShowChart(std::shared_ptr<const ChartData> chart) {
+  data_ = std::move(chart);
   note_.clear();
   update();
 }

@@ -21,7 +21,7 @@ class HistoryChartView : public QWidget {
 
   void SetTexts(const ChartTexts& texts);
   // A chart to show; the note goes.
-  void ShowChart(std::shared_ptr<const ChartData> data);
+  void ShowChart(std::shared_ptr<const ChartData> chart);
   // A line in the middle instead of a chart (no archive in use).
   void ShowNote(const QString& note);
   // While a read runs, `mark` is written over the chart shown so far, or alone.

@@ -76,7 +76,9 @@ HistoryPanel::HistoryPanel(Program& program, QWidget* mainWindow, QWidget* paren
   QPalette colours = palette();
   colours.setColor(QPalette::Window, program_.look->PanelColor());
   colours.setColor(QPalette::WindowText, kPanelText);
+  // A disabled box must look disabled against the white panel, and stay legible.
   colours.setColor(QPalette::Disabled, QPalette::Base, QColor(240, 240, 240));
+  colours.setColor(QPalette::Disabled, QPalette::Text, QColor(95, 95, 95));
   setPalette(colours);
   setFont(program_.look->DialogFont());
 
