@@ -265,10 +265,14 @@ void DrawTimeAxis(QPainter& painter, const ChartFrame& frame, const QLocale& loc
 
 // ---- Series ------------------------------------------------------------------------------------
 
+// Joins between columns are smoothed; the spans of a column, upright lines on a pixel's middle,
+// look the same without, and the year's tall spans cost most of its drawing when smoothed.
 void DrawLine(QPainter& painter, const ChartFrame& frame, const ValueAxis& axis,
               const std::vector<ChartColumn>& columns) {
-  std::vector<QLineF> lines;
-  lines.reserve(2 * columns.size());
+  std::vector<QLineF> joins;
+  std::vector<QLineF> spans;
+  joins.reserve(columns.size());
+  spans.reserve(columns.size());
   const QRectF& plot = frame.plot;
   std::optional<QPointF> previous;
   for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -279,15 +283,21 @@ void DrawLine(QPainter& painter, const ChartFrame& frame, const ValueAxis& axis,
     const double x = plot.left() + static_cast<double>(i) + 0.5;
     const QPointF first(x, YOf(plot, axis, column.first));
     if (previous && !column.gapBefore) {
-      lines.emplace_back(*previous, first);
+      joins.emplace_back(*previous, first);
     }
-    // A lone sample still shows, as a dot's worth of line.
     const double top = YOf(plot, axis, column.max);
     const double bottom = YOf(plot, axis, column.min);
-    lines.emplace_back(QPointF(x, std::min(top, bottom - 1)), QPointF(x, bottom));
+    if (bottom - top >= 1) {
+      spans.emplace_back(QPointF(x, top), QPointF(x, bottom));
+    } else if (!previous || column.gapBefore) {
+      spans.emplace_back(QPointF(x, top - 1), QPointF(x, bottom));  // a lone sample shows
+    }
     previous = QPointF(x, YOf(plot, axis, column.last));
   }
-  painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.drawLines(joins.data(), static_cast<int>(joins.size()));
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.drawLines(spans.data(), static_cast<int>(spans.size()));
 }
 
 void DrawPoints(QPainter& painter, const ChartFrame& frame, const ValueAxis& axis,
@@ -333,9 +343,12 @@ void DrawSeries(QPainter& painter, const ChartFrame& frame, const ValueAxis& axi
   } else {
     const auto columns =
         ColumnsOf(series, frame.window, static_cast<int>(std::floor(frame.plot.width())));
-    painter.setRenderHint(QPainter::Antialiasing, true);
     const bool points = series.style == ChartStyle::kPoints;
-    painter.setPen(QPen(colour, points ? 2.5 : 1.4, Qt::SolidLine, Qt::RoundCap));
+    // Square dots without smoothing, and lines with flat ends: round ends and smoothed dots cost
+    // a curve each, several times the whole drawing of a year.
+    painter.setRenderHint(QPainter::Antialiasing, !points);
+    painter.setPen(QPen(colour, points ? 2.0 : 1.4, Qt::SolidLine,
+                        points ? Qt::SquareCap : Qt::FlatCap, Qt::MiterJoin));
     if (points) {
       DrawPoints(painter, frame, axis, columns);
     } else {
