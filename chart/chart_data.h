@@ -47,6 +47,9 @@ struct ChartWindow {
 
   friend bool operator==(const ChartWindow&, const ChartWindow&) = default;
 };
+// The PC's local time, which the console's clock is set to: the `now` of a chart.
+RecordTimePoint ClockNow();
+
 // The spans up to now end with the minute after `now`, so that a sample of this minute is in.
 // 12 months go back to the same day and time a year earlier (the month's last day when that
 // day is missing).
@@ -108,6 +111,8 @@ struct ChartSeries {
   ChartAxis axis = ChartAxis::kLeft;
   // The unit the values are in, as the dashboard writes it ("°C", "hPa", "°"); empty for none.
   std::u16string_view unit;
+  // The decimals the dashboard shows of such a value in this unit.
+  int decimals = 1;
   // In time order, in the user's units; a time with no reading has no sample. Daily totals have
   // one sample a day, at its start.
   std::vector<ChartSample> samples;

@@ -19,8 +19,9 @@ struct SeriesPlan {
   UnitConversion conversion;
 };
 
+// `decimals` are those of the console's text, shown when the unit is the console's own.
 SeriesPlan Plan(ChartSeriesId id, RecordField field, UnitConversion conversion,
-                std::u16string_view unit, ChartStyle style = ChartStyle::kLine,
+                std::u16string_view unit, int decimals, ChartStyle style = ChartStyle::kLine,
                 ChartAxis axis = ChartAxis::kLeft, int channel = 0) {
   ChartSeries series;
   series.id = id;
@@ -28,6 +29,7 @@ SeriesPlan Plan(ChartSeriesId id, RecordField field, UnitConversion conversion,
   series.style = style;
   series.axis = axis;
   series.unit = unit;
+  series.decimals = conversion.convert != nullptr ? conversion.decimals : decimals;
   return {std::move(series), field, conversion};
 }
 
@@ -43,8 +45,8 @@ void AddChannels(const ChartRequest& request, bool humidity, const UnitConversio
       const int channel = static_cast<int>(i + 1);
       plans.push_back(
           Plan(humidity ? ChartSeriesId::kChannelHumidity : ChartSeriesId::kChannelTemperature,
-               ChannelField(channel, humidity), conversion, unit, ChartStyle::kLine,
-               ChartAxis::kLeft, channel));
+               ChannelField(channel, humidity), conversion, unit, humidity ? 0 : 1,
+               ChartStyle::kLine, ChartAxis::kLeft, channel));
     }
   }
 }
@@ -57,40 +59,42 @@ std::vector<SeriesPlan> PlansOf(const ChartRequest& request) {
     case ChartKind::kTemperature: {
       const UnitConversion c = TemperatureConversion(units.temperatureUnit);
       const std::u16string_view unit = TemperatureUnitText(units.temperatureUnit);
-      plans = {Plan(kIndoorTemperature, kFieldIndoorTemperature, c, unit),
-               Plan(kOutdoorTemperature, kFieldOutdoorTemperature, c, unit),
-               Plan(kDewPoint, kFieldDewPoint, c, unit), Plan(kHeatIndex, kFieldHeatIndex, c, unit),
-               Plan(kWindChill, kFieldWindChill, c, unit)};
+      plans = {Plan(kIndoorTemperature, kFieldIndoorTemperature, c, unit, 1),
+               Plan(kOutdoorTemperature, kFieldOutdoorTemperature, c, unit, 1),
+               Plan(kDewPoint, kFieldDewPoint, c, unit, 1),
+               Plan(kHeatIndex, kFieldHeatIndex, c, unit, 1),
+               Plan(kWindChill, kFieldWindChill, c, unit, 1)};
       AddChannels(request, false, c, unit, plans);
       break;
     }
     case ChartKind::kHumidity:
-      plans = {Plan(kIndoorHumidity, kFieldIndoorHumidity, {}, HumidityUnitText()),
-               Plan(kOutdoorHumidity, kFieldOutdoorHumidity, {}, HumidityUnitText())};
+      plans = {Plan(kIndoorHumidity, kFieldIndoorHumidity, {}, HumidityUnitText(), 0),
+               Plan(kOutdoorHumidity, kFieldOutdoorHumidity, {}, HumidityUnitText(), 0)};
       AddChannels(request, true, {}, HumidityUnitText(), plans);
       break;
     case ChartKind::kPressure:
       plans = {Plan(kPressure, PressureField(units), PressureConversion(units.pressureUnit),
-                    PressureUnitText(units.pressureUnit))};
+                    PressureUnitText(units.pressureUnit), 1)};
       break;
     case ChartKind::kWind: {
       const UnitConversion c = WindSpeedConversion(units.windSpeedUnit);
       const std::u16string_view unit = WindSpeedUnitText(units.windSpeedUnit);
-      plans = {Plan(kWindSpeed, kFieldWindSpeed, c, unit), Plan(kWindGust, kFieldWindGust, c, unit),
-               Plan(kWindDirection, kFieldWindDirectionDegrees, {}, DegreeSign, ChartStyle::kPoints,
-                    ChartAxis::kRight)};
+      plans = {Plan(kWindSpeed, kFieldWindSpeed, c, unit, 1),
+               Plan(kWindGust, kFieldWindGust, c, unit, 1),
+               Plan(kWindDirection, kFieldWindDirectionDegrees, {}, DegreeSign, 0,
+                    ChartStyle::kPoints, ChartAxis::kRight)};
       break;
     }
     case ChartKind::kRain: {
       const UnitConversion c = RainConversion(units.rainUnit);
-      plans = {
-          Plan(kDailyRain, kFieldDailyRain, c, RainfallUnitText(units.rainUnit), ChartStyle::kBars),
-          Plan(kRainRate, kFieldRainRate, c, RainRateUnitText(units.rainUnit), ChartStyle::kLine,
-               ChartAxis::kRight)};
+      plans = {Plan(kDailyRain, kFieldDailyRain, c, RainfallUnitText(units.rainUnit), 1,
+                    ChartStyle::kBars),
+               Plan(kRainRate, kFieldRainRate, c, RainRateUnitText(units.rainUnit), 1,
+                    ChartStyle::kLine, ChartAxis::kRight)};
       break;
     }
     case ChartKind::kUv:
-      plans = {Plan(kUvIndex, kFieldUvIndex, {}, {})};
+      plans = {Plan(kUvIndex, kFieldUvIndex, {}, {}, 0)};
       break;
   }
   return plans;
