@@ -67,7 +67,7 @@ HistoryPanel::HistoryPanel(Program& program, QWidget* mainWindow, QWidget* paren
     : QWidget(parent),
       program_(program),
       mainWindow_(mainWindow),
-      clock_([] { return FromDateTime(QDateTime::currentDateTime()); }),
+      clock_(ClockNow),
       kinds_(new QButtonGroup(this)),
       periods_(new QButtonGroup(this)),
       refreshTimer_(new QTimer(this)) {

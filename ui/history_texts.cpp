@@ -65,28 +65,6 @@ std::chrono::local_days FromDate(const QDate& date) {
                     day{static_cast<unsigned>(date.day())}};
 }
 
-RecordTimePoint FromDateTime(const QDateTime& time) {
-  const QTime clock = time.time();
-  return FromDate(time.date()) + std::chrono::seconds(clock.msecsSinceStartOfDay() / 1000);
-}
-
-int SeriesDecimals(const ChartSeries& series, const UnitSettings& units) {
-  switch (series.id) {
-    case ChartSeriesId::kIndoorHumidity:
-    case ChartSeriesId::kOutdoorHumidity:
-    case ChartSeriesId::kChannelHumidity:
-    case ChartSeriesId::kWindDirection:
-      return 0;
-    case ChartSeriesId::kPressure:
-      return units.pressureUnit == PressureUnit::InHg ? 2 : 1;
-    case ChartSeriesId::kRainRate:
-    case ChartSeriesId::kDailyRain:
-      return units.rainUnit == RainUnit::Inch ? 2 : 1;
-    default:
-      return 1;
-  }
-}
-
 QString SeriesName(const ChartSeries& series, const ChartTexts& texts) {
   const QString& name = texts.seriesNames.at(static_cast<std::size_t>(series.id));
   return series.channel > 0 ? QString(name).arg(series.channel) : name;
@@ -98,7 +76,7 @@ QString StatsText(const ChartData& data, const ChartTexts& texts) {
     if (series.stats.count == 0 || series.id == ChartSeriesId::kWindDirection) {
       continue;
     }
-    const int decimals = SeriesDecimals(series, data.units);
+    const int decimals = series.decimals;
     parts << QStringLiteral("%1 %2 %3 · %4 %5 · %6 %7")
                  .arg(SeriesName(series, texts), texts.minimum, Value(series.stats.min, decimals),
                       texts.maximum, Value(series.stats.max, decimals), texts.mean,
@@ -116,7 +94,7 @@ QString ReadoutText(const ChartData& data, const ChartTexts& texts, RecordTimePo
       // The time of the sample the first series shows: the one a reader lines the rest up with.
       shownTime = shownTime.value_or(sample->time);
       parts << SeriesName(series, texts) + QLatin1Char(' ') +
-                   WithUnit(Value(sample->value, SeriesDecimals(series, data.units)), series);
+                   WithUnit(Value(sample->value, series.decimals), series);
     }
   }
   if (!shownTime) {

@@ -18,11 +18,7 @@ ChartTexts HistoryChartTexts(const Program& program, const UnitSettings& units);
 
 // The console's clock reads like the PC's local time, without a time zone.
 QDateTime ToDateTime(RecordTimePoint time);
-RecordTimePoint FromDateTime(const QDateTime& time);
 std::chrono::local_days FromDate(const QDate& date);
-
-// How many decimals a series' values are shown with in its unit.
-int SeriesDecimals(const ChartSeries& series, const UnitSettings& units);
 
 // A series' name as the chart shows it ("CH2" for channel 2).
 QString SeriesName(const ChartSeries& series, const ChartTexts& texts);
