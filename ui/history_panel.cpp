@@ -26,12 +26,11 @@ const QColor kPanelText{120, 120, 120};
 const QColor kFrameColour{145, 145, 145};
 
 // The choices on the left and the chart on the right, in dialog units.
-const QRect kChoiceFrame{6, 3, 100, 233};
-const QRect kChartFrame{110, 3, 331, 233};
-const QRect kChartUnits{113, 6, 325, 194};
-const QRect kStatsUnits{116, 201, 320, 15};
-const QRect kReadoutUnits{116, 219, 172, 13};
-const std::array<QRect, 2> kSaveUnits = {QRect(292, 219, 70, 13), QRect(366, 219, 70, 13)};
+const QRect kChoiceFrame{6, 3, 106, 233};
+const QRect kChartFrame{115, 3, 326, 233};
+const QRect kChartUnits{118, 6, 320, 200};
+const QRect kReadoutUnits{121, 207, 168, 28};
+const std::array<QRect, 2> kSaveUnits = {QRect(292, 220, 70, 13), QRect(366, 220, 70, 13)};
 
 constexpr int kKindTop = 20;
 constexpr int kPeriodTop = 103;
@@ -105,35 +104,36 @@ QLabel* HistoryPanel::AddTitle(const char* name, const QRect& units) {
 }
 
 void HistoryPanel::BuildChoices() {
-  titles_ = {AddTitle("readingsTitle", {13, 7, 90, 12}), AddTitle("periodTitle", {13, 90, 90, 12}),
-             AddTitle("channelsTitle", {13, 191, 90, 12})};
+  titles_ = {AddTitle("readingsTitle", {13, 7, 96, 12}), AddTitle("periodTitle", {13, 90, 96, 12}),
+             AddTitle("channelsTitle", {13, 191, 96, 12})};
   for (int kind = 0; kind < static_cast<int>(kChartKinds.size()); ++kind) {
     auto* button = new QRadioButton(this);
     button->setObjectName(QStringLiteral("kind%1").arg(kind));
-    button->setGeometry(Place({15, kKindTop + kind * kRowHeight, 88, 10}));
+    button->setGeometry(Place({15, kKindTop + kind * kRowHeight, 94, 10}));
     kinds_->addButton(button, kind);
   }
   for (int period = 0; period < static_cast<int>(kSpans.size()); ++period) {
     auto* button = new QRadioButton(this);
     button->setObjectName(QStringLiteral("period%1").arg(period));
-    button->setGeometry(Place({15, kPeriodTop + period * kRowHeight, 88, 10}));
+    button->setGeometry(Place({15, kPeriodTop + period * kRowHeight, 94, 10}));
     periods_->addButton(button, period);
   }
   kinds_->button(0)->setChecked(true);
   periods_->button(1)->setChecked(true);  // a week: the weather of the last days at a glance
 
-  const QDate today = ToDateTime(clock_()).date();
-  const std::array<QDate, 2> initial = {today.addDays(-6), today};
   for (std::size_t box = 0; box < dates_.size(); ++box) {
     const int y = kDateTop + static_cast<int>(box) * 14;
     dateLabels_[box] = new QLabel(this);
-    dateLabels_[box]->setGeometry(Place({15, y, 22, 12}));
-    auto* edit = new QDateEdit(initial[box], this);
+    dateLabels_[box]->setGeometry(Place({15, y, 24, 12}));
+    auto* edit = new QDateEdit(this);
     edit->setObjectName(box == 0 ? QStringLiteral("fromDate") : QStringLiteral("toDate"));
-    edit->setGeometry(Place({38, y, 64, 12}));
+    edit->setGeometry(Place({40, y, 67, 12}));
     edit->setDisplayFormat(DateFormat());
     edit->setCalendarPopup(true);
     dates_[box] = edit;
+  }
+  SetDatesToLastWeek();
+  for (QDateEdit* edit : dates_) {
     connect(edit, &QDateEdit::dateChanged, this, &HistoryPanel::ChoiceChanged);
   }
 
@@ -142,7 +142,7 @@ void HistoryPanel::BuildChoices() {
     const int column = static_cast<int>(channel % 4);
     auto* box = new QCheckBox(QStringLiteral("CH%1").arg(channel + 1), this);
     box->setObjectName(QStringLiteral("channel%1").arg(channel + 1));
-    box->setGeometry(Place({15 + column * 22, kChannelTop + row * 12, 22, 10}));
+    box->setGeometry(Place({15 + column * 24, kChannelTop + row * 12, 24, 10}));
     box->setFont(program_.look->Font(PanelLook::kSmallFont));
     connect(box, &QCheckBox::toggled, this, &HistoryPanel::ChoiceChanged);
     channels_[channel] = box;
@@ -163,16 +163,13 @@ void HistoryPanel::BuildChartArea() {
   view_ = new HistoryChartView(this);
   view_->setGeometry(Place(kChartUnits));
   connect(view_, &HistoryChartView::PointerMoved, this, &HistoryPanel::ShowPointer);
-  stats_ = new QLabel(this);
-  stats_->setObjectName(QStringLiteral("historyStats"));
-  stats_->setGeometry(Place(kStatsUnits));
-  stats_->setWordWrap(true);
-  stats_->setFont(program_.look->Font(PanelLook::kSmallFont));
-  stats_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   readout_ = new QLabel(this);
   readout_->setObjectName(QStringLiteral("historyReadout"));
   readout_->setGeometry(Place(kReadoutUnits));
-  readout_->setFont(program_.look->Font(PanelLook::kSmallBoldFont));
+  readout_->setFont(program_.look->Font(PanelLook::kSmallFont));
+  readout_->setTextFormat(Qt::RichText);
+  readout_->setWordWrap(true);
+  readout_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   for (std::size_t button = 0; button < saveButtons_.size(); ++button) {
     auto* face = new SetupButton(this);
     face->setObjectName(button == 0 ? QStringLiteral("savePng") : QStringLiteral("saveSvg"));
@@ -194,6 +191,15 @@ void HistoryPanel::SetArchive(ArchiveKeeper* archive) {
 
 void HistoryPanel::SetClock(std::function<RecordTimePoint()> clock) {
   clock_ = std::move(clock);
+  SetDatesToLastWeek();
+}
+
+// The chosen period starts as the week up to today.
+void HistoryPanel::SetDatesToLastWeek() {
+  const QDate today = ToDateTime(clock_()).date();
+  dates_[1]->clearMinimumDate();
+  dates_[0]->setDate(today.addDays(-6));
+  dates_[1]->setDate(today);
 }
 
 // Opening the archive, or failing to, changes what the panel can show; a merge does not.
@@ -333,7 +339,6 @@ void HistoryPanel::ShowTexts() {
   if (!view_->Note().isEmpty()) {
     view_->ShowNote(program_.OwnText(kOwnChartNoArchive));
   }
-  stats_->setText(chart ? StatsText(*chart, view_->Texts()) : QString());
   for (SetupButton* button : saveButtons_) {
     button->setEnabled(chart != nullptr);
   }
@@ -374,7 +379,7 @@ void HistoryPanel::paintEvent(QPaintEvent*) {
   // Lines between the three groups of choices.
   painter.setPen(QPen(kFrameColour, 1));
   for (const int y : {86, 187}) {
-    painter.drawLine(DialogX(12), DialogY(y), DialogX(100), DialogY(y));
+    painter.drawLine(DialogX(12), DialogY(y), DialogX(106), DialogY(y));
   }
 }
 

@@ -66,6 +66,7 @@ class HistoryPanel : public QWidget {
   void BuildChartArea();
   QLabel* AddTitle(const char* name, const QRect& units);
   void ChoiceChanged();
+  void SetDatesToLastWeek();
   void ChartArrived(const ChartReply& reply);
   void ShowTexts();
   void ShowPointer();
@@ -83,7 +84,6 @@ class HistoryPanel : public QWidget {
   std::array<QDateEdit*, 2> dates_{};  // from, to
   std::array<QCheckBox*, kChartChannels> channels_{};
   HistoryChartView* view_ = nullptr;
-  QLabel* stats_ = nullptr;
   QLabel* readout_ = nullptr;
   std::array<SetupButton*, 2> saveButtons_{};  // PNG, SVG
 

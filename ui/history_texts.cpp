@@ -70,21 +70,6 @@ QString SeriesName(const ChartSeries& series, const ChartTexts& texts) {
   return series.channel > 0 ? QString(name).arg(series.channel) : name;
 }
 
-QString StatsText(const ChartData& data, const ChartTexts& texts) {
-  QStringList parts;
-  for (const ChartSeries& series : data.series) {
-    if (series.stats.count == 0 || series.id == ChartSeriesId::kWindDirection) {
-      continue;
-    }
-    const int decimals = series.decimals;
-    parts << QStringLiteral("%1 %2 %3 · %4 %5 · %6 %7")
-                 .arg(SeriesName(series, texts), texts.minimum, Value(series.stats.min, decimals),
-                      texts.maximum, Value(series.stats.max, decimals), texts.mean,
-                      WithUnit(Value(series.stats.mean, decimals), series));
-  }
-  return parts.join(QStringLiteral("     "));
-}
-
 QString ReadoutText(const ChartData& data, const ChartTexts& texts, RecordTimePoint time,
                     std::chrono::seconds reach) {
   QStringList parts;
@@ -93,15 +78,18 @@ QString ReadoutText(const ChartData& data, const ChartTexts& texts, RecordTimePo
     if (const std::optional<ChartSample> sample = SampleNear(series, time, reach)) {
       // The time of the sample the first series shows: the one a reader lines the rest up with.
       shownTime = shownTime.value_or(sample->time);
-      parts << SeriesName(series, texts) + QLatin1Char(' ') +
-                   WithUnit(Value(sample->value, series.decimals), series);
+      const QString value = SeriesName(series, texts) + QLatin1Char(' ') +
+                            WithUnit(Value(sample->value, series.decimals), series);
+      parts << value.toHtmlEscaped().replace(QLatin1Char(' '), QStringLiteral("&nbsp;"));
     }
   }
   if (!shownTime) {
     return {};
   }
-  return texts.locale.toString(ToDateTime(*shownTime), QLocale::ShortFormat) +
-         QStringLiteral("    ") + parts.join(QStringLiteral("   "));
+  // The time in bold on its own line, the values after it, wrapped between values only.
+  return QStringLiteral("<b>%1</b><br>%2")
+      .arg(texts.locale.toString(ToDateTime(*shownTime), QLocale::ShortFormat).toHtmlEscaped(),
+           parts.join(QStringLiteral(" &nbsp;· ")));
 }
 
 }  // namespace nimbrel::ui

@@ -23,12 +23,8 @@ std::chrono::local_days FromDate(const QDate& date);
 // A series' name as the chart shows it ("CH2" for channel 2).
 QString SeriesName(const ChartSeries& series, const ChartTexts& texts);
 
-// "Outdoor min 2.1 · max 24.3 · mean 11.8 °C" for each series with samples, one after the other;
-// the wind direction has no meaningful mean and is left out.
-QString StatsText(const ChartData& data, const ChartTexts& texts);
-
-// The time and, for each series with a sample near it, the value: what lies under the pointer.
-// Empty when no series has one.
+// The time and, for each series with a sample near it, the value: what lies under the pointer,
+// as rich text. Empty when no series has one.
 QString ReadoutText(const ChartData& data, const ChartTexts& texts, RecordTimePoint time,
                     std::chrono::seconds reach);
 

@@ -179,7 +179,11 @@ class ArchiveUiTest : public QObject {
     Find<QComboBox>(window.Setup(), "temperatureList")->setCurrentIndex(1);
     QVERIFY(history.Reading() && history.View().Chart() != nullptr);
     QTRY_VERIFY(std::abs(newest() - (celsius * 9 / 5 + 32)) <= 0.05);  // to a tenth, as shown
-    QVERIFY(Find<QLabel>(history, "historyStats")->text().contains(QStringLiteral("°F")));
+    auto* view = Find<HistoryChartView>(history, "historyChart");
+    const ChartFrame frame = FrameOf(QRectF(view->rect()), *history.View().Chart());
+    const double x = XOfTime(frame, indoor()->back().time);
+    QTest::mouseMove(view, QPoint(static_cast<int>(x), view->height() / 2));
+    QTRY_VERIFY(Find<QLabel>(history, "historyReadout")->text().contains(QStringLiteral("°F")));
 
     fixture.dialogs.answer = folder.filePath(QStringLiteral("chart.svg"));
     history.SaveAs(true);
