@@ -134,7 +134,12 @@ void HistoryPanel::BuildChoices() {
   }
   SetDatesToLastWeek();
   for (QDateEdit* edit : dates_) {
-    connect(edit, &QDateEdit::dateChanged, this, &HistoryPanel::ChoiceChanged);
+    connect(edit, &QDateEdit::dateChanged, this, [this] {
+      dates_[1]->setMinimumDate(dates_[0]->date());  // the end never lies before the start
+      if (CurrentRequest().period.span == ChartSpan::kChosen) {
+        ChoiceChanged();  // the dates matter to the chosen period only
+      }
+    });
   }
 
   for (std::size_t channel = 0; channel < channels_.size(); ++channel) {
@@ -238,8 +243,6 @@ void HistoryPanel::ChoiceChanged() {
   for (QDateEdit* box : dates_) {
     box->setEnabled(chosen);
   }
-  // The end never lies before the start.
-  dates_[1]->setMinimumDate(dates_[0]->date());
   if (isVisible()) {
     Request();
   } else {
