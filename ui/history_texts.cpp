@@ -2,9 +2,11 @@
 #include "ui/history_texts.h"
 
 #include <QStringList>
+#include <cmath>
 
 #include "chart/chart_columns.h"
 #include "i18n/own_texts.h"
+#include "readings/compass.h"
 #include "readings/number_text.h"
 #include "ui/program.h"
 
@@ -23,6 +25,18 @@ QString WithUnit(const QString& value, const ChartSeries& series) {
   const QString unit = QString::fromUtf16(series.unit.data(), std::ssize(series.unit));
   // A degree sign sits right after the number; every other unit after a blank.
   return unit == QStringLiteral("°") ? value + unit : value + QLatin1Char(' ') + unit;
+}
+
+// A value as the dashboard would write it: a wind direction as a compass point when the unit
+// setup asks for the 16 points.
+QString ValueText(const ChartSeries& series, double value, const UnitSettings& units) {
+  if (series.id == ChartSeriesId::kWindDirection &&
+      units.windDirectionFormat == WindDirectionFormat::Points16) {
+    const int point = CompassSectorFromDegrees(static_cast<int>(std::lround(value)));
+    const std::u16string_view name = CompassPoints.at(static_cast<std::size_t>(point - 1));
+    return QString::fromUtf16(name.data(), std::ssize(name));
+  }
+  return WithUnit(Value(value, series.decimals), series);
 }
 
 }  // namespace
@@ -79,7 +93,7 @@ QString ReadoutText(const ChartData& data, const ChartTexts& texts, RecordTimePo
       // The time of the sample the first series shows: the one a reader lines the rest up with.
       shownTime = shownTime.value_or(sample->time);
       const QString value = SeriesName(series, texts) + QLatin1Char(' ') +
-                            WithUnit(Value(sample->value, series.decimals), series);
+                            ValueText(series, sample->value, data.units);
       parts << value.toHtmlEscaped().replace(QLatin1Char(' '), QStringLiteral("&nbsp;"));
     }
   }
