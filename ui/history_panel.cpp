@@ -69,7 +69,8 @@ HistoryPanel::HistoryPanel(Program& program, QWidget* mainWindow, QWidget* paren
       clock_(ClockNow),
       kinds_(new QButtonGroup(this)),
       periods_(new QButtonGroup(this)),
-      refreshTimer_(new QTimer(this)) {
+      refreshTimer_(new QTimer(this)),
+      readingMarkTimer_(new QTimer(this)) {
   setObjectName(QStringLiteral("historyPanel"));
   setAutoFillBackground(true);
   QPalette colours = palette();
@@ -81,6 +82,11 @@ HistoryPanel::HistoryPanel(Program& program, QWidget* mainWindow, QWidget* paren
   setPalette(colours);
   setFont(program_.look->DialogFont());
 
+  // A read that ends within a blink shows no mark, so a refresh does not flicker.
+  readingMarkTimer_->setSingleShot(true);
+  readingMarkTimer_->setInterval(kReadingMarkDelayMs);
+  connect(readingMarkTimer_, &QTimer::timeout, this,
+          [this] { view_->SetReading(program_.OwnText(kOwnReadingChart)); });
   refreshTimer_->setSingleShot(true);
   connect(refreshTimer_, &QTimer::timeout, this, [this] {
     if (isVisible()) {
@@ -258,13 +264,19 @@ void HistoryPanel::Request() {
       archive_ == nullptr || archive_->Summary().phase == ArchiveSummary::Phase::kNotInUse;
   if (noArchive) {
     reading_ = false;
+    readingMarkTimer_->stop();
     view_->SetReading({});
     view_->ShowNote(program_.OwnText(kOwnChartNoArchive));
     ShowTexts();
     return;
   }
   reading_ = true;
-  view_->SetReading(program_.OwnText(kOwnReadingChart));
+  // At once when there is no chart to look at meanwhile.
+  if (view_->Chart() == nullptr) {
+    view_->SetReading(program_.OwnText(kOwnReadingChart));
+  } else {
+    readingMarkTimer_->start();
+  }
   QPointer<HistoryPanel> panel(this);
   archive_->ReadChart(CurrentRequest(), clock_(), [panel](const ChartReply& reply) {
     if (panel) {
@@ -275,6 +287,7 @@ void HistoryPanel::Request() {
 
 void HistoryPanel::ChartArrived(const ChartReply& reply) {
   reading_ = false;
+  readingMarkTimer_->stop();
   view_->SetReading({});
   if (!reply.archived) {
     view_->ShowNote(program_.OwnText(kOwnChartNoArchive));

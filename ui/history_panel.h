@@ -33,6 +33,8 @@ class HistoryPanel : public QWidget {
  public:
   // Fewest milliseconds between two reads that a merge or a live sample asks for.
   static constexpr int kRefreshPauseMs = 4000;
+  // How long a read runs before "Reading …" shows over the chart it will replace.
+  static constexpr int kReadingMarkDelayMs = 150;
 
   HistoryPanel(Program& program, QWidget* mainWindow, QWidget* parent);
   ~HistoryPanel() override;
@@ -92,6 +94,7 @@ class HistoryPanel : public QWidget {
   bool faultTold_ = false;
   int archivePhase_ = -1;
   QTimer* refreshTimer_;
+  QTimer* readingMarkTimer_;
   QElapsedTimer sinceRequest_;
 };
 

@@ -185,6 +185,11 @@ class ArchiveUiTest : public QObject {
     QTest::mouseMove(view, QPoint(static_cast<int>(x), view->height() / 2));
     QTRY_VERIFY(Find<QLabel>(history, "historyReadout")->text().contains(QStringLiteral("°F")));
 
+    // A merge, even of nothing new, reads the chart again within a few seconds.
+    const ChartData* const before = history.View().Chart();
+    Click(window.Setup(), "archiveDownload");
+    QTRY_VERIFY_WITH_TIMEOUT(history.View().Chart() != before && !history.Reading(), 30000);
+
     fixture.dialogs.answer = folder.filePath(QStringLiteral("chart.svg"));
     history.SaveAs(true);
     QVERIFY(QFileInfo(fixture.dialogs.answer).size() > 1000);
