@@ -105,6 +105,13 @@ class Archive {
   virtual ArchiveStatus ReadSeries(const ArchiveRange& range, std::span<const RecordField> fields,
                                    const SeriesVisitor& visit) = 0;
 
+  // The live samples newer than the newest record, taken (by the console's clock) in [begin, end),
+  // with the values of the given fields read from their texts by the records' rules, oldest first.
+  // They carry a chart on from the last download up to now.
+  virtual ArchiveStatus ReadLiveSeries(RecordTimePoint begin, RecordTimePoint end,
+                                       std::span<const RecordField> fields,
+                                       const SeriesVisitor& visit) = 0;
+
   virtual ArchiveStatus ReadInfo(ArchiveInfo& info) = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "cli/archive_command.h"
+#include "cli/chart_command.h"
 #include "cli/export_command.h"
 #include "cli/live_command.h"
 #include "cli/upload_command.h"
@@ -64,6 +65,21 @@ constexpr std::array kCommands = {
         "      info: the archive's file, record and live-reading counts, first and last\n"
         "      record, size; with --json as one JSON object.\n",
         RunArchiveCommand},
+    CliCommand{
+        "chart",
+        " --what KIND (--last 24h|7d|30d|12m | --from Y-M-D --to Y-M-D) --out FILE\n"
+        "         [--size WxH] [--channels LIST]\n"
+        "      Draw a chart of the archive in the units of the options above and write it to\n"
+        "      FILE, a PNG or SVG picture by its name's ending. Needs no display.\n"
+        "      --what KIND       temperature, humidity, pressure, wind, rain or uv\n"
+        "      --last PERIOD     the last 24 hours, 7 days, 30 days or 12 months up to now\n"
+        "      --from --to       whole days, both included, such as 2025-1-2\n"
+        "      --size WxH        the picture's size in pixels (default 900x500)\n"
+        "      --channels LIST   add these extra channels (1 to 7, comma-separated) to a\n"
+        "                        temperature or humidity chart\n"
+        "      The exit status is 1 when the archive is missing or holds no reading in the\n"
+        "      period, or FILE cannot be written.\n",
+        RunChartCommand},
 };
 
 constexpr std::string_view kSynopsis =

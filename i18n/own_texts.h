@@ -12,7 +12,7 @@ namespace nimbrel {
 // like the packs' l1 to l69, so that a panel looks up both the same way. Placeholders %1, %2 are
 // filled in by the panel.
 inline constexpr int kFirstOwnKey = 1;
-inline constexpr int kLastOwnKey = 8;
+inline constexpr int kLastOwnKey = 50;
 
 // The keys, by what they name.
 inline constexpr int kOwnDownloadToArchive = 1;  // the archive-only download's button
@@ -23,6 +23,28 @@ inline constexpr int kOwnLastMerge = 5;  // "Last merge: %1" (a date and time)
 inline constexpr int kOwnNoMergeYet = 6;
 inline constexpr int kOwnMerging = 7;
 inline constexpr int kOwnIncomplete = 8;  // "%1, incomplete": the last merge lacked records
+
+// The History tab and its panel.
+inline constexpr int kOwnHistoryTab = 9;
+inline constexpr int kOwnReadingsTitle = 10;
+inline constexpr int kOwnPeriodTitle = 11;
+inline constexpr int kOwnChannelsTitle = 12;
+inline constexpr int kOwnFirstKind = 13;    // six, in ChartKind order
+inline constexpr int kOwnFirstPeriod = 19;  // 24 hours, 7 days, 30 days, 12 months, from/to
+inline constexpr int kOwnFromDate = 24;
+inline constexpr int kOwnToDate = 25;
+inline constexpr int kOwnMinimum = 26;
+inline constexpr int kOwnMaximum = 27;
+inline constexpr int kOwnMean = 28;
+inline constexpr int kOwnReadingChart = 29;  // while the archive is read
+inline constexpr int kOwnChartNoArchive = 30;
+inline constexpr int kOwnChartNoRecords = 31;
+inline constexpr int kOwnSavePng = 32;
+inline constexpr int kOwnSaveSvg = 33;
+// Sixteen series names in ChartSeriesId order (a channel's holds "%1" for its number); the
+// pressure's is the relative one, the absolute one follows them.
+inline constexpr int kOwnFirstSeries = 34;
+inline constexpr int kOwnAbsolutePressure = 50;
 
 // The text of an own key in a language; empty for any other key.
 std::u16string_view OwnText(LanguageIndex language, int key);

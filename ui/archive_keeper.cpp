@@ -4,6 +4,8 @@
 #include <QMetaObject>
 #include <utility>
 
+#include "chart/chart_load.h"
+
 namespace nimbrel::ui {
 
 ArchiveKeeper::ArchiveKeeper(const HistoryStore& store, SharedState& state)
@@ -101,6 +103,9 @@ void ArchiveKeeper::AddLiveSample(std::string_view text, std::chrono::sys_second
     }
     bool kept = false;
     ArchiveStatus fault = archive_->AddLiveSample(text, received, kept);
+    if (kept) {
+      Report([this] { emit LiveSampleKept(); });
+    }
     if (fault && !liveFaultTold_) {
       liveFaultTold_ = true;
       Report([this, message = QString::fromStdString(fault->message)] { emit Fault(message); });
@@ -138,6 +143,27 @@ void ArchiveKeeper::Merge(DownloadEnd end, bool toFile, int recordCount) {
   }
   summary_.merging = true;
   emit SummaryChanged();
+}
+
+
+void ArchiveKeeper::ReadChart(const ChartRequest& request, RecordTimePoint now,
+                              std::function<void(const ChartReply&)> done) {
+  const std::uint64_t ticket = ++chartTicket_;
+  Post([this, request, now, ticket, done = std::move(done)] {
+    if (ticket != chartTicket_) {
+      return;  // a newer read is queued behind this one
+    }
+    auto reply = std::make_shared<ChartReply>();
+    reply->archived = archive_ != nullptr;
+    if (archive_) {
+      reply->fault = LoadChart(*archive_, request, now, reply->data);
+    }
+    Report([this, ticket, reply, done] {
+      if (ticket == chartTicket_) {
+        done(*reply);
+      }
+    });
+  });
 }
 
 }  // namespace nimbrel::ui

@@ -3,9 +3,11 @@
 
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -15,6 +17,7 @@
 #include <thread>
 
 #include "archive/archive.h"
+#include "chart/chart_data.h"
 #include "export/history_store.h"
 #include "station/shared_state.h"
 
@@ -48,6 +51,13 @@ struct MergeReport {
   ArchiveStatus fault;
 };
 
+// What one chart read brought: the chart, or that there is no archive to read, or a fault.
+struct ChartReply {
+  bool archived = false;
+  ArchiveStatus fault;
+  ChartData data;
+};
+
 // The weather archive as the window uses it. Opening, merging and keeping live samples run on a
 // thread of its own, one job after the other, so that neither a slow disk nor another program's
 // lock holds up the window; what they report arrives on the GUI thread.
@@ -68,6 +78,11 @@ class ArchiveKeeper : public QObject {
   // reader (SharedState::mergeRunning) until the merge has ended.
   void Merge(DownloadEnd end, bool toFile, int recordCount);
 
+  // Reads a chart after the jobs queued before it; `done` gets it on the GUI thread. A later read
+  // supersedes this one: dropped if still queued, and its reply never handed over.
+  void ReadChart(const ChartRequest& request, RecordTimePoint now,
+                 std::function<void(const ChartReply&)> done);
+
   // Runs what is queued to its end and stops the thread (at shutdown); later jobs are dropped.
   void Finish();
 
@@ -80,6 +95,8 @@ class ArchiveKeeper : public QObject {
   // once a run).
   void Fault(const QString& message);
   void MergeFinished(const MergeReport& report);
+  // A live sample went into the archive.
+  void LiveSampleKept();
 
  private:
   using Job = std::function<void()>;
@@ -98,6 +115,8 @@ class ArchiveKeeper : public QObject {
   // The worker's own.
   std::unique_ptr<Archive> archive_;
   bool liveFaultTold_ = false;
+  // The number of the latest chart read; an older one is superseded.
+  std::atomic<std::uint64_t> chartTicket_{0};
 
   std::mutex mutex_;
   std::condition_variable wake_;

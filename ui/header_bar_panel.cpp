@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "i18n/own_texts.h"
 #include "ui/help_document.h"
 #include "ui/program.h"
 #include "ui/shell_art.h"
@@ -20,11 +21,13 @@ namespace {
 // Places on the strip, in dialog units.
 const QRect kDashboardTabUnits{0, 1, 104, 13};
 const QRect kSetupTabUnits{105, 1, 104, 13};
+const QRect kHistoryTabUnits{210, 1, 104, 13};
 const QRect kLanguageBoxUnits{378, 1, 48, 13};
 const QRect kHelpButtonUnits{432, 3, 6, 6};
 
 constexpr int kDashboardTabText = 4;
 constexpr int kSetupTabText = 5;
+constexpr int kTabCount = 3;
 const QColor kOutlineGrey{145, 145, 145};
 
 QRect Place(const QRect& units) {
@@ -78,6 +81,7 @@ HeaderBarPanel::HeaderBarPanel(Program& program, QWidget* parent)
       program_(program),
       dashboardTab_(MakeTab(this, QStringLiteral("dashboardTab"), kDashboardTabUnits)),
       setupTab_(MakeTab(this, QStringLiteral("setupTab"), kSetupTabUnits)),
+      historyTab_(MakeTab(this, QStringLiteral("historyTab"), kHistoryTabUnits)),
       languageBox_(new QComboBox(this)),
       helpButton_(new HelpButton(this)) {
   // The shared look is made once, before any panel paints with it.
@@ -88,7 +92,7 @@ HeaderBarPanel::HeaderBarPanel(Program& program, QWidget* parent)
   setAutoFillBackground(true);
   SetBackground(this, look.PanelColor());
 
-  for (QLabel* tab : {dashboardTab_, setupTab_}) {
+  for (QLabel* tab : {dashboardTab_, setupTab_, historyTab_}) {
     tab->setFont(look.Font(PanelLook::kTabFont));
     QPalette palette = tab->palette();
     palette.setColor(QPalette::WindowText, kTabText);
@@ -138,6 +142,7 @@ void HeaderBarPanel::Relabel() {
   const PanelLook& look = *program_.look;
   dashboardTab_->setText(program_.Text(kDashboardTabText));
   setupTab_->setText(program_.Text(kSetupTabText));
+  historyTab_->setText(program_.OwnText(kOwnHistoryTab));
   setupTab_->setFont(look.Font(HasLongTabTexts(program_.language) ? PanelLook::kSmallBoldFont
                                                                   : PanelLook::kTabFont));
   // The box follows a language set from elsewhere too; setting it announces nothing.
@@ -151,40 +156,45 @@ void HeaderBarPanel::SetShownPanel(int shown) {
   update();
 }
 
-// The shown panel's tab takes the panel colour and so merges with the panel below; the other
-// tab stands back in the button face.
+// The shown panel's tab takes the panel colour and so merges with the panel below; the others
+// stand back in the button face. A number that names no panel leaves every tab open.
 void HeaderBarPanel::ColourTabs() {
   const PanelLook& look = *program_.look;
-  SetBackground(dashboardTab_, shown_ == 2 ? look.ButtonFaceColor() : look.PanelColor());
-  SetBackground(setupTab_, shown_ == 1 ? look.ButtonFaceColor() : look.PanelColor());
+  const bool known = shown_ >= 1 && shown_ <= kTabCount;
+  int panel = 1;
+  for (QLabel* tab : {dashboardTab_, setupTab_, historyTab_}) {
+    const bool back = known && shown_ != panel++;
+    SetBackground(tab, back ? look.ButtonFaceColor() : look.PanelColor());
+  }
 }
 
-// The outline of the tabs: a grey line over both and down the right of the setup tab, on along
-// the strip's bottom; a grey line between the tabs; and under them, grey below the tab that
-// is not shown and the panel colour below the one that is, so that it opens into the panel.
+// The outline of the tabs: a grey line over all three and down the right of the last, on along
+// the strip's bottom; a grey line between neighbours; and under them, grey below the tabs that
+// are not shown and the panel colour below the one that is, so that it opens into the panel.
 void HeaderBarPanel::paintEvent(QPaintEvent*) {
-  const QRect tab = setupTab_->geometry();
-  const int r = tab.x() + tab.width();
-  const int b = tab.y() + tab.height();
-  const int w = tab.width();
+  const QRect last = historyTab_->geometry();
+  const int r = last.x() + last.width();
+  const int b = last.y() + last.height();
+  const int w = dashboardTab_->width();
   const int lastX = width() - 1;
+  const int dividers[] = {0, w, setupTab_->geometry().x() + setupTab_->width(), r};
 
   QPainter painter(this);
-  const QPen grey(kOutlineGrey, 1);
-  const QPen panel(program_.look->PanelColor(), 1);
-  painter.setPen(grey);
+  painter.setPen(QPen(kOutlineGrey, 1));
   const QPoint outline[] = {{0, 1}, {r, 1}, {r, b}, {lastX, b}};
   painter.drawPolyline(outline, 4);
-  painter.drawLine(w, 1, w, b);
-  if (shown_ == 1) {
-    painter.drawLine(w, b, r, b);
-    painter.setPen(panel);
-    painter.drawLine(w, b, 0, b);
-  } else if (shown_ == 2) {
-    painter.drawLine(w, b, 0, b);
-    painter.setPen(panel);
-    painter.drawLine(w, b, r - 1, b);  // the corner under the setup tab's right edge stays grey
+  for (int tab = 1; tab < kTabCount; ++tab) {
+    painter.drawLine(dividers[tab], 1, dividers[tab], b);
   }
+  if (shown_ < 1 || shown_ > kTabCount) {
+    return;
+  }
+  painter.drawLine(0, b, r, b);
+  painter.setPen(QPen(program_.look->PanelColor(), 1));
+  // The corner under a divider on the shown tab's right stays grey, but for the first tab's.
+  const int left = dividers[shown_ - 1];
+  const int right = dividers[shown_] - (shown_ == 1 ? 0 : 1);
+  painter.drawLine(left, b, right, b);
 }
 
 bool HeaderBarPanel::eventFilter(QObject* watched, QEvent* event) {
@@ -199,6 +209,10 @@ bool HeaderBarPanel::eventFilter(QObject* watched, QEvent* event) {
       }
       if (watched == setupTab_) {
         emit ShowPanelRequested(2);
+        return true;
+      }
+      if (watched == historyTab_) {
+        emit ShowPanelRequested(3);
         return true;
       }
     }

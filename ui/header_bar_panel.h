@@ -10,8 +10,8 @@ namespace nimbrel::ui {
 
 struct Program;
 
-// The strip at the top: the DASHBOARD and EXPORT & SETUP tabs, the language box and the help
-// button.
+// The strip at the top: the DASHBOARD, EXPORT & SETUP and HISTORY tabs, the language box and the
+// help button.
 class HeaderBarPanel : public QWidget {
   Q_OBJECT
 
@@ -20,7 +20,7 @@ class HeaderBarPanel : public QWidget {
 
   // WM_RELABEL_HEADER: the tab texts of the current language.
   void Relabel();
-  // The shown panel changed (1 dashboard, 2 export and setup): repaint the tabs.
+  // The shown panel changed (1 dashboard, 2 export and setup, 3 history): repaint the tabs.
   void SetShownPanel(int shown);
 
  signals:
@@ -43,6 +43,7 @@ class HeaderBarPanel : public QWidget {
   int shown_ = 1;
   QLabel* dashboardTab_;
   QLabel* setupTab_;
+  QLabel* historyTab_;
   QComboBox* languageBox_;
   QWidget* helpButton_;
 };

@@ -21,14 +21,16 @@ struct Program;
 class HeaderBarPanel;
 class DashboardPanel;
 class SetupPanel;
+class HistoryPanel;
 class StatusBarPanel;
 class ReaderBridge;
 class UploadBridge;
 class ArchiveKeeper;
 
-// The program's one window, 900 x 600, titled "NIMBREL": the header bar, the dashboard or the
-// setup panel in the middle, and the status bar. It owns the connection state: it follows the
-// console's arrival and removal, starts and stops the reader, and saves the settings at the end.
+// The program's one window, 900 x 600, titled "NIMBREL": the header bar, the dashboard, the setup
+// panel or the history in the middle, and the status bar. It owns the connection state: it follows
+// the console's arrival and removal, starts and stops the reader, and saves the settings at the
+// end.
 class MainWindow : public QWidget, public LinkStateSink {
   Q_OBJECT
 
@@ -43,7 +45,8 @@ class MainWindow : public QWidget, public LinkStateSink {
   // this call the window runs without an archive.
   void UseArchive(const ArchiveOptions& options);
 
-  // WM_SHOW_PANEL: 1 shows the dashboard, 2 the setup panel; any other value is only stored.
+  // WM_SHOW_PANEL: 1 shows the dashboard, 2 the setup panel, 3 the history; any other value is
+  // only stored.
   void ShowPanel(int panel);
   int ShownPanel() const { return shownPanel_; }
 
@@ -60,6 +63,7 @@ class MainWindow : public QWidget, public LinkStateSink {
   HeaderBarPanel& HeaderBar() { return *headerBar_; }
   DashboardPanel& Dashboard() { return *dashboard_; }
   SetupPanel& Setup() { return *setup_; }
+  HistoryPanel& History() { return *history_; }
   StatusBarPanel& StatusBar() { return *statusBar_; }
 
  protected:
@@ -76,6 +80,7 @@ class MainWindow : public QWidget, public LinkStateSink {
   HeaderBarPanel* headerBar_;
   DashboardPanel* dashboard_;
   SetupPanel* setup_;
+  HistoryPanel* history_;
   StatusBarPanel* statusBar_;
   std::atomic<bool> shuttingDown_{false};
   bool shutDown_ = false;

@@ -52,6 +52,17 @@ TEST_F(ArchiveCli, SyncKeepsEachRecordOnceAndExportsTodaysFile) {
       Out("plain.csv") + "'";
   EXPECT_EQ(std::system(columns.c_str()), 0);
 
+  // Charts need no display: the command picks the offscreen platform itself.
+  ::unsetenv("DISPLAY");
+  ::unsetenv("QT_QPA_PLATFORM");
+  for (const char* name : {"chart.png", "chart.svg"}) {
+    const CliRun chart = Cli("--wind mph chart --what wind --from 2025-1-2 --to 2025-1-4 --out " +
+                             Out(name) + " --size 640x400");
+    EXPECT_EQ(chart.exitCode, 0) << chart.err;
+  }
+  EXPECT_TRUE(ReadFile(dir_ / "chart.png").starts_with("\x89PNG\r\n\x1a\n"));
+  EXPECT_NE(ReadFile(dir_ / "chart.svg").find("<svg"), std::string::npos);
+
   const CliRun info = Cli("archive info --json");
   EXPECT_NE(info.out.find("\"records\":864,\"undated\":0,\"liveSamples\":0"), std::string::npos)
       << info.out;
@@ -76,6 +87,18 @@ TEST_F(ArchiveCli, FaultsExitOneAndLoseNothing) {
   EXPECT_EQ(empty.exitCode, 1);
   EXPECT_NE(empty.err.find("holds no records"), std::string::npos) << empty.err;
   EXPECT_FALSE(fs::exists(dir_ / "none.csv"));
+  const struct {
+    const char* archive;
+    const char* says;
+  } charts[] = {{"missing.sqlite", "does not exist"}, {"empty.sqlite", "holds no temperature"}};
+  for (const auto& c : charts) {
+    const CliRun chart =
+        Cli("chart --what temperature --last 7d --out " + Out("none.png"), c.archive);
+    EXPECT_EQ(chart.exitCode, 1);
+    EXPECT_NE(chart.err.find(c.says), std::string::npos) << chart.err;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "missing.sqlite"));
+  EXPECT_FALSE(fs::exists(dir_ / "none.png"));
 }
 
 // A sync killed at any moment, the merge included, leaves a sound archive with none or all of the

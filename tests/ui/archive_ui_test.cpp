@@ -8,7 +8,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "simulator/weather_model.h"
 #include "tests/ui/ui_fixture.h"
+#include "ui/history_chart_view.h"
+#include "ui/history_panel.h"
 #include "ui/setup_panel.h"
 
 namespace nimbrel::ui::testing {
@@ -136,6 +139,64 @@ class ArchiveUiTest : public QObject {
     QVERIFY(!panel.findChild<QWidget*>(QStringLiteral("archiveDownload"))->isEnabled());
     QVERIFY(ExportTo(fixture, folder.filePath(QStringLiteral("log.csv"))));
     QCOMPARE(fixture.boxes.boxes.size(), qsizetype{1});
+  }
+
+  // The History tab charts what the archive holds, read on the archive's thread: the panel
+  // answers at once and shows the chart when it comes, again in a unit chosen meanwhile. A
+  // chart that cannot be written is told in a box.
+  void HistoryChartsTheArchiveInTheUnitsInForce() {
+    ProgramFixture fixture(ArchiveConsole());
+    MainWindow& window = fixture.Open();
+    QTemporaryDir folder;
+    window.UseArchive(InFolder(folder));
+    QTRY_COMPARE(Shown(window.Setup(), "archiveRecords"), QStringLiteral("Archive: 0 records"));
+    Click(window.Setup(), "archiveDownload");
+    QTRY_COMPARE_WITH_TIMEOUT(Shown(window.Setup(), "archiveRecords"),
+                              QStringLiteral("Archive: 30 records"), 30000);
+    HistoryPanel& history = window.History();
+    const ConsoleTime end = WeatherModel(1).HistoryStart() + 30 * kHistoryInterval;
+    history.SetClock([end] { return RecordTimePoint(end.time_since_epoch()); });
+
+    // The indoor temperatures, once read: first in °C, then in °F.
+    const auto indoor = [&history]() -> const std::vector<ChartSample>* {
+      const ChartData* chart = history.View().Chart();
+      if (chart == nullptr || history.Reading()) {
+        return nullptr;
+      }
+      for (const ChartSeries& series : chart->series) {
+        if (series.id == ChartSeriesId::kIndoorTemperature) {
+          return &series.samples;
+        }
+      }
+      return nullptr;
+    };
+    const auto newest = [&indoor] { return indoor() ? indoor()->back().value : -999.0; };
+    QTest::mouseClick(Find<QLabel>(window.HeaderBar(), "historyTab"), Qt::LeftButton);
+    QVERIFY(history.isVisible() && history.Reading());
+    QTRY_VERIFY(newest() > -999);
+    QCOMPARE(indoor()->size(), std::size_t{30});
+    const double celsius = newest();
+    Find<QComboBox>(window.Setup(), "temperatureList")->setCurrentIndex(1);
+    QVERIFY(history.Reading() && history.View().Chart() != nullptr);
+    QTRY_VERIFY(std::abs(newest() - (celsius * 9 / 5 + 32)) <= 0.05);  // to a tenth, as shown
+    auto* view = Find<HistoryChartView>(history, "historyChart");
+    const ChartFrame frame = FrameOf(QRectF(view->rect()), *history.View().Chart());
+    const double x = XOfTime(frame, indoor()->back().time);
+    QTest::mouseMove(view, QPoint(static_cast<int>(x), view->height() / 2));
+    QTRY_VERIFY(Find<QLabel>(history, "historyReadout")->text().contains(QStringLiteral("°F")));
+
+    // A merge, even of nothing new, reads the chart again within a few seconds.
+    const ChartData* const before = history.View().Chart();
+    Click(window.Setup(), "archiveDownload");
+    QTRY_VERIFY_WITH_TIMEOUT(history.View().Chart() != before && !history.Reading(), 30000);
+
+    fixture.dialogs.answer = folder.filePath(QStringLiteral("chart.svg"));
+    history.SaveAs(true);
+    QVERIFY(QFileInfo(fixture.dialogs.answer).size() > 1000);
+    fixture.dialogs.answer = folder.filePath(QStringLiteral("no/such/folder/chart.png"));
+    history.SaveAs(false);
+    QCOMPARE(fixture.boxes.boxes.size(), qsizetype{1});
+    QVERIFY(fixture.boxes.boxes[0].startsWith(QStringLiteral("nimbrel::ui::MainWindow: Error: ")));
   }
 };
 

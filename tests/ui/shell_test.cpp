@@ -2,9 +2,12 @@
 #include <cmath>
 
 #include "app/app_options.h"
+#include "i18n/own_texts.h"
 #include "platform/hidapi_backend.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/help_document.h"
+#include "ui/history_chart_view.h"
+#include "ui/history_panel.h"
 
 namespace nimbrel::ui::testing {
 
@@ -120,19 +123,23 @@ class ShellTest : public QObject {
     setup.Relabel();
     auto* box = Find<QComboBox>(window.HeaderBar(), "languageBox");
     QLabel* const tabs[] = {Find<QLabel>(window.HeaderBar(), "dashboardTab"),
-                            Find<QLabel>(window.HeaderBar(), "setupTab")};
+                            Find<QLabel>(window.HeaderBar(), "setupTab"),
+                            Find<QLabel>(window.HeaderBar(), "historyTab")};
+    QWidget* const panels[] = {&window.Dashboard(), &setup, &window.History()};
     const struct {
       QString name, tabs, logger, connected, fail;
       bool smallSetupTab;
     } expected[] = {
-        {"English", "DASHBOARD / EXPORT & SETUP", "Logger", "USB connected", "FAIL", false},
-        {"Deutsch", "INSTRUMENTENTAFEL / EXPORT & SETUP", "Datenlogger", "USB verbunden",
+        {"English", "DASHBOARD / EXPORT & SETUP / HISTORY", "Logger", "USB connected", "FAIL",
+         false},
+        {"Deutsch", "INSTRUMENTENTAFEL / EXPORT & SETUP / VERLAUF", "Datenlogger", "USB verbunden",
          "FEHLGESCHLAGEN", false},
-        {"Français", "TABLEAU DE BORD / EXPORTATION ET CONFIGURATION", "Enregistrer des données",
-         "USB connecté", "ÉCHOUER", true},
-        {"Italiano", "CRUSCOTTO / EXPORT & SETUP", "logger", "USB collegato", "FALLIRE", false},
-        {"Español", "TABLERO / EXPORTACIÓN Y CONFIGURACIÓN", "Registrar", "USB conectado", "FALLO",
-         true},
+        {"Français", "TABLEAU DE BORD / EXPORTATION ET CONFIGURATION / HISTORIQUE",
+         "Enregistrer des données", "USB connecté", "ÉCHOUER", true},
+        {"Italiano", "CRUSCOTTO / EXPORT & SETUP / STORICO", "logger", "USB collegato", "FALLIRE",
+         false},
+        {"Español", "TABLERO / EXPORTACIÓN Y CONFIGURACIÓN / HISTORIAL", "Registrar",
+         "USB conectado", "FALLO", true},
     };
     for (int position = 0; position <= 5; ++position) {
       // Down the box from English to Spanish, then back to the top for English.
@@ -142,7 +149,7 @@ class ShellTest : public QObject {
       const auto& labels = expected[position % 5];
       QCOMPARE(box->itemText(position % 5), labels.name);
       QCOMPARE(static_cast<int>(program.language), position % 5);
-      QCOMPARE(tabs[0]->text() + " / " + tabs[1]->text(), labels.tabs);
+      QCOMPARE(tabs[0]->text() + " / " + tabs[1]->text() + " / " + tabs[2]->text(), labels.tabs);
       QCOMPARE(tabs[1]->font() != tabs[0]->font(), labels.smallSetupTab);
       QCOMPARE(window.Dashboard().CaptionText(DashboardControl::kStampCaption), program.Text(58));
       QCOMPARE(Find<QAbstractButton>(setup, "export")->text(), program.Text(51));
@@ -155,15 +162,17 @@ class ShellTest : public QObject {
       for (const QCheckBox* check : setup.findChildren<QCheckBox*>()) {
         QVERIFY2(TextFits(*check, check->text().replace("&&", "&"), 20), qPrintable(check->text()));
       }
-      // The shown tab takes the panel's colour, so that it opens into the panel; the other is on
-      // the button face.
-      for (int shown = 0; shown < 2; ++shown) {
+      // The shown tab takes the panel's colour, so that it opens into the panel; the others are
+      // on the button face. Without an archive the history says so in place of a chart.
+      for (int shown = 0; shown < 3; ++shown) {
         QTest::mouseClick(tabs[shown], Qt::LeftButton);
-        QCOMPARE(window.Setup().isVisible(), shown == 1);
-        QCOMPARE(tabs[shown]->palette().color(QPalette::Window), program.look->PanelColor());
-        QCOMPARE(tabs[1 - shown]->palette().color(QPalette::Window),
-                 program.look->ButtonFaceColor());
+        for (int tab = 0; tab < 3; ++tab) {
+          QCOMPARE(panels[tab]->isVisible(), tab == shown);
+          QCOMPARE(tabs[tab]->palette().color(QPalette::Window),
+                   tab == shown ? program.look->PanelColor() : program.look->ButtonFaceColor());
+        }
       }
+      QCOMPARE(window.History().View().Note(), program.OwnText(kOwnChartNoArchive));
     }
   }
 };

@@ -1,0 +1,206 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The only command that draws, and so the only one that starts Qt: on the offscreen platform
+// unless the caller chose another, so that it runs where there is no display.
+#include "cli/chart_command.h"
+
+#include <QGuiApplication>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "archive/archive.h"
+#include "chart/chart_load.h"
+#include "cli/download.h"
+#include "cli/environment.h"
+#include "export/export_file.h"
+#include "ui/chart/chart_painter.h"
+
+namespace nimbrel::cli {
+
+namespace {
+
+using ArgList = std::vector<std::string_view>;
+
+int Usage(std::string_view text) {
+  std::fprintf(stderr, "nimbrel-cli chart: %.*s\n", static_cast<int>(text.size()), text.data());
+  return 2;
+}
+
+struct ChartArgs {
+  ChartRequest request;
+  std::string out;
+  QSize size{900, 500};
+};
+
+// A real calendar date "Y-M-D".
+std::optional<std::chrono::local_days> ReadDay(std::string_view text) {
+  const auto numbers = ReadDateNumbers(text);
+  if (!numbers) {
+    return std::nullopt;
+  }
+  const std::chrono::year_month_day date{std::chrono::year{numbers->year},
+                                         std::chrono::month{numbers->month},
+                                         std::chrono::day{numbers->day}};
+  return date.ok() ? std::optional(std::chrono::local_days{date}) : std::nullopt;
+}
+
+bool ReadNumber(std::string_view text, int& value) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
+// "900x500", each side 200 to 10000 pixels.
+std::optional<QSize> ReadSize(std::string_view text) {
+  const std::size_t x = text.find('x');
+  int width = 0;
+  int height = 0;
+  if (x == std::string_view::npos || !ReadNumber(text.substr(0, x), width) ||
+      !ReadNumber(text.substr(x + 1), height) || width < 200 || height < 150 || width > 10000 ||
+      height > 10000) {
+    return std::nullopt;
+  }
+  return QSize(width, height);
+}
+
+// "1,3": channels 1 to 7.
+bool ReadChannels(std::string_view text, std::array<bool, kChartChannels>& channels) {
+  while (!text.empty()) {
+    const std::size_t comma = std::min(text.find(','), text.size());
+    int channel = 0;
+    if (!ReadNumber(text.substr(0, comma), channel) || channel < 1 || channel > 7) {
+      return false;
+    }
+    channels[static_cast<std::size_t>(channel - 1)] = true;
+    text.remove_prefix(std::min(comma + 1, text.size()));
+  }
+  return true;
+}
+
+std::optional<std::string> ParseChartArgs(const ArgList& args, ChartArgs& parsed) {
+  bool what = false, last = false;
+  std::optional<std::chrono::local_days> from, to;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (i + 1 == args.size()) {
+      return "unknown option or missing value: " + std::string(arg);
+    }
+    const std::string_view value = args[++i];
+    if (arg == "--what") {
+      const auto kind = ParseChartKind(value);
+      if (!kind) {
+        return std::string("--what takes temperature, humidity, pressure, wind, rain or uv");
+      }
+      parsed.request.kind = *kind;
+      what = true;
+    } else if (arg == "--last") {
+      const auto period = ParseChartLast(value);
+      if (!period) {
+        return std::string("--last takes 24h, 7d, 30d or 12m");
+      }
+      parsed.request.period = *period;
+      last = true;
+    } else if (arg == "--from" || arg == "--to") {
+      const auto day = ReadDay(value);
+      if (!day) {
+        return std::string(arg) + " takes a date such as 2025-1-2";
+      }
+      (arg == "--from" ? from : to) = day;
+    } else if (arg == "--out") {
+      parsed.out = std::string(value);
+    } else if (arg == "--size") {
+      const auto size = ReadSize(value);
+      if (!size) {
+        return std::string("--size takes WIDTHxHEIGHT, at least 200x150, such as 900x500");
+      }
+      parsed.size = *size;
+    } else if (arg == "--channels") {
+      if (!ReadChannels(value, parsed.request.channels)) {
+        return std::string("--channels takes channel numbers 1 to 7, comma-separated");
+      }
+    } else {
+      return "unknown option: " + std::string(arg);
+    }
+  }
+  if (!what || parsed.out.empty()) {
+    return std::string("give --what and --out");
+  }
+  if (last == (from || to) || (!last && !(from && to))) {
+    return std::string("give either --last or both --from and --to");
+  }
+  if (from && to && *to < *from) {
+    return std::string("--to is before --from");
+  }
+  if (from) {
+    parsed.request.period = {ChartSpan::kChosen, *from, *to};
+  }
+  return std::nullopt;
+}
+
+// The archive the options name, when it exists; a missing one is not created for a chart.
+std::unique_ptr<Archive> OpenExistingArchive(const GlobalOptions& options) {
+  ArchiveOptions archive;
+  if (!options.archive.empty()) {
+    archive.path = PathFromUtf8(options.archive);
+  } else if (const auto path = DefaultArchivePath()) {
+    archive.path = *path;
+  } else {
+    Fail("No archive file: neither XDG_DATA_HOME nor HOME is set; give --archive FILE.");
+    return nullptr;
+  }
+  std::error_code error;
+  if (!std::filesystem::exists(archive.path, error)) {
+    Fail("The archive \"" + archive.path.string() +
+         "\" does not exist; run 'nimbrel-cli archive sync' first. Nothing was written.");
+    return nullptr;
+  }
+  archive.liveEvery = std::chrono::minutes(options.archiveLiveMinutes);
+  ArchiveError fault{};
+  std::unique_ptr<Archive> opened = OpenArchive(archive, fault);
+  if (!opened) {
+    Fail(fault.message);
+  }
+  return opened;
+}
+
+int WriteChart(const ChartData& data, const ChartArgs& args) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  int argc = 1;
+  char name[] = "nimbrel-cli";
+  char* argv[] = {name, nullptr};
+  const QGuiApplication application(argc, argv);
+  QString error;
+  if (!SaveChart(data, EnglishChartTexts(), args.size, QString::fromStdString(args.out), error)) {
+    return Fail(error.toStdString());
+  }
+  return 0;
+}
+
+}  // namespace
+
+int RunChartCommand(const GlobalOptions& options) {
+  ChartArgs args;
+  if (const auto error = ParseChartArgs(options.commandArgs, args)) {
+    return Usage(*error);
+  }
+  args.request.units = EffectiveUnits(options.units);
+  const std::unique_ptr<Archive> archive = OpenExistingArchive(options);
+  if (!archive) {
+    return 1;
+  }
+  ChartData data;
+  if (const ArchiveStatus status = LoadChart(*archive, args.request, ClockNow(), data)) {
+    return Fail(status->message);
+  }
+  if (data.Empty()) {
+    return Fail("The archive holds no " + std::string(ChartKindName(args.request.kind)) +
+                " readings in this period. Nothing was written.");
+  }
+  return WriteChart(data, args);
+}
+
+}  // namespace nimbrel::cli

@@ -1,0 +1,138 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The History tab's screenshots for the README, from an archive the built-in console filled:
+//   history_screenshots log FOLDER            a year of the generated console's log, in two files
+//                                             that nimbrel-cli --console-history can serve
+//   history_screenshots grab ARCHIVE FOLDER   history-{en,de}-{week,year}.png of the window
+// Run offscreen (QT_QPA_PLATFORM=offscreen); scripts/history-screenshots.sh runs all of it.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QRadioButton>
+#include <QTest>
+#include <cstdio>
+#include <fstream>
+
+#include "platform/console_source.h"
+#include "platform/settings_files.h"
+#include "simulator/weather_model.h"
+#include "ui/history_chart_view.h"
+#include "ui/history_panel.h"
+#include "ui/main_window.h"
+#include "ui/program.h"
+
+namespace {
+
+using namespace nimbrel;
+
+constexpr std::uint64_t kSeed = 1;
+constexpr std::size_t kYearRecords = 365 * 24 * 12;
+
+// A year of records five minutes apart, split so that each file fits the console's log.
+int WriteLog(const QString& folder) {
+  const std::vector<std::string> lines = WeatherModel(kSeed).History(kYearRecords, 100);
+  const std::size_t half = lines.size() / 2;
+  for (int part = 0; part < 2; ++part) {
+    const QString name = QStringLiteral("year-%1.txt").arg(part + 1);
+    std::ofstream file(QDir(folder).filePath(name).toStdString());
+    for (std::size_t i = part == 0 ? 0 : half; i < (part == 0 ? half : lines.size()); ++i) {
+      file << lines[i] << '\n';
+    }
+    if (!file) {
+      std::fputs("history_screenshots: the log cannot be written\n", stderr);
+      return 1;
+    }
+  }
+  return 0;
+}
+
+struct PrintedBoxes : ui::MessageBoxes {
+  void Show(QWidget*, const QString& text, const QString&, Icon) override {
+    std::fprintf(stderr, "history_screenshots: %s\n", qPrintable(text));
+  }
+};
+struct NoDialogs : ui::FileDialogs {
+  QString SaveFileName(QWidget*, const QStringList&, const QString&) override { return {}; }
+};
+
+// One picture: the chart of `kind` over the last `period` (1 week, 3 year) up to the log's end.
+struct Shot {
+  LanguageIndex language;
+  const char* locale;
+  int kind;
+  int period;
+  bool channel1;
+  const char* name;
+};
+
+// The window on the History tab as `shot` says, with the pointer over the chart, saved as
+// FOLDER/NAME.
+bool Grab(const QString& archivePath, const QString& folder, const Shot& shot) {
+  QTemporaryDir settings;
+  ConsoleOptions console;
+  console.historyRecords = 0;
+  console.periods = {std::chrono::hours(1), std::chrono::hours(0), std::chrono::hours(0),
+                     std::chrono::hours(1)};
+  ConsoleSource source = MakeConsoleSource(console);
+  PrintedBoxes boxes;
+  NoDialogs dialogs;
+  ui::Program program(std::move(source.backend),
+                      std::make_unique<FileSettingsBackend>(settings.path().toStdString()), boxes,
+                      dialogs);
+  program.language = shot.language;
+  ui::MainWindow window(program);
+  ArchiveOptions options;
+  options.path = archivePath.toStdString();
+  options.liveEvery = std::chrono::minutes(0);
+  window.UseArchive(options);
+  window.show();
+  window.Start();
+
+  ui::HistoryPanel& history = window.History();
+  const ConsoleTime end = WeatherModel(kSeed).HistoryStart() + kYearRecords * kHistoryInterval;
+  history.SetClock(
+      [end] { return RecordTimePoint(end.time_since_epoch() - std::chrono::minutes(1)); });
+  history.findChild<QCheckBox*>(QStringLiteral("channel1"))->setChecked(shot.channel1);
+  history.findChild<QRadioButton*>(QStringLiteral("kind%1").arg(shot.kind))->setChecked(true);
+  history.findChild<QRadioButton*>(QStringLiteral("period%1").arg(shot.period))->setChecked(true);
+  window.ShowPanel(3);
+  if (!QTest::qWaitFor([&history] { return !history.Reading() && history.View().Chart(); },
+                       20000)) {
+    std::fputs("history_screenshots: no chart\n", stderr);
+    return false;
+  }
+  auto* view = history.findChild<ui::HistoryChartView*>(QStringLiteral("historyChart"));
+  // From elsewhere: a move to where the last window's pointer already was is no move.
+  QTest::mouseMove(view, QPoint(1, 1));
+  QTest::mouseMove(view, QPoint(view->width() * 7 / 10, view->height() / 2));
+  QTest::qWait(50);
+  const bool saved = window.grab().save(QDir(folder).filePath(QString::fromLatin1(shot.name)));
+  window.Shutdown();
+  return saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  const QStringList arguments = QApplication::arguments();
+  if (arguments.size() == 3 && arguments[1] == QStringLiteral("log")) {
+    return WriteLog(arguments[2]);
+  }
+  if (arguments.size() != 4 || arguments[1] != QStringLiteral("grab")) {
+    std::fputs("usage: history_screenshots log FOLDER | grab ARCHIVE FOLDER\n", stderr);
+    return 2;
+  }
+  // Temperatures in English, wind and pressure in German.
+  const Shot shots[] = {{LanguageIndex::kEnglish, "en_GB", 0, 1, true, "history-en-week.png"},
+                        {LanguageIndex::kEnglish, "en_GB", 0, 3, false, "history-en-year.png"},
+                        {LanguageIndex::kGerman, "de_DE", 3, 1, false, "history-de-week.png"},
+                        {LanguageIndex::kGerman, "de_DE", 2, 3, false, "history-de-year.png"}};
+  for (const Shot& shot : shots) {
+    // A German user's desktop writes German dates.
+    QLocale::setDefault(QLocale(QString::fromLatin1(shot.locale)));
+    if (!Grab(arguments[2], arguments[3], shot)) {
+      return 1;
+    }
+  }
+  return 0;
+}
