@@ -96,7 +96,8 @@ bool MqttPublisher::Session(std::stop_token stop) {
       return false;
     }
     const bool haRestarted = std::any_of(received.begin(), received.end(), [&](const auto& m) {
-      return m.topic == options_.topics.HaStatus() && m.payload == kOnline;
+      // A retained birth message is old news: it arrives at every subscription.
+      return m.topic == options_.topics.HaStatus() && m.payload == kOnline && !m.retain;
     });
     if (haRestarted && options_.discovery) {
       log_("Home Assistant is back: discovery announced again", true);
