@@ -34,26 +34,6 @@ std::string Number(std::int64_t value) {
   return {digits, end};
 }
 
-// The archive the options name, or nothing after the reason has been printed.
-std::unique_ptr<Archive> OpenCliArchive(const GlobalOptions& options) {
-  ArchiveOptions archive;
-  if (!options.archive.empty()) {
-    archive.path = PathFromUtf8(options.archive);
-  } else if (const auto path = DefaultArchivePath()) {
-    archive.path = *path;
-  } else {
-    Fail("No archive file: neither XDG_DATA_HOME nor HOME is set; give --archive FILE.");
-    return nullptr;
-  }
-  archive.liveEvery = std::chrono::minutes(options.archiveLiveMinutes);
-  ArchiveError error{};
-  std::unique_ptr<Archive> opened = OpenArchive(archive, error);
-  if (!opened) {
-    Fail(error.message);
-  }
-  return opened;
-}
-
 // "3 new, 0 already archived, 0 given up; the download was incomplete (3 of 4 records arrived)"
 std::string MergeLine(const MergeCounts& counts, std::size_t givenUp, std::size_t arrived,
                       std::size_t total, bool complete) {
@@ -65,26 +45,6 @@ std::string MergeLine(const MergeCounts& counts, std::size_t givenUp, std::size_
             " records arrived)";
   }
   return line;
-}
-
-// Merges what the download brought, complete or not.
-int MergeDownload(Archive& archive, Console& console, const DownloadResult& download) {
-  SharedState& state = console.State();
-  const auto total = static_cast<std::size_t>(std::max(0, state.historyTotal.load()));
-  const std::vector<std::string_view> texts = RecordTexts(*console.Store(), total);
-  MergeCounts counts;
-  const ArchiveStatus status = archive.Merge(texts, counts);
-  // Nothing reads the store any more: the reader may end the download at the next live message.
-  state.downloadActive = false;
-  if (status) {
-    return Fail(status->message);
-  }
-  const auto accounted = static_cast<std::size_t>(std::max(0, download.accounted));
-  const bool complete = download.end == DownloadEnd::kComplete;
-  std::printf("%s\n", MergeLine(counts, accounted - std::min(accounted, texts.size()), texts.size(),
-                                total, complete)
-                          .c_str());
-  return complete ? 0 : 1;
 }
 
 int Sync(const GlobalOptions& options, const ArgList& args) {
@@ -105,7 +65,12 @@ int Sync(const GlobalOptions& options, const ArgList& args) {
   return RunDownload(
       options, stallSeconds, destination, {"what arrived is archived", "Sync cancelled."},
       [&](Console& console, const DownloadResult& download, const InterruptWatcher&) {
-        return MergeDownload(*archive, console, download);
+        std::string line;
+        const int code = MergeDownload(*archive, console, download, line);
+        if (!line.empty()) {
+          std::printf("%s\n", line.c_str());
+        }
+        return code;
       });
 }
 
@@ -261,6 +226,44 @@ int Info(const GlobalOptions& options, const ArgList& args) {
 }
 
 }  // namespace
+
+std::unique_ptr<Archive> OpenCliArchive(const GlobalOptions& options) {
+  ArchiveOptions archive;
+  if (!options.archive.empty()) {
+    archive.path = PathFromUtf8(options.archive);
+  } else if (const auto path = DefaultArchivePath()) {
+    archive.path = *path;
+  } else {
+    Fail("No archive file: neither XDG_DATA_HOME nor HOME is set; give --archive FILE.");
+    return nullptr;
+  }
+  archive.liveEvery = std::chrono::minutes(options.archiveLiveMinutes);
+  ArchiveError error{};
+  std::unique_ptr<Archive> opened = OpenArchive(archive, error);
+  if (!opened) {
+    Fail(error.message);
+  }
+  return opened;
+}
+
+int MergeDownload(Archive& archive, Console& console, const DownloadResult& download,
+                  std::string& line) {
+  SharedState& state = console.State();
+  const auto total = static_cast<std::size_t>(std::max(0, state.historyTotal.load()));
+  const std::vector<std::string_view> texts = RecordTexts(*console.Store(), total);
+  MergeCounts counts;
+  const ArchiveStatus status = archive.Merge(texts, counts);
+  // Nothing reads the store any more: the reader may end the download at the next live message.
+  state.downloadActive = false;
+  if (status) {
+    return Fail(status->message);
+  }
+  const auto accounted = static_cast<std::size_t>(std::max(0, download.accounted));
+  const bool complete = download.end == DownloadEnd::kComplete;
+  line = MergeLine(counts, accounted - std::min(accounted, texts.size()), texts.size(), total,
+                   complete);
+  return complete ? 0 : 1;
+}
 
 ExportOutcome WriteArchiveExport(Archive& archive, const ExportRequest& request,
                                  const UnitSettings& units, const std::string& path,

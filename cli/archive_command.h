@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "archive/archive.h"
+#include "cli/download.h"
 #include "cli/options.h"
 #include "export/export_writer.h"
 
@@ -11,6 +13,15 @@ namespace nimbrel::cli {
 
 // archive sync | export | info: the weather archive from the command line.
 int RunArchiveCommand(const GlobalOptions& options);
+
+// The archive the options name, or nothing after the reason has been printed.
+std::unique_ptr<Archive> OpenCliArchive(const GlobalOptions& options);
+
+// Merges what the download brought, complete or not, and sets `line` to what it found ("3 new, 0
+// already archived, 0 given up"). Returns 0 for a complete download, 1 otherwise (and for a
+// fault of the archive, which has been printed).
+int MergeDownload(Archive& archive, Console& console, const DownloadResult& download,
+                  std::string& line);
 
 // Today's export file of the archived records in the request's range, oldest first. A fault of the
 // archive sets `fault` and gives kFailed.

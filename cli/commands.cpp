@@ -8,6 +8,7 @@
 #include "cli/chart_command.h"
 #include "cli/export_command.h"
 #include "cli/live_command.h"
+#include "cli/serve_command.h"
 #include "cli/upload_command.h"
 #include "simulator/console_options.h"
 
@@ -80,6 +81,24 @@ constexpr std::array kCommands = {
         "      The exit status is 1 when the archive is missing or holds no reading in the\n"
         "      period, or FILE cannot be written.\n",
         RunChartCommand},
+    CliCommand{
+        "serve",
+        " [--mqtt URL [--mqtt-ca FILE] [--mqtt-user NAME] [--mqtt-password-file FILE]\n"
+        "         [--mqtt-topic PREFIX] [--ha-prefix P | --no-ha-discovery]] [--sync-hours N]\n"
+        "         [upload's --wu-/--wc- options] [--verbose]\n"
+        "      Run unattended until SIGTERM or SIGINT: follow the console as it comes and goes,\n"
+        "      keep its live readings in the archive and sync its log at start and every N\n"
+        "      hours (default 24, 0 = never), upload to each service with a station ID and key\n"
+        "      (the window's saved ones unless given), and publish every live reading to MQTT.\n"
+        "      One line per event on stderr; --verbose adds the details.\n"
+        "      --mqtt URL             mqtt://HOST[:PORT] or mqtts://HOST[:PORT]\n"
+        "      --mqtt-ca FILE         the certificate authority of an mqtts:// broker\n"
+        "      --mqtt-user NAME       the broker's login; the password comes from\n"
+        "      --mqtt-password-file FILE or the environment variable NIMBREL_MQTT_PASSWORD\n"
+        "      --mqtt-topic PREFIX    PREFIX/state (JSON) and PREFIX/status (default nimbrel)\n"
+        "      --ha-prefix P          Home Assistant discovery under P (default homeassistant)\n"
+        "      --no-ha-discovery      publish no discovery configs\n",
+        RunServeCommand},
 };
 
 constexpr std::string_view kSynopsis =

@@ -17,7 +17,7 @@ namespace nimbrel::cli {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = DownloadMonitor::Clock;
 
 constexpr std::string_view kNoHistory = "Not history data NOW!";
 constexpr std::string_view kSendFailed = "Command send failed !";
@@ -25,72 +25,6 @@ constexpr std::string_view kSendFailed = "Command send failed !";
 // so that its live message cannot end the download it would otherwise overtake.
 constexpr auto kGreetingWait = std::chrono::seconds(2);
 constexpr auto kPoll = std::chrono::milliseconds(100);
-
-// What the reader reports during a download, kept for the main thread. Only history records
-// restart the stall clock: the console's own messages say nothing about the download.
-class DownloadMonitor : public CommandMessages {
- public:
-  explicit DownloadMonitor(Console& console) : CommandMessages(console) {}
-
-  void LiveMessage(const HistoryRecord&) override {
-    Note([this] { ++liveMessages_; });
-  }
-  void NoHistory() override {
-    Note([this] { noHistory_ = true; });
-  }
-  void HistoryStart(int total) override {
-    Note([this, total] {
-      total_ = total;
-      lastHistory_ = Clock::now();
-    });
-  }
-  void HistoryProgress(int accounted) override {
-    Note([this, accounted] {
-      done_ = accounted;
-      lastHistory_ = Clock::now();
-    });
-  }
-  void HistoryComplete() override {
-    Note([this] { complete_ = true; });
-  }
-  void HistoryEndedEarly(int arrived, int total) override {
-    Note([this, arrived, total] { endedEarly_ = {arrived, total}; });
-  }
-
-  void Wake() { changed_.notify_all(); }
-
-  // Waits up to `wait` for a change; returns a snapshot.
-  struct Snapshot {
-    int liveMessages = 0, total = 0, done = 0;
-    bool noHistory = false, complete = false;
-    std::optional<std::pair<int, int>> endedEarly;  // records arrived, of the download's total
-    Clock::time_point lastHistory;
-  };
-  Snapshot WaitForChange(Clock::duration wait) {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, wait);
-    return {liveMessages_, total_, done_, noHistory_, complete_, endedEarly_, lastHistory_};
-  }
-  void RestartStallClock() {
-    std::lock_guard lock(mutex_);
-    lastHistory_ = Clock::now();
-  }
-
- private:
-  template <typename Change>
-  void Note(Change change) {
-    std::lock_guard lock(mutex_);
-    change();
-    changed_.notify_all();
-  }
-
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  int liveMessages_ = 0, total_ = 0, done_ = 0;
-  bool noHistory_ = false, complete_ = false;
-  std::optional<std::pair<int, int>> endedEarly_;
-  Clock::time_point lastHistory_ = Clock::now();
-};
 
 // The percentage of the download on one line of stderr, redrawn as it grows.
 class ProgressLine {
@@ -127,7 +61,9 @@ DownloadEnd FollowDownload(Console& console, DownloadMonitor& monitor,
   ProgressLine progress;
   while (true) {
     const DownloadMonitor::Snapshot now = monitor.WaitForChange(kPoll);
-    progress.Show(now.done, now.total);
+    if (texts.progress) {
+      progress.Show(now.done, now.total);
+    }
     if (now.complete) {
       progress.End();
       return DownloadEnd::kComplete;
@@ -169,10 +105,65 @@ DownloadEnd FollowDownload(Console& console, DownloadMonitor& monitor,
   }
 }
 
-// Greets, asks for the history and follows the download to its end.
-DownloadResult Download(Console& console, DownloadMonitor& monitor,
-                        const InterruptWatcher& interrupt, long stallSeconds,
-                        const std::string& destination, const DownloadTexts& texts) {
+}  // namespace
+
+void DownloadMonitor::LiveMessage(const HistoryRecord&) {
+  Note([this] { ++seen_.liveMessages; });
+}
+
+void DownloadMonitor::NoHistory() {
+  Note([this] { seen_.noHistory = true; });
+}
+
+void DownloadMonitor::HistoryStart(int total) {
+  Note([this, total] {
+    seen_.total = total;
+    seen_.lastHistory = Clock::now();
+  });
+}
+
+void DownloadMonitor::HistoryProgress(int accounted) {
+  Note([this, accounted] {
+    seen_.done = accounted;
+    seen_.lastHistory = Clock::now();
+  });
+}
+
+void DownloadMonitor::HistoryComplete() {
+  Note([this] { seen_.complete = true; });
+}
+
+void DownloadMonitor::HistoryEndedEarly(int arrived, int total) {
+  Note([this, arrived, total] { seen_.endedEarly = {arrived, total}; });
+}
+
+DownloadMonitor::Snapshot DownloadMonitor::WaitForChange(Clock::duration wait) {
+  std::unique_lock lock(mutex_);
+  changed_.wait_for(lock, wait);
+  return seen_;
+}
+
+void DownloadMonitor::RestartStallClock() {
+  std::lock_guard lock(mutex_);
+  seen_.lastHistory = Clock::now();
+}
+
+void DownloadMonitor::Reset() {
+  std::lock_guard lock(mutex_);
+  seen_ = Fresh(seen_.liveMessages);
+}
+
+DownloadMonitor::Snapshot DownloadMonitor::Fresh(int liveMessages) {
+  Snapshot fresh;
+  fresh.liveMessages = liveMessages;
+  fresh.lastHistory = Clock::now();
+  return fresh;
+}
+
+DownloadResult DownloadHistory(Console& console, DownloadMonitor& monitor,
+                               const InterruptWatcher& interrupt, long stallSeconds,
+                               const std::string& destination, const DownloadTexts& texts) {
+  monitor.Reset();
   SharedState& state = console.State();
   // The console's answer to the greeting comes first, so it cannot end the download.
   const auto greeted = Clock::now() + kGreetingWait;
@@ -189,8 +180,6 @@ DownloadResult Download(Console& console, DownloadMonitor& monitor,
   const DownloadEnd end = FollowDownload(console, monitor, interrupt, stallSeconds, texts);
   return {end, monitor.WaitForChange(Clock::duration::zero()).done};
 }
-
-}  // namespace
 
 int Fail(std::string_view text) {
   std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
@@ -223,7 +212,7 @@ int RunDownload(const GlobalOptions& options, long stallSeconds, const std::stri
   }
   running = &console;
   const DownloadResult result =
-      Download(console, monitor, interrupt, stallSeconds, destination, texts);
+      DownloadHistory(console, monitor, interrupt, stallSeconds, destination, texts);
   const int code = finish(console, result, interrupt);
   running = nullptr;
   watching = nullptr;

@@ -17,23 +17,8 @@
 
 namespace nimbrel::cli {
 
-namespace {
-
-struct ServiceArgs {
-  StationIdAndKey idAndKey;
-  UploadEndpoint endpoint;
-  // Auto Upload is switched on for a service given both an ID and a key.
-  bool Enabled() const { return !idAndKey.id.empty() && !idAndKey.key.empty(); }
-};
-
-struct UploadArgs {
-  ServiceArgs wu{{}, DefaultEndpoint(ServerIndex::WeatherUnderground)};
-  ServiceArgs wc{{}, DefaultEndpoint(ServerIndex::Weathercloud)};
-  long count = 0;  // 0: until interrupted
-};
-
 std::optional<std::string> ParseUploadArgs(const std::vector<std::string_view>& args,
-                                           UploadArgs& parsed) {
+                                           UploadArgs& parsed, bool needService) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     if (i + 1 == args.size()) {
@@ -57,7 +42,7 @@ std::optional<std::string> ParseUploadArgs(const std::vector<std::string_view>& 
       return "unexpected argument '" + std::string(arg) + "'";
     }
   }
-  if (!parsed.wu.Enabled() && !parsed.wc.Enabled()) {
+  if (needService && !parsed.wu.Enabled() && !parsed.wc.Enabled()) {
     return "give an ID and a key for at least one service (--wu-id/--wu-key, --wc-id/--wc-key)";
   }
   return std::nullopt;
@@ -66,6 +51,8 @@ std::optional<std::string> ParseUploadArgs(const std::vector<std::string_view>& 
 std::string_view ServiceName(ServerIndex service) {
   return service == ServerIndex::Weathercloud ? "weathercloud" : "wunderground";
 }
+
+namespace {
 
 // Wraps each parameter text into a request for the worker, and prints how each one ended.
 class Uploader : public CommandMessages, public UploadMessages {
@@ -129,7 +116,7 @@ class Uploader : public CommandMessages, public UploadMessages {
 
 int RunUploadCommand(const GlobalOptions& options) {
   UploadArgs args;
-  if (const auto error = ParseUploadArgs(options.commandArgs, args)) {
+  if (const auto error = ParseUploadArgs(options.commandArgs, args, true)) {
     std::fprintf(stderr, "nimbrel-cli upload: %s\n", error->c_str());
     return 2;
   }

@@ -39,6 +39,17 @@ install(TARGETS nimbrel nimbrel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # Where HelpDocumentPath looks from <prefix>/bin: ../share/doc/nimbrel/Nimbrel_help.pdf.
 install(FILES $<TARGET_FILE_DIR:nimbrel>/Nimbrel_help.pdf DESTINATION ${doc_dir})
 install(FILES ${packaging_dir}/linux/70-nimbrel.rules DESTINATION ${NIMBREL_UDEV_RULES_DIR})
+# The station service's systemd user unit, with the installed nimbrel-cli's path filled in when
+# the prefix is known (cmake --install --prefix, or /usr for the package). <prefix>/share/systemd/
+# user is where systemctl --user looks for ~/.local, /usr/local and /usr alike.
+set(NIMBREL_SYSTEMD_USER_DIR "${CMAKE_INSTALL_DATAROOTDIR}/systemd/user"
+    CACHE STRING "Where the systemd user unit is installed")
+install(CODE "
+  file(READ \"${packaging_dir}/linux/nimbrel.service\" unit)
+  string(REPLACE \"@BINDIR@\" \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\" unit \"\${unit}\")
+  file(WRITE \"${PROJECT_BINARY_DIR}/packaging/unit/nimbrel.service\" \"\${unit}\")
+  file(INSTALL \"${PROJECT_BINARY_DIR}/packaging/unit/nimbrel.service\"
+       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${NIMBREL_SYSTEMD_USER_DIR}\")")
 install(FILES ${packaging_dir}/linux/nimbrel.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
 install(FILES ${packaging_dir}/icons/nimbrel.svg DESTINATION ${icon_theme_dir}/scalable/apps)

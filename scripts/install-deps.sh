@@ -9,6 +9,7 @@ packages=(
   libhidapi-dev libudev-dev
   qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation2 xvfb xauth
   libsqlite3-dev
+  libmosquitto-dev mosquitto mosquitto-clients
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 locales
   "$@"

@@ -67,7 +67,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::Start() {
-  LinkState(program_.device.FindStation() ? kConnected : kGone);
+  LinkState(ConsoleIsOurs() && program_.device.FindStation() ? kConnected : kGone);
   uploadSocket_ = std::make_unique<PosixUploadSocket>();
   uploadClock_ = std::make_unique<SteadyUploadClock>();
   uploadWorker_ = std::make_unique<UploadWorker>(
@@ -153,7 +153,35 @@ void MainWindow::Disconnect() {
 }
 
 void MainWindow::DeviceChanged(DeviceEvent event, const std::string& path) {
+  if (event != DeviceEvent::kRemoval && !ConsoleIsOurs()) {
+    return;
+  }
   OnDeviceChange(event, path, program_.device, *this);
+}
+
+void MainWindow::SetConsoleOwnerCheck(std::function<std::optional<QString>()> check) {
+  ownerCheck_ = std::move(check);
+}
+
+bool MainWindow::ConsoleIsOurs() {
+  const std::optional<QString> owner = ownerCheck_ ? ownerCheck_() : std::nullopt;
+  if (!owner) {
+    return true;
+  }
+  const QString text = QStringLiteral("The console is in use by %1.").arg(*owner);
+  statusBar_->ShowNote(text);
+  if (!ownerTold_) {
+    ownerTold_ = true;
+    // From the event loop, as the permission message: not inside the connection sequence.
+    QTimer::singleShot(0, this, [this, text] {
+      program_.messageBoxes.Show(
+          this,
+          text + QStringLiteral(" The window shows the archive meanwhile; end that program "
+                                "to use the console here."),
+          QStringLiteral("Error"), MessageBoxes::Icon::kError);
+    });
+  }
+  return false;
 }
 
 void MainWindow::RelabelAll() {

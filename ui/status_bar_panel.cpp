@@ -143,6 +143,11 @@ void StatusBarPanel::HistoryProgress(int accounted) {
   update(progressRect_);
 }
 
+void StatusBarPanel::ShowNote(const QString& text) {
+  progressText_ = text.left(kProgressTextMax);
+  update(progressRect_);
+}
+
 void StatusBarPanel::ProgressClear() {
   HideProgress();
 }

@@ -26,6 +26,8 @@ class StatusBarPanel : public QWidget {
   void Relabel();                            // WM_RELABEL_STATUS
   // The connection text and icon, after WM_LINK_STATE.
   void SetConnected(bool connected);
+  // A note where the download progress shows, until the next progress.
+  void ShowNote(const QString& text);
 
   QString ProgressText() const { return progressText_; }
   QString LoggerText() const { return loggerText_; }

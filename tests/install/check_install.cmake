@@ -90,3 +90,22 @@ foreach(program IN ITEMS nimbrel nimbrel-cli)
   endif()
 endforeach()
 message(STATUS "${PREFIX}: the installed tree is complete")
+
+# The service's unit: systemd's own check where it is installed (a warning fails it too), else
+# ours: its three sections and a command that is the installed nimbrel-cli.
+set(unit "${PREFIX}/share/systemd/user/nimbrel.service")
+find_program(SYSTEMD_ANALYZE systemd-analyze)
+if(SYSTEMD_ANALYZE)
+  execute_process(COMMAND ${SYSTEMD_ANALYZE} --man=no verify "${unit}" RESULT_VARIABLE result
+                  OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT result EQUAL 0 OR NOT "${out}${err}" STREQUAL "")
+    message(FATAL_ERROR "systemd-analyze verify ${unit} (${result}):\n${out}${err}")
+  endif()
+endif()
+file(READ "${unit}" text)
+foreach(part "[Unit]" "[Service]" "[Install]" "ExecStart=${PREFIX}/bin/nimbrel-cli serve ")
+  string(FIND "${text}" "${part}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${unit} lacks '${part}'")
+  endif()
+endforeach()

@@ -96,6 +96,24 @@ class ShellTest : public QObject {
     }
   }
 
+  // Another program owns the console: the window leaves it alone, says who in its status bar at
+  // every arrival, and once in a box.
+  void AConsoleOwnedElsewhereIsLeftAloneAndToldOnce() {
+    ProgramFixture fixture;
+    MainWindow& window = fixture.Open();
+    window.SetConsoleOwnerCheck([] { return std::optional<QString>("nimbrel-cli serve (pid 7)"); });
+    for (const DeviceEvent event :
+         {DeviceEvent::kRemoval, DeviceEvent::kArrival, DeviceEvent::kArrival}) {
+      window.DeviceChanged(event, "/sys/devices/usb1/1-1:1941:8021");
+    }
+    QTest::qWait(20);
+    const QString told = QStringLiteral("The console is in use by nimbrel-cli serve (pid 7).");
+    QVERIFY(!fixture.Prog().state.linkConnected);
+    QCOMPARE(window.StatusBar().ProgressText(), told);
+    QCOMPARE(fixture.boxes.boxes.size(), 1);
+    QVERIFY(fixture.boxes.boxes.front().contains(told));
+  }
+
   // The help document beside the program (the build tree) comes before the installed one in
   // <prefix>/share/doc/nimbrel; the viewer is asked for the one beside when there is none.
   void FindsTheHelpDocument() {

@@ -1,0 +1,423 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/serve_command.h"
+
+#include <charconv>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "archive/archive.h"
+#include "cli/archive_command.h"
+#include "cli/console.h"
+#include "cli/download.h"
+#include "cli/interrupt.h"
+#include "cli/upload_command.h"
+#include "platform/console_lock.h"
+#include "platform/mqtt_mosquitto.h"
+#include "platform/settings_user.h"
+#include "platform/socket_posix.h"
+#include "readings/live_readings.h"
+#include "service/mqtt_publisher.h"
+#include "settings/settings_store.h"
+#include "upload/upload_clock.h"
+#include "upload/upload_worker.h"
+
+namespace nimbrel::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often a missing console is looked for, and how often the main loop looks around.
+constexpr auto kConsolePoll = std::chrono::seconds(2);
+constexpr auto kTick = std::chrono::seconds(1);
+constexpr long kSyncStallSeconds = 30;
+
+struct MqttArgs {
+  std::string url;
+  std::string caFile;
+  std::string user;
+  std::string passwordFile;
+  MqttTopics topics;
+  bool discovery = true;
+};
+
+struct ServeArgs {
+  std::optional<MqttArgs> mqtt;
+  long syncHours = 24;
+  bool verbose = false;
+  UploadArgs uploads;
+};
+
+bool ParseHours(std::string_view text, long& hours) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), hours);
+  return error == std::errc() && end == text.data() + text.size() && hours >= 0;
+}
+
+// Takes one MQTT option and its value; false when `arg` is not one.
+bool TakeMqttOption(std::string_view arg, std::string_view value, MqttArgs& mqtt) {
+  if (arg == "--mqtt") {
+    mqtt.url = value;
+  } else if (arg == "--mqtt-ca") {
+    mqtt.caFile = value;
+  } else if (arg == "--mqtt-user") {
+    mqtt.user = value;
+  } else if (arg == "--mqtt-password-file") {
+    mqtt.passwordFile = value;
+  } else if (arg == "--mqtt-topic") {
+    mqtt.topics.prefix = value;
+  } else if (arg == "--ha-prefix") {
+    mqtt.topics.haPrefix = value;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::string> CheckMqttArgs(const MqttArgs& mqtt) {
+  if (!ParseBrokerUrl(mqtt.url)) {
+    return "--mqtt takes mqtt://HOST[:PORT] or mqtts://HOST[:PORT]";
+  }
+  if (!ValidTopicPrefix(mqtt.topics.prefix) || !ValidTopicPrefix(mqtt.topics.haPrefix)) {
+    return "a topic prefix may not be empty, hold '+' or '#', or begin or end with '/'";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> ParseServeArgs(const std::vector<std::string_view>& args,
+                                          ServeArgs& parsed) {
+  MqttArgs mqtt;
+  bool mqttGiven = false;
+  std::vector<std::string_view> uploadArgs;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg == "--verbose") {
+      parsed.verbose = true;
+    } else if (arg == "--no-ha-discovery") {
+      mqtt.discovery = false;
+    } else if (arg == "--mqtt-password") {
+      return "the password is read from --mqtt-password-file FILE or NIMBREL_MQTT_PASSWORD only";
+    } else if (i + 1 == args.size()) {
+      return "unexpected argument '" + std::string(arg) + "'";
+    } else if (arg == "--sync-hours") {
+      if (!ParseHours(args[++i], parsed.syncHours)) {
+        return "--sync-hours takes a whole number of hours, 0 for never";
+      }
+    } else if (TakeMqttOption(arg, args[i + 1], mqtt)) {
+      mqttGiven = mqttGiven || arg == "--mqtt";
+      ++i;
+    } else if (arg == "--count") {
+      return "unexpected argument '--count'";
+    } else {
+      uploadArgs.push_back(arg);
+      uploadArgs.push_back(args[++i]);
+    }
+  }
+  if (mqttGiven) {
+    if (auto error = CheckMqttArgs(mqtt)) {
+      return error;
+    }
+    parsed.mqtt = mqtt;
+  }
+  return ParseUploadArgs(uploadArgs, parsed.uploads, false);
+}
+
+// The station ID and key saved by the window stand in for any the command line leaves out.
+void FillSavedStations(UploadArgs& uploads) {
+  const std::unique_ptr<SettingsBackend> backend = OpenUserSettingsBackend();
+  const SettingsStore store(*backend);
+  for (const ServerIndex service : {ServerIndex::WeatherUnderground, ServerIndex::Weathercloud}) {
+    ServiceArgs& args = service == ServerIndex::Weathercloud ? uploads.wc : uploads.wu;
+    if (!args.Enabled()) {
+      args.idAndKey = store.ReadStationIdAndKey(service);
+    }
+  }
+}
+
+// The password from its file (its first line) or the environment; never from the command line.
+std::optional<std::string> ReadPassword(const MqttArgs& mqtt, std::string& password) {
+  if (!mqtt.passwordFile.empty()) {
+    std::ifstream file(mqtt.passwordFile);
+    if (!file || !std::getline(file, password)) {
+      return "cannot read the password file " + mqtt.passwordFile;
+    }
+  } else if (const char* env = std::getenv("NIMBREL_MQTT_PASSWORD")) {
+    password = env;
+  }
+  return std::nullopt;
+}
+
+// One line per event on stderr, where journald keeps it; details only with --verbose.
+class ServiceLog {
+ public:
+  explicit ServiceLog(bool verbose) : verbose_(verbose) {}
+  void operator()(std::string_view line, bool detail) const {
+    if (!detail || verbose_) {
+      std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+      std::fflush(stderr);
+    }
+  }
+
+ private:
+  bool verbose_;
+};
+
+// The main loop's pause, cut short by the interrupt or a new live reading.
+class Pause {
+ public:
+  void Wake() {
+    std::lock_guard lock(mutex_);
+    woken_ = true;
+    changed_.notify_all();
+  }
+  void For(Clock::duration wait) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, wait, [this] { return woken_; });
+    woken_ = false;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool woken_ = false;
+};
+
+// Says how each upload ended: a change of outcome is news, a repeat a detail.
+class UploadLog : public UploadMessages {
+ public:
+  explicit UploadLog(const ServiceLog& log) : log_(log) {}
+
+  void UploadAckWu() override {}
+  void UploadAckWc() override {}
+  void UploadFinished(const UploadRequest& request, const UploadResult& result) override {
+    const bool acknowledged = result.outcome == UploadOutcome::kAcknowledged;
+    auto& last = lastAcknowledged_[request.service == ServerIndex::Weathercloud ? 1 : 0];
+    log_(std::string(ServiceName(request.service)) +
+             " upload: " + (acknowledged ? "UPLOAD" : "FAIL") + " " + MaskedRequestLine(request),
+         last == acknowledged);
+    last = acknowledged;
+  }
+
+ private:
+  const ServiceLog& log_;
+  std::optional<bool> lastAcknowledged_[2];  // on the worker's thread only
+};
+
+// What the reader hands over, on its thread: the state goes to the broker, the upload texts to
+// the worker, and the newest live text waits for the main loop, which alone writes the archive.
+class ServeMessages : public DownloadMonitor {
+ public:
+  ServeMessages(Console& console, const UploadArgs& uploads, UploadWorker& worker,
+                MqttPublisher* publisher, Pause& pause)
+      : DownloadMonitor(console),
+        uploads_(uploads),
+        worker_(worker),
+        publisher_(publisher),
+        pause_(pause) {}
+
+  void LiveMessage(const HistoryRecord& text) override {
+    DownloadMonitor::LiveMessage(text);
+    const std::string_view live = RecordText(text).substr(0, kLiveTextMaxLength);
+    if (publisher_ != nullptr) {
+      publisher_->PublishState(LiveStateJson(live));
+    }
+    {
+      std::lock_guard lock(mutex_);
+      liveText_ = std::string(live);
+    }
+    pause_.Wake();
+  }
+  void WuMessage(const ParamBuffer& text) override { Post(ServerIndex::WeatherUnderground, text); }
+  void WeathercloudMessage(const ParamBuffer& text) override {
+    Post(ServerIndex::Weathercloud, text);
+  }
+
+  // The live text that arrived since the last call, if any.
+  std::optional<std::string> TakeLiveText() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(liveText_, std::nullopt);
+  }
+
+ private:
+  void Post(ServerIndex service, const ParamBuffer& text) {
+    const ServiceArgs& args = uploads_.For(service);
+    if (auto request = BuildUploadRequest(service, ParameterText(text), args.Enabled(),
+                                          args.idAndKey, args.endpoint)) {
+      worker_.Post(std::move(*request));
+    }
+  }
+
+  const UploadArgs& uploads_;
+  UploadWorker& worker_;
+  MqttPublisher* publisher_;
+  Pause& pause_;
+  std::mutex mutex_;
+  std::optional<std::string> liveText_;
+};
+
+// Everything one run of the service holds.
+struct Service {
+  const GlobalOptions& options;
+  const ServeArgs& args;
+  const ServiceLog& log;
+  const InterruptWatcher& interrupt;
+  Archive& archive;
+  Console& console;
+  ServeMessages& messages;
+  Pause& pause;
+};
+
+void KeepLiveSample(Service& service) {
+  const std::optional<std::string> text = service.messages.TakeLiveText();
+  if (!text) {
+    return;
+  }
+  bool kept = false;
+  const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+  if (const ArchiveStatus fault = service.archive.AddLiveSample(*text, now, kept)) {
+    service.log("archive: " + fault->message, false);
+  } else if (kept) {
+    service.log("archive: live reading kept", true);
+  }
+}
+
+void SyncArchive(Service& service) {
+  service.log("archive sync: downloading the console's log", true);
+  const std::string destination =
+      service.options.archive.empty() ? "archive" : service.options.archive;
+  const DownloadResult download =
+      DownloadHistory(service.console, service.messages, service.interrupt, kSyncStallSeconds,
+                      destination, {"what arrived is archived", "Sync cancelled.", false});
+  std::string line;
+  MergeDownload(service.archive, service.console, download, line);
+  if (!line.empty()) {
+    service.log("archive sync: " + line, false);
+  }
+}
+
+// Connects to the console; says so once while it stays away.
+bool ConnectConsole(Service& service, std::string& lastFailure) {
+  if (const auto failure = service.console.Connect(service.messages)) {
+    service.console.Disconnect();
+    service.log(*failure, *failure == lastFailure);
+    lastFailure = *failure;
+    return false;
+  }
+  lastFailure.clear();
+  service.log("console connected", false);
+  return true;
+}
+
+void Serve(Service& service) {
+  const auto syncEvery = std::chrono::hours(service.args.syncHours);
+  auto nextSync = Clock::now();
+  bool connected = false;
+  std::string lastFailure;
+  while (!service.interrupt.Interrupted()) {
+    if (!connected && !(connected = ConnectConsole(service, lastFailure))) {
+      service.pause.For(kConsolePoll);
+      continue;
+    }
+    if (service.args.syncHours > 0 && Clock::now() >= nextSync) {
+      SyncArchive(service);
+      nextSync = Clock::now() + syncEvery;
+    }
+    KeepLiveSample(service);
+    service.pause.For(kTick);
+    if (!service.console.Device().IsValid()) {
+      service.log("console gone; waiting for it", false);
+      service.console.Disconnect();
+      connected = false;
+    }
+  }
+  KeepLiveSample(service);
+}
+
+std::unique_ptr<MqttPublisher> StartPublisher(const MqttArgs& mqtt, MqttClient& client,
+                                              const ServiceLog& log, std::string& error) {
+  PublisherOptions publisher;
+  publisher.broker = *ParseBrokerUrl(mqtt.url);
+  publisher.topics = mqtt.topics;
+  publisher.discovery = mqtt.discovery;
+  publisher.session.clientId = MqttClientId(mqtt.topics);
+  publisher.session.user = mqtt.user;
+  publisher.session.caFile = mqtt.caFile;
+  if (auto failure = ReadPassword(mqtt, publisher.session.password)) {
+    error = *failure;
+    return nullptr;
+  }
+  return std::make_unique<MqttPublisher>(
+      client, std::move(publisher),
+      [&log](std::string_view line, bool detail) { log(line, detail); });
+}
+
+int Usage(std::string_view text) {
+  std::fprintf(stderr, "nimbrel-cli serve: %.*s\n", static_cast<int>(text.size()), text.data());
+  return 2;
+}
+
+}  // namespace
+
+int RunServeCommand(const GlobalOptions& options) {
+  ServeArgs args;
+  if (const auto error = ParseServeArgs(options.commandArgs, args)) {
+    return Usage(*error);
+  }
+  Pause pause;
+  InterruptWatcher interrupt([&pause] { pause.Wake(); });
+  // The built-in console is this process's own: only the USB console has another owner to fear.
+  ConsoleClaim claim;
+  if (!options.simulate) {
+    claim = ConsoleClaim::Take(ConsoleLockPath(), "nimbrel-cli serve");
+    if (!claim.lock) {
+      return Fail("nimbrel-cli serve: the console is in use by " + claim.heldBy +
+                  "; end it first.");
+    }
+  }
+  const std::unique_ptr<Archive> archive = OpenCliArchive(options);
+  if (!archive) {
+    return 1;
+  }
+  FillSavedStations(args.uploads);
+  const ServiceLog log(args.verbose);
+  std::unique_ptr<MqttClient> client;
+  std::unique_ptr<MqttPublisher> publisher;
+  if (args.mqtt) {
+    client = MakeMosquittoClient();
+    std::string error;
+    if (!(publisher = StartPublisher(*args.mqtt, *client, log, error))) {
+      return Fail("nimbrel-cli serve: " + error);
+    }
+  }
+  const std::unique_ptr<Console> console =
+      OpenConsole(options, args.syncHours > 0 ? HistoryUse::kDownload : HistoryUse::kNone);
+  if (!console) {
+    return 2;
+  }
+  PosixUploadSocket socket;
+  SteadyUploadClock clock;
+  UploadLog uploadLog(log);
+  // The worker's own diagnostic lines are details.
+  std::ostream quiet(nullptr);
+  UploadWorker worker({socket, clock, args.verbose ? std::cerr : quiet}, uploadLog);
+  ServeMessages messages(*console, args.uploads, worker, publisher.get(), pause);
+  Service service{options, args, log, interrupt, *archive, *console, messages, pause};
+  Serve(service);
+  console->Disconnect();
+  worker.Stop();
+  if (publisher) {
+    publisher->Stop();
+  }
+  log("stopped", false);
+  return 0;
+}
+
+}  // namespace nimbrel::cli

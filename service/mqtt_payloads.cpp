@@ -1,0 +1,242 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "service/mqtt_payloads.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+
+#include "record/record_fields.h"
+
+namespace nimbrel {
+
+namespace {
+
+// How the console marks a missing reading in a field: temperatures may be negative, so only a
+// double dash marks them; rain, wind and pressure are never negative, so any dash does.
+enum class Missing : std::uint8_t { kNotANumber, kDoubleDash, kDash };
+
+struct NumericKey {
+  std::string_view key;
+  std::size_t field;
+  Missing missing;
+  std::string_view name;
+  std::string_view unit;         // empty: none
+  std::string_view deviceClass;  // empty: none fits
+};
+
+// Units are written into the configs as they stand, so they are JSON texts already.
+constexpr std::string_view kCelsius = "\\u00b0C";
+constexpr std::string_view kDegrees = "\\u00b0";
+
+constexpr NumericKey Temperature(std::string_view key, std::size_t field, std::string_view name) {
+  return {key, field, Missing::kDoubleDash, name, kCelsius, "temperature"};
+}
+constexpr NumericKey Humidity(std::string_view key, std::size_t field, std::string_view name) {
+  return {key, field, Missing::kNotANumber, name, "%", "humidity"};
+}
+constexpr NumericKey Rain(std::string_view key, std::size_t field, std::string_view name) {
+  return {key, field, Missing::kDash, name, "mm", "precipitation"};
+}
+
+constexpr std::array kNumericKeys = {
+    Temperature("indoor_temperature", kFieldIndoorTemperature, "Indoor temperature"),
+    Humidity("indoor_humidity", kFieldIndoorHumidity, "Indoor humidity"),
+    Temperature("outdoor_temperature", kFieldOutdoorTemperature, "Outdoor temperature"),
+    Humidity("outdoor_humidity", kFieldOutdoorHumidity, "Outdoor humidity"),
+    Rain("rain_daily", kFieldDailyRain, "Rain today"),
+    NumericKey{"rain_rate", kFieldRainRate, Missing::kDash, "Rain rate", "mm/h",
+               "precipitation_intensity"},
+    NumericKey{"wind_speed", kFieldWindSpeed, Missing::kDash, "Wind speed", "km/h", "wind_speed"},
+    NumericKey{"wind_gust", kFieldWindGust, Missing::kDash, "Wind gust", "km/h", "wind_speed"},
+    NumericKey{"wind_direction", kFieldWindDirectionDegrees, Missing::kDash, "Wind direction",
+               kDegrees, ""},
+    NumericKey{"pressure_relative", kFieldRelativePressure, Missing::kDash, "Relative pressure",
+               "hPa", "pressure"},
+    NumericKey{"pressure_absolute", kFieldAbsolutePressure, Missing::kDash, "Absolute pressure",
+               "hPa", "pressure"},
+    NumericKey{"uv_index", kFieldUvIndex, Missing::kNotANumber, "UV index", "UV index", ""},
+    Temperature("dew_point", kFieldDewPoint, "Dew point"),
+    Temperature("heat_index", kFieldHeatIndex, "Heat index"),
+    Temperature("ch1_temperature", 18, "Channel 1 temperature"),
+    Humidity("ch1_humidity", 19, "Channel 1 humidity"),
+    Temperature("ch2_temperature", 20, "Channel 2 temperature"),
+    Humidity("ch2_humidity", 21, "Channel 2 humidity"),
+    Temperature("ch3_temperature", 22, "Channel 3 temperature"),
+    Humidity("ch3_humidity", 23, "Channel 3 humidity"),
+    Temperature("ch4_temperature", 24, "Channel 4 temperature"),
+    Humidity("ch4_humidity", 25, "Channel 4 humidity"),
+    Temperature("ch5_temperature", 26, "Channel 5 temperature"),
+    Humidity("ch5_humidity", 27, "Channel 5 humidity"),
+    Temperature("ch6_temperature", 28, "Channel 6 temperature"),
+    Humidity("ch6_humidity", 29, "Channel 6 humidity"),
+    Temperature("ch7_temperature", 30, "Channel 7 temperature"),
+    Humidity("ch7_humidity", 31, "Channel 7 humidity"),
+    Temperature("wind_chill", kFieldWindChill, "Wind chill"),
+    Rain("rain_hourly", kFieldHourlyRain, "Rain last hour"),
+    Rain("rain_weekly", kFieldWeeklyRain, "Rain this week"),
+    Rain("rain_monthly", kFieldMonthlyRain, "Rain this month"),
+    NumericKey{"logger", kFieldLoggerPercent, Missing::kNotANumber, "Logger fill", "%", ""},
+};
+
+struct TextKey {
+  std::string_view key;
+  std::size_t field;
+};
+
+constexpr std::array kTextKeys = {TextKey{"wind_compass", kFieldWindDirectionPoint},
+                                  TextKey{"date", kFieldDate}, TextKey{"time", kFieldTime}};
+
+bool MarkedMissing(std::string_view field, Missing missing) {
+  switch (missing) {
+    case Missing::kDoubleDash:
+      return field.find("--") != std::string_view::npos;
+    case Missing::kDash:
+      return field.find('-') != std::string_view::npos;
+    case Missing::kNotANumber:
+      break;
+  }
+  return false;
+}
+
+// The field's number printed back in its shortest exact form, or JSON's null when the whole
+// field is not one finite number.
+std::string JsonNumber(std::string_view field, Missing missing) {
+  if (MarkedMissing(field, missing)) {
+    return "null";
+  }
+  double value = 0;
+  const char* end = field.data() + field.size();
+  const auto [stop, error] = std::from_chars(field.data(), end, value);
+  if (field.empty() || error != std::errc() || stop != end || !std::isfinite(value)) {
+    return "null";
+  }
+  std::array<char, 32> digits{};
+  const auto printed = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+  return {digits.data(), printed.ptr};
+}
+
+// Bytes past ASCII read as Latin-1, as the dashboard shows them.
+std::string JsonString(std::string_view text) {
+  constexpr std::string_view kHex = "0123456789abcdef";
+  std::string json = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      json += '\\';
+      json += c;
+    } else if (byte < 0x20 || byte >= 0x80) {
+      json += "\\u00";
+      json += kHex[byte >> 4];
+      json += kHex[byte & 0xf];
+    } else {
+      json += c;
+    }
+  }
+  return json + "\"";
+}
+
+// Home Assistant's ids allow letters, digits, '_' and '-' only.
+std::string IdPart(std::string_view text) {
+  std::string id(text);
+  for (char& c : id) {
+    const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                         (c >= '0' && c <= '9') || c == '_' || c == '-';
+    if (!allowed) {
+      c = '_';
+    }
+  }
+  return id;
+}
+
+std::string DiscoveryConfig(const MqttTopics& topics, const NumericKey& key,
+                            const std::string& device) {
+  std::string config = "{\"name\":" + JsonString(key.name) +
+                       ",\"state_topic\":" + JsonString(topics.State()) +
+                       ",\"value_template\":\"{{ value_json." + std::string(key.key) + " }}\"" +
+                       ",\"unique_id\":\"" + device + "_" + std::string(key.key) + "\"" +
+                       ",\"availability_topic\":" + JsonString(topics.Status());
+  if (!key.unit.empty()) {
+    config += ",\"unit_of_measurement\":\"" + std::string(key.unit) + "\"";
+  }
+  if (!key.deviceClass.empty()) {
+    config += ",\"device_class\":\"" + std::string(key.deviceClass) + "\"";
+  }
+  return config + ",\"state_class\":\"measurement\",\"expire_after\":" +
+         std::to_string(kStateExpirySeconds) + ",\"device\":{\"identifiers\":[\"" + device +
+         "\"],\"name\":\"Nimbrel weather station\",\"model\":\"USB console 1941:8021\"}}";
+}
+
+}  // namespace
+
+std::optional<BrokerAddress> ParseBrokerUrl(std::string_view url) {
+  BrokerAddress address;
+  if (url.starts_with("mqtts://")) {
+    address = {{}, 8883, true};
+    url.remove_prefix(8);
+  } else if (url.starts_with("mqtt://")) {
+    url.remove_prefix(7);
+  } else {
+    return std::nullopt;
+  }
+  if (url.ends_with('/')) {
+    url.remove_suffix(1);
+  }
+  // A bracketed IPv6 address keeps its colons.
+  const std::size_t hostEnd = url.starts_with('[') ? url.find(']') + 1 : url.rfind(':');
+  std::string_view host = url.substr(0, hostEnd);
+  if (hostEnd != std::string_view::npos && hostEnd < url.size()) {
+    const std::string_view port = url.substr(hostEnd + 1);
+    unsigned value = 0;
+    const auto [stop, error] = std::from_chars(port.data(), port.data() + port.size(), value);
+    if (url[hostEnd] != ':' || error != std::errc() || stop != port.data() + port.size() ||
+        value == 0 || value > 65535) {
+      return std::nullopt;
+    }
+    address.port = static_cast<std::uint16_t>(value);
+  }
+  if (host.starts_with('[') && host.ends_with(']')) {
+    host = host.substr(1, host.size() - 2);
+  }
+  if (host.empty() || host.find_first_of("/@?# ") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  address.host = host;
+  return address;
+}
+
+bool ValidTopicPrefix(std::string_view prefix) {
+  return !prefix.empty() && prefix.find_first_of("+#") == std::string_view::npos &&
+         !prefix.starts_with('/') && !prefix.ends_with('/');
+}
+
+std::string LiveStateJson(std::string_view liveText) {
+  const RecordFields fields = SplitRecord(liveText.substr(0, 255));
+  std::string json = "{";
+  for (const NumericKey& key : kNumericKeys) {
+    json += "\"" + std::string(key.key) +
+            "\":" + JsonNumber(fields[key.field].View(), key.missing) + ",";
+  }
+  for (const TextKey& key : kTextKeys) {
+    json += "\"" + std::string(key.key) + "\":" + JsonString(fields[key.field].View()) + ",";
+  }
+  json.back() = '}';
+  return json;
+}
+
+std::string MqttClientId(const MqttTopics& topics) {
+  return "nimbrel-" + IdPart(topics.prefix);
+}
+
+std::vector<MqttMessage> DiscoveryConfigs(const MqttTopics& topics) {
+  const std::string node = IdPart(topics.prefix);
+  const std::string device = "nimbrel_" + node;
+  std::vector<MqttMessage> configs;
+  configs.reserve(kNumericKeys.size());
+  for (const NumericKey& key : kNumericKeys) {
+    configs.push_back({topics.haPrefix + "/sensor/" + node + "/" + std::string(key.key) + "/config",
+                       DiscoveryConfig(topics, key, device), true});
+  }
+  return configs;
+}
+
+}  // namespace nimbrel
