@@ -257,8 +257,12 @@ void DrawTimeAxis(QPainter& painter, const ChartFrame& frame, const QLocale& loc
     } else {
       label = locale.toString(when.time(), QLocale::ShortFormat);
     }
+    // Centred under its tick, but never past the plot's ends, where it would be cut off.
+    const double width = painter.fontMetrics().horizontalAdvance(label) + 2.0;
+    const double left =
+        std::max(frame.plot.left(), std::min(x - width / 2, frame.plot.right() - width));
     painter.setPen(kInk);
-    painter.drawText(QRectF(x - 50, frame.plot.bottom() + 3, 100, kTimeAxisHeight - 4),
+    painter.drawText(QRectF(left, frame.plot.bottom() + 3, width, kTimeAxisHeight - 4),
                      Qt::AlignHCenter | Qt::AlignTop, label);
   }
 }
