@@ -227,7 +227,7 @@ int Info(const GlobalOptions& options, const ArgList& args) {
 
 }  // namespace
 
-std::unique_ptr<Archive> OpenCliArchive(const GlobalOptions& options) {
+std::unique_ptr<Archive> OpenCliArchive(const GlobalOptions& options, ArchiveUse existing) {
   ArchiveOptions archive;
   if (!options.archive.empty()) {
     archive.path = PathFromUtf8(options.archive);
@@ -235,6 +235,12 @@ std::unique_ptr<Archive> OpenCliArchive(const GlobalOptions& options) {
     archive.path = *path;
   } else {
     Fail("No archive file: neither XDG_DATA_HOME nor HOME is set; give --archive FILE.");
+    return nullptr;
+  }
+  std::error_code missing;
+  if (existing == ArchiveUse::kExisting && !std::filesystem::exists(archive.path, missing)) {
+    Fail("The archive \"" + archive.path.string() +
+         "\" does not exist; run 'nimbrel-cli archive sync' first. Nothing was written.");
     return nullptr;
   }
   archive.liveEvery = std::chrono::minutes(options.archiveLiveMinutes);

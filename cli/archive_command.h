@@ -14,8 +14,12 @@ namespace nimbrel::cli {
 // archive sync | export | info: the weather archive from the command line.
 int RunArchiveCommand(const GlobalOptions& options);
 
+// Whether a missing archive file is made, or refused (for commands that only read).
+enum class ArchiveUse { kCreate, kExisting };
+
 // The archive the options name, or nothing after the reason has been printed.
-std::unique_ptr<Archive> OpenCliArchive(const GlobalOptions& options);
+std::unique_ptr<Archive> OpenCliArchive(const GlobalOptions& options,
+                                        ArchiveUse existing = ArchiveUse::kCreate);
 
 // Merges what the download brought, complete or not, and sets `line` to what it found ("3 new, 0
 // already archived, 0 given up"). Returns 0 for a complete download, 1 otherwise (and for a

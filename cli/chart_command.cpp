@@ -13,6 +13,7 @@
 
 #include "archive/archive.h"
 #include "chart/chart_load.h"
+#include "cli/archive_command.h"
 #include "cli/download.h"
 #include "cli/environment.h"
 #include "export/export_file.h"
@@ -139,32 +140,6 @@ std::optional<std::string> ParseChartArgs(const ArgList& args, ChartArgs& parsed
   return std::nullopt;
 }
 
-// The archive the options name, when it exists; a missing one is not created for a chart.
-std::unique_ptr<Archive> OpenExistingArchive(const GlobalOptions& options) {
-  ArchiveOptions archive;
-  if (!options.archive.empty()) {
-    archive.path = PathFromUtf8(options.archive);
-  } else if (const auto path = DefaultArchivePath()) {
-    archive.path = *path;
-  } else {
-    Fail("No archive file: neither XDG_DATA_HOME nor HOME is set; give --archive FILE.");
-    return nullptr;
-  }
-  std::error_code error;
-  if (!std::filesystem::exists(archive.path, error)) {
-    Fail("The archive \"" + archive.path.string() +
-         "\" does not exist; run 'nimbrel-cli archive sync' first. Nothing was written.");
-    return nullptr;
-  }
-  archive.liveEvery = std::chrono::minutes(options.archiveLiveMinutes);
-  ArchiveError fault{};
-  std::unique_ptr<Archive> opened = OpenArchive(archive, fault);
-  if (!opened) {
-    Fail(fault.message);
-  }
-  return opened;
-}
-
 int WriteChart(const ChartData& data, const ChartArgs& args) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -188,7 +163,7 @@ int RunChartCommand(const GlobalOptions& options) {
     return Usage(*error);
   }
   args.request.units = EffectiveUnits(options.units);
-  const std::unique_ptr<Archive> archive = OpenExistingArchive(options);
+  const std::unique_ptr<Archive> archive = OpenCliArchive(options, ArchiveUse::kExisting);
   if (!archive) {
     return 1;
   }
