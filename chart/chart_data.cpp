@@ -2,7 +2,6 @@
 #include "chart/chart_data.h"
 
 #include <algorithm>
-#include <ctime>
 #include <utility>
 
 namespace nimbrel {
@@ -77,22 +76,6 @@ std::optional<ChartPeriod> ParseChartLast(std::string_view name) {
     }
   }
   return std::nullopt;
-}
-
-RecordTimePoint ClockNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#if defined(_WIN32)
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  const std::chrono::year_month_day date{
-      std::chrono::year{local.tm_year + 1900},
-      std::chrono::month{static_cast<unsigned>(local.tm_mon + 1)},
-      std::chrono::day{static_cast<unsigned>(local.tm_mday)}};
-  return std::chrono::local_days{date} + hours{local.tm_hour} + minutes{local.tm_min} +
-         seconds{local.tm_sec};
 }
 
 ChartWindow WindowOf(const ChartPeriod& period, RecordTimePoint now) {

@@ -47,8 +47,6 @@ struct ChartWindow {
 
   friend bool operator==(const ChartWindow&, const ChartWindow&) = default;
 };
-// The PC's local time, which the console's clock is set to: the `now` of a chart.
-RecordTimePoint ClockNow();
 
 // The spans up to now end with the minute after `now`, so that a sample of this minute is in.
 // 12 months go back to the same day and time a year earlier (the month's last day when that

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <charconv>
+#include <ctime>
 
 namespace nimbrel {
 namespace {
@@ -99,6 +100,27 @@ std::string IsoMinuteText(RecordTimePoint when) {
   text += ':';
   AppendDigits(text, static_cast<unsigned>(time.minutes().count()), 2);
   return text;
+}
+
+LocalDateTime LocalNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+          local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+RecordTimePoint ClockNow() {
+  const LocalDateTime now = LocalNow();
+  const std::chrono::year_month_day date{std::chrono::year{now.year},
+                                         std::chrono::month{static_cast<unsigned>(now.month)},
+                                         std::chrono::day{static_cast<unsigned>(now.day)}};
+  return std::chrono::local_days{date} + std::chrono::hours{now.hour} +
+         std::chrono::minutes{now.minute} + std::chrono::seconds{now.second};
 }
 
 }  // namespace nimbrel

@@ -30,6 +30,15 @@ struct DateNumbers {
 };
 std::optional<DateNumbers> ReadDateNumbers(std::string_view text);
 
+// The PC's local time, read once: what the console's clock is set to.
+struct LocalDateTime {
+  int year = 0, month = 0, day = 0;
+  int hour = 0, minute = 0, second = 0;
+};
+LocalDateTime LocalNow();
+// The same as a record's time: the `now` of a chart.
+RecordTimePoint ClockNow();
+
 // ISO 8601 to the minute: "2018-01-02T08:05".
 std::string IsoMinuteText(RecordTimePoint when);
 

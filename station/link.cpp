@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "station/link.h"
 
-#include <ctime>
 #include <thread>
 
 #include "station/commands.h"
@@ -21,18 +20,6 @@ void PrepareHistoryDownload(SharedState& state, HistoryStore& store) {
   state.historyReady = false;
   store.Clear();
   state.historyRequested = true;
-}
-
-LocalDateTime LocalNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#if defined(_WIN32)
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-          local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
 void SendDateTime(StationTransport& transport, const SharedState& state, const LocalDateTime& now,

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "export/history_store.h"
+#include "record/record_time.h"
 #include "station/frame.h"
 #include "station/shared_state.h"
 #include "station/transport.h"
@@ -19,14 +20,6 @@ bool SendCommand(StationTransport& transport, const SharedState& state,
 // Readies a history download before CMD_HISTORY is sent: history frames are taken again, the
 // store is emptied and the reader starts the download's bookkeeping afresh.
 void PrepareHistoryDownload(SharedState& state, HistoryStore& store);
-
-struct LocalDateTime {
-  int year = 0, month = 0, day = 0;
-  int hour = 0, minute = 0, second = 0;
-};
-
-// The PC's local time, read once.
-LocalDateTime LocalNow();
 
 // Answers the console's time request: CMD_SET_DATE, a pause of 100 ms, CMD_SET_TIME.
 // Results are not examined. `sleep` is replaceable for tests.
