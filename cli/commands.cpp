@@ -4,17 +4,40 @@
 #include <algorithm>
 #include <array>
 
-#include "cli/archive_command.h"
-#include "cli/chart_command.h"
 #include "cli/export_command.h"
 #include "cli/live_command.h"
-#include "cli/serve_command.h"
 #include "cli/upload_command.h"
 #include "simulator/console_options.h"
+#ifdef NIMBREL_WITH_ARCHIVE
+#include "cli/archive_command.h"
+#endif
+#ifdef NIMBREL_WITH_CHART
+#include "cli/chart_command.h"
+#endif
+#ifdef NIMBREL_WITH_SERVE
+#include "cli/serve_command.h"
+#endif
 
 namespace nimbrel::cli {
 
 namespace {
+
+// The commands that need a library a build may lack: their runner, or nothing.
+#ifdef NIMBREL_WITH_ARCHIVE
+constexpr CliCommand::Runner kArchiveRunner = RunArchiveCommand;
+#else
+constexpr CliCommand::Runner kArchiveRunner = nullptr;
+#endif
+#ifdef NIMBREL_WITH_CHART
+constexpr CliCommand::Runner kChartRunner = RunChartCommand;
+#else
+constexpr CliCommand::Runner kChartRunner = nullptr;
+#endif
+#ifdef NIMBREL_WITH_SERVE
+constexpr CliCommand::Runner kServeRunner = RunServeCommand;
+#else
+constexpr CliCommand::Runner kServeRunner = nullptr;
+#endif
 
 // The help of every command is here and nowhere else; a new command is one more entry.
 constexpr std::array kCommands = {
@@ -65,7 +88,7 @@ constexpr std::array kCommands = {
         "      default), or as a plain UTF-8 comma-separated file (csv).\n"
         "      info: the archive's file, record and live-reading counts, first and last\n"
         "      record, size; with --json as one JSON object.\n",
-        RunArchiveCommand},
+        kArchiveRunner, "the weather archive (SQLite)"},
     CliCommand{
         "chart",
         " --what KIND (--last 24h|7d|30d|12m | --from Y-M-D --to Y-M-D) --out FILE\n"
@@ -80,7 +103,7 @@ constexpr std::array kCommands = {
         "                        temperature or humidity chart\n"
         "      The exit status is 1 when the archive is missing or holds no reading in the\n"
         "      period, or FILE cannot be written.\n",
-        RunChartCommand},
+        kChartRunner, "Qt and the weather archive"},
     CliCommand{
         "serve",
         " [--mqtt URL [--mqtt-ca FILE] [--mqtt-user NAME] [--mqtt-password-file FILE]\n"
@@ -98,7 +121,7 @@ constexpr std::array kCommands = {
         "      --mqtt-topic PREFIX    PREFIX/state (JSON) and PREFIX/status (default nimbrel)\n"
         "      --ha-prefix P          Home Assistant discovery under P (default homeassistant)\n"
         "      --no-ha-discovery      publish no discovery configs\n",
-        RunServeCommand},
+        kServeRunner, "MQTT (libmosquitto) and the weather archive"},
 };
 
 constexpr std::string_view kSynopsis =
@@ -124,7 +147,11 @@ constexpr std::string_view kOptions =
     "\n";
 
 std::string CommandLines(const CliCommand& command) {
-  return "  " + std::string(command.name) + std::string(command.help);
+  std::string lines = "  " + std::string(command.name) + std::string(command.help);
+  if (command.run == nullptr) {
+    lines += "      Not in this build: it needs " + std::string(command.needs) + ".\n";
+  }
+  return lines;
 }
 
 }  // namespace
@@ -147,6 +174,11 @@ std::string Usage() {
 std::string CommandUsage(const CliCommand& command) {
   return std::string(kSynopsis) + "\n" + CommandLines(command) +
          "\nnimbrel-cli --help lists the other commands and the options before the command.\n";
+}
+
+std::string NotInThisBuild(const CliCommand& command) {
+  return "nimbrel-cli: the " + std::string(command.name) +
+         " command is not in this build: it needs " + std::string(command.needs) + ".\n";
 }
 
 bool AsksForHelp(const std::vector<std::string_view>& commandArgs) {

@@ -11,11 +11,17 @@ namespace nimbrel::cli {
 
 // One command of nimbrel-cli: its name, its part of the help and what runs it.
 struct CliCommand {
+  using Runner = int (*)(const GlobalOptions& options);
   std::string_view name;
   // The command's synopsis after its name, then its description and options, indented.
   std::string_view help;
-  int (*run)(const GlobalOptions& options);
+  // Nothing when this build was made without what the command needs (`needs` names it).
+  Runner run;
+  std::string_view needs = {};
 };
+
+// The line printed, with exit status 1, when a command is asked for that this build lacks.
+std::string NotInThisBuild(const CliCommand& command);
 
 // The command of this name, or nothing.
 const CliCommand* FindCommand(std::string_view name);

@@ -4,7 +4,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "cli/interrupt.h"
+#include "platform/interrupt.h"
 
 namespace nimbrel::cli {
 

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "cli/console.h"
-#include "cli/interrupt.h"
+#include "platform/interrupt.h"
 #include "cli/options.h"
 
 namespace nimbrel::cli {

@@ -6,7 +6,7 @@
 #include "cli/console.h"
 #include "cli/countdown.h"
 #include "cli/environment.h"
-#include "cli/interrupt.h"
+#include "platform/interrupt.h"
 #include "cli/live_view.h"
 #include "readings/live_readings.h"
 

@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ void Print(const std::string& text, std::FILE* to) {
 
 int main(int argc, char** argv) {
   using namespace nimbrel::cli;
+  nimbrel::UseExactStandardStreams();
   GlobalOptions options;
   if (const auto error = ParseGlobalOptions({argv + 1, argv + argc}, options)) {
     std::fprintf(stderr, "nimbrel-cli: %s\n\n", error->c_str());
@@ -42,6 +44,10 @@ int main(int argc, char** argv) {
   if (AsksForHelp(options.commandArgs)) {
     Print(CommandUsage(*command), stdout);
     return 0;
+  }
+  if (command->run == nullptr) {
+    Print(NotInThisBuild(*command), stderr);
+    return 1;
   }
   return command->run(options);
 }

@@ -18,7 +18,7 @@
 #include "cli/archive_command.h"
 #include "cli/console.h"
 #include "cli/download.h"
-#include "cli/interrupt.h"
+#include "platform/interrupt.h"
 #include "cli/upload_command.h"
 #include "platform/console_lock.h"
 #include "platform/mqtt_mosquitto.h"

@@ -9,7 +9,7 @@
 #include "cli/console.h"
 #include "cli/countdown.h"
 #include "cli/environment.h"
-#include "cli/interrupt.h"
+#include "platform/interrupt.h"
 #include "i18n/utf8.h"
 #include "platform/socket_posix.h"
 #include "upload/upload_clock.h"

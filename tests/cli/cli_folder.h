@@ -3,14 +3,17 @@
 
 // nimbrel-cli run as a user runs it, with its settings and files in a folder of the test's own.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
 #include "tests/cli/whole_export.h"
+#include "tests/support/temp_dir.h"
 
 namespace nimbrel::testing {
 
@@ -22,28 +25,52 @@ struct CliRun {
 
 class CliFolderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_ / "config");
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void SetUp() override { std::filesystem::create_directories(dir_ / "config"); }
 
+  // One argument as the shell takes it whole (no quotes inside).
+  static std::string Quoted(const std::string& arg) {
+#ifdef _WIN32
+    return '"' + arg + '"';
+#else
+    return "'" + arg + "'";
+#endif
+  }
+
+#ifdef _WIN32
+  // cmd.exe drops the outer quotes and keeps the rest; the settings are the registry's.
+  std::string Command(const std::string& args) const {
+    return "\"" + Quoted(NIMBREL_CLI) + " " + args + " >" + Quoted(Out("stdout")) + " 2>" +
+           Quoted(Out("stderr")) + "\"";
+  }
+  static int ExitCode(int status) {
+    return status;
+  }
+#else
   // The shell command: `exec`, so that a test can kill the program itself.
   std::string Command(const std::string& args) const {
-    return "XDG_CONFIG_HOME='" + Out("config") + "' exec '" + NIMBREL_CLI + "' " + args + " >'" +
-           Out("stdout") + "' 2>'" + Out("stderr") + "'";
+    return "XDG_CONFIG_HOME=" + Quoted(Out("config")) + " exec " + Quoted(NIMBREL_CLI) + " " +
+           args + " >" + Quoted(Out("stdout")) + " 2>" + Quoted(Out("stderr"));
   }
+  static int ExitCode(int status) {
+    return WEXITSTATUS(status);
+  }
+#endif
+
   CliRun Cli(const std::string& args) const {
     const int status = std::system(Command(args).c_str());
-    return {WEXITSTATUS(status), ReadFile(dir_ / "stdout"), ReadFile(dir_ / "stderr")};
+    return {ExitCode(status), ReadFile(dir_ / "stdout"), ReadFile(dir_ / "stderr")};
   }
 
-  std::string Out(const char* name) const { return (dir_ / name).string(); }
+  std::string Out(const char* name) const {
+    return (dir_ / name).string();
+  }
+  // An output file's name as one argument.
+  std::string OutArg(const char* name) const {
+    return Quoted(Out(name));
+  }
 
-  const ::testing::TestInfo& test_ = *::testing::UnitTest::GetInstance()->current_test_info();
-  std::filesystem::path dir_ =
-      std::filesystem::temp_directory_path() / ("nimbrel-cli-" + std::to_string(::getpid()) + "-" +
-                                                test_.test_suite_name() + "-" + test_.name());
+  TempDir folder_{"nimbrel-cli-"};
+  const std::filesystem::path& dir_ = folder_.Path();
 };
 
 }  // namespace nimbrel::testing

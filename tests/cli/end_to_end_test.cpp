@@ -26,7 +26,7 @@ class CliEndToEnd : public CliFolderTest {
     for (const std::string& line : records_) {
       file << line << "\n";
     }
-    return "--simulate --console-history '" + (dir_ / "history.txt").string() + "' ";
+    return "--simulate --console-history " + OutArg("history.txt") + " ";
   }
 
   std::vector<std::string> records_;
@@ -37,8 +37,7 @@ TEST_F(CliEndToEnd, DownloadsExportEveryRecordThatArrivedInOrder) {
   for (const int lost : {0, 5}) {
     const std::size_t count = lost == 0 ? 300 : 20;
     const std::string faults = lost == 0 ? "" : "--console-faults bad-crc=5:10 ";
-    const CliRun run =
-        Cli(History(count) + faults + "export --whole --out '" + Out("all.csv") + "'");
+    const CliRun run = Cli(History(count) + faults + "export --whole --out " + OutArg("all.csv"));
     ASSERT_EQ(run.exitCode, 0) << run.err;
     std::vector<std::string> delivered = records_;
     if (lost > 0) {
@@ -52,7 +51,7 @@ TEST_F(CliEndToEnd, DownloadsExportEveryRecordThatArrivedInOrder) {
 // Each ends with exit code 1, its reason, and no file; the request is checked before the console
 // is asked, and a file that was there before keeps its bytes.
 TEST_F(CliEndToEnd, DownloadsThatCannotFinishEndWithTheirReasonAndNoFile) {
-  const std::string history = History(30), to = " --out '" + Out("never.csv") + "'";
+  const std::string history = History(30), to = " --out " + OutArg("never.csv");
   const std::string lateEnd = "ended the download early: 29 of 30 records arrived";
   // A lost record (a skipped frame, or the last one given up) leaves the download short: the
   // console's next live text ends it, or without one the stall limit does. The up-front checks'
@@ -72,7 +71,7 @@ TEST_F(CliEndToEnd, DownloadsThatCannotFinishEndWithTheirReasonAndNoFile) {
            to,
        "No history record arrived for 1 seconds"},
       {"export --from 2025-1-1x --to 2025-1-2" + to, "\nDay input error !\n"},
-      {"export --whole --out '" + Out("never.txt") + "'", "\nFile name error!\n"},
+      {"export --whole --out " + OutArg("never.txt"), "\nFile name error!\n"},
       {"export --whole --out /nonexistent/dir/x.csv",
        "\nCannot write '/nonexistent/dir/x.csv': No such file or directory; nothing was "
        "downloaded.\n"},
@@ -85,7 +84,7 @@ TEST_F(CliEndToEnd, DownloadsThatCannotFinishEndWithTheirReasonAndNoFile) {
     EXPECT_FALSE(fs::exists(Out("never.csv")) || fs::exists(Out("never.txt"))) << args;
   }
   std::ofstream(Out("kept.csv")) << "old";  // a file that was there before keeps its bytes
-  Cli(history + "--console-faults no-history export --whole --out '" + Out("kept.csv") + "'");
+  Cli(history + "--console-faults no-history export --whole --out " + OutArg("kept.csv"));
   EXPECT_EQ(ReadFile(Out("kept.csv")), "old");
 }
 
@@ -122,7 +121,7 @@ TEST_F(CliEndToEnd, UploadsGoToTheGivenServerAndEachIsJudged) {
   server.Script({"HTTP/1.0 200 OK\r\n\r\nINVALIDPASSWORDID|Password or key are incorrect\n"});
   const std::string upload = "--simulate --console-period wu=1,wc=0 upload --wu-endpoint " +
                              ("127.0.0.1:" + std::to_string(server.Port()));
-  const CliRun run = Cli(upload + " --wu-id 'MY ID' --wu-key s3cret --count 2");
+  const CliRun run = Cli(upload + " --wu-id " + Quoted("MY ID") + " --wu-key s3cret --count 2");
   EXPECT_EQ(run.exitCode, 1) << run.err;  // one of them failed
   EXPECT_EQ(Cli(upload + " --wu-id I --wu-key K --count 1").exitCode, 0);
   const std::vector<std::string> requests = server.WaitForRequests(3, std::chrono::seconds(5));
@@ -142,7 +141,7 @@ TEST_F(CliEndToEnd, UploadsGoToTheGivenServerAndEachIsJudged) {
 
 TEST_F(CliEndToEnd, SixtyThousandRecordsDownloadWithoutDelay) {
   const CliRun run =
-      Cli("--simulate --console-records 60000 export --whole --out '" + Out("full.csv") + "'");
+      Cli("--simulate --console-records 60000 export --whole --out " + OutArg("full.csv"));
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const std::string bytes = ReadFile(Out("full.csv"));
   std::size_t rows = 0;

@@ -2,21 +2,10 @@
 #include "tests/export/export_test_support.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 namespace nimbrel::testing {
-
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "nimbrel-export-XXXXXX").string();
-  path_ = ::mkdtemp(pattern.data());
-}
-
-TempDir::~TempDir() {
-  std::error_code error;
-  std::filesystem::remove_all(path_, error);
-}
 
 HistoryRecord Record(std::string_view text) {
   HistoryRecord record{};

@@ -13,22 +13,9 @@
 #include "export/export_file.h"
 #include "export/export_writer.h"
 #include "export/history_store.h"
+#include "tests/support/temp_dir.h"
 
 namespace nimbrel::testing {
-
-// A fresh directory under the system's temporary folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  ~TempDir();
-  const std::filesystem::path& Path() const { return path_; }
-  std::string File(std::string_view name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
 
 // The record of a console line.
 HistoryRecord Record(std::string_view text);

@@ -213,12 +213,16 @@ TEST_F(ExportWriterTest, FailedWriteOrCloseDeletesOnlyTheExportsOwnFile) {
   EXPECT_TRUE(state.historyReady);
 
   // A link is not the export's own file, so it stays (its target keeps the partial text).
+  // Windows lets only some users make links.
   const std::string target = dir.File("target.csv");
   std::ofstream(target) << "x";
-  fs::create_symlink(target, path);
-  FailingFile throughLink(10);
-  EXPECT_EQ(WriteExport(Job(), throughLink), kExportFailed);
-  EXPECT_TRUE(fs::is_symlink(path));
+  std::error_code noLinks;
+  fs::create_symlink(target, path, noLinks);
+  if (!noLinks) {
+    FailingFile throughLink(10);
+    EXPECT_EQ(WriteExport(Job(), throughLink), kExportFailed);
+    EXPECT_TRUE(fs::is_symlink(path));
+  }
 
   if (fs::exists("/dev/full")) {  // a full disk, and a device that is never removed
     path = "/dev/full";

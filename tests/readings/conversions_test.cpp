@@ -70,7 +70,12 @@ TEST(NumberText, IgnoresTheUsersLocale) {
 #ifdef NIMBREL_TEST_LOCALE_DIR
   setenv("LOCPATH", NIMBREL_TEST_LOCALE_DIR, 1);  // the copy built with the tests
 #endif
-  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+#ifdef _WIN32
+  const char* german = "German_Germany.1252";
+#else
+  const char* german = "de_DE.UTF-8";
+#endif
+  if (std::setlocale(LC_ALL, german) == nullptr) {
     GTEST_SKIP() << "no German locale (decimal comma) on this machine";
   }
   const UnitSettings units{.temperatureUnit = TemperatureUnit::Fahrenheit};

@@ -16,6 +16,7 @@
 #include "station/reader.h"
 #include "tests/cli/whole_export.h"
 #include "tests/support/station_fakes.h"
+#include "tests/support/temp_dir.h"
 
 namespace nimbrel {
 namespace {
@@ -52,10 +53,7 @@ ConsoleOptions Options() {
 
 class SoakTest : public ::testing::Test {
  protected:
-  SoakTest() : console_(Options()), backend_(console_), device_(backend_) {
-    fs::create_directories(dir_);
-  }
-  ~SoakTest() override { fs::remove_all(dir_); }
+  SoakTest() : console_(Options()), backend_(console_), device_(backend_) {}
 
   // The window's connection sequence.
   void Connect() {
@@ -100,7 +98,8 @@ class SoakTest : public ::testing::Test {
     return result == kExportEnded && state_.historyReady && fs::exists(out);
   }
 
-  fs::path dir_ = fs::temp_directory_path() / ("nimbrel-soak-" + std::to_string(::getpid()));
+  testing::TempDir folder_{"nimbrel-soak-"};
+  const fs::path& dir_ = folder_.Path();
   SimulatedConsole console_;
   SimulatedHidBackend backend_;
   StationDevice device_;

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/interrupt.h"
+#include "platform/interrupt.h"
 
 #include <pthread.h>
 #include <signal.h>
 
 #include <utility>
 
-namespace nimbrel::cli {
+namespace nimbrel {
 
 namespace {
 
@@ -43,4 +43,4 @@ void InterruptWatcher::Watch() {
   }
 }
 
-}  // namespace nimbrel::cli
+}  // namespace nimbrel
