@@ -12,6 +12,7 @@ packages=(
   libmosquitto-dev mosquitto mosquitto-clients
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 locales
+  g++-mingw-w64-x86-64-posix wine wine64
   "$@"
 )
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds everything and runs every test. Usage: scripts/test.sh [preset]  (default: dev)
+# Builds everything and runs every test, those of the Windows build under Wine too.
+# Usage: scripts/test.sh [preset]  (default: dev)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-dev}"
@@ -8,3 +9,4 @@ scripts/install-deps.sh
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 ctest --preset "$preset" -j "$(nproc)"
+scripts/windows.sh "build/$preset/cli/nimbrel-cli"

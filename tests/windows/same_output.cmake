@@ -1,0 +1,43 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# cmake -DWINE=... -DWINDOWS_CLI=... -DLINUX_CLI=... -DWORK=folder -P same_output.cmake
+# Runs both programs with the same seed and options and compares what they print and write.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK}/config)
+# Every unit given, so that neither program's saved settings count.
+set(units --temperature F --rain in --pressure inHg --wind knots --pressure-type abs --direction 360)
+set(ENV{XDG_CONFIG_HOME} ${WORK}/config)
+set(ENV{WINEDEBUG} -all)
+
+# Runs both with the same arguments; @OUT@ stands for each one's own output file.
+function(run_both name)
+  string(REPLACE "@OUT@" "Z:${WORK}/${name}.windows.csv" windows_args "${ARGN}")
+  string(REPLACE "@OUT@" "${WORK}/${name}.linux.csv" linux_args "${ARGN}")
+  execute_process(COMMAND ${LINUX_CLI} ${linux_args} RESULT_VARIABLE linux_status
+                  OUTPUT_FILE ${WORK}/${name}.linux.out ERROR_VARIABLE linux_err)
+  execute_process(COMMAND ${WINE} ${WINDOWS_CLI} ${windows_args} RESULT_VARIABLE windows_status
+                  OUTPUT_FILE ${WORK}/${name}.windows.out ERROR_VARIABLE windows_err)
+  if(NOT linux_status EQUAL 0 OR NOT windows_status EQUAL 0)
+    message(FATAL_ERROR "${name}: exit ${linux_status} (Linux) and ${windows_status} (Windows)\n"
+                        "${linux_err}\n${windows_err}")
+  endif()
+endfunction()
+
+function(expect_same name what)
+  file(SIZE ${WORK}/${name}.linux.${what} size)
+  if(size EQUAL 0)
+    message(FATAL_ERROR "${name}: the Linux build wrote nothing to compare")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/${name}.linux.${what}
+                          ${WORK}/${name}.windows.${what} RESULT_VARIABLE differ)
+  if(differ)
+    message(FATAL_ERROR "${name}: the ${what} of the two builds differ (see ${WORK})")
+  endif()
+  message(STATUS "${name}: the same ${what}, ${size} bytes")
+endfunction()
+
+run_both(live --simulate --console-seed 11 ${units} live --count 3 --json)
+expect_same(live out)
+run_both(live-default --simulate live --count 3 --json)
+expect_same(live-default out)
+run_both(export --simulate --console-seed 11 ${units} export --whole --out @OUT@)
+expect_same(export csv)
