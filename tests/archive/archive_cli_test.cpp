@@ -97,6 +97,23 @@ TEST_F(ArchiveCli, FaultsExitOneAndLoseNothing) {
     EXPECT_EQ(chart.exitCode, 1);
     EXPECT_NE(chart.err.find(c.says), std::string::npos) << chart.err;
   }
+  // A wrong chart command line is refused (status 2) before the archive is looked at.
+  const std::pair<const char*, const char*> wrongCharts[] = {
+      {"--what snow --last 7d", "--what takes"},
+      {"--what uv --last 2d", "--last takes"},
+      {"--what uv --from 2025-1-32 --to 2025-2-1", "--from takes"},
+      {"--what uv --last 7d --size 100x100", "--size takes"},
+      {"--what temperature --last 7d --channels 1,8", "--channels takes"},
+      {"--what uv --last 7d --from 2025-1-1 --to 2025-1-2", "either --last or both"},
+      {"--what uv --from 2025-1-3 --to 2025-1-2", "--to is before --from"},
+      {"--last 7d", "give --what and --out"},
+      {"--what uv --last", "missing value"}};
+  for (const auto& [args, says] : wrongCharts) {
+    const CliRun chart =
+        Cli(std::string("chart --out ") + Out("none.png") + " " + args, "missing.sqlite");
+    EXPECT_EQ(chart.exitCode, 2) << args;
+    EXPECT_NE(chart.err.find(says), std::string::npos) << args << ": " << chart.err;
+  }
   EXPECT_FALSE(fs::exists(dir_ / "missing.sqlite"));
   EXPECT_FALSE(fs::exists(dir_ / "none.png"));
 }

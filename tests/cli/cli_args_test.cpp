@@ -68,13 +68,13 @@ TEST(ExportArgs, DatesGoToTheBoxesAsTypedAndSetsAreNamed) {
 TEST(LiveJson, HoldsTheLoggerTheRawFieldsAndWhatTheDashboardShows) {
   LiveReadings readings;
   DecodeLiveText(
-      "75 2026-12-6 14:05 21.5 40 -- 85 1.2 0.0 5.4 7.2 270 W 1013.2 1009.8 2 \"q\" -3.2",
+      "75 2026-12-6 14:05 21.5 40 -- 85 1.2 0.0 5.4 7.2 270 W 1013.2 1009.8 2 \"q\\\x01\" -3.2",
       readings);
   UnitSettings units;
   units.temperatureUnit = TemperatureUnit::Fahrenheit;
   const std::string json = LiveJsonLine(readings, units);
   EXPECT_EQ(json.rfind("{\"logger\":\"75%\",\"raw\":[\"75\",\"2026-12-6\",\"14:05\",", 0), 0u);
-  EXPECT_NE(json.find(R"("\"q\"")"), std::string::npos);  // quotes escaped
+  EXPECT_NE(json.find(R"("\"q\\\u0001\"")"), std::string::npos);  // escaped as JSON wants
   EXPECT_NE(json.find(R"("indoorTemperature":{"value":"70.7","unit":"°F","drawn":true})"),
             std::string::npos);
   EXPECT_NE(json.find(R"("windDirection":{"value":"W","unit":"","drawn":true,"dial":13})"),
@@ -82,6 +82,10 @@ TEST(LiveJson, HoldsTheLoggerTheRawFieldsAndWhatTheDashboardShows) {
   EXPECT_NE(json.find(R"("channelHumidity7":)"), std::string::npos);
   EXPECT_EQ(json.back(), '}');
   EXPECT_EQ(std::count(json.begin(), json.end(), '{'), std::count(json.begin(), json.end(), '}'));
+  // The plain lines: name, value and unit of what the dashboard draws.
+  const std::string lines = LiveTextLines(readings, units);
+  EXPECT_TRUE(lines.starts_with("indoorTemperature   70.7 °F\nindoorHumidity      40 %\n"))
+      << lines;
 }
 
 }  // namespace
