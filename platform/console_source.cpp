@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/console_source.h"
 
+#ifdef _WIN32
+#include "platform/hid_win32.h"
+#else
 #include "platform/hidapi_backend.h"
+#endif
 
 namespace nimbrel {
 
@@ -15,7 +19,11 @@ ConsoleSource MakeConsoleSource(const std::optional<ConsoleOptions>& simulated) 
     source.simulated = std::make_unique<SimulatedConsole>(*simulated);
     source.backend = std::make_unique<SimulatedHidBackend>(*source.simulated);
   } else {
+#ifdef _WIN32
+    source.backend = std::make_unique<Win32HidBackend>();
+#else
     source.backend = std::make_unique<HidapiBackend>();
+#endif
   }
   return source;
 }

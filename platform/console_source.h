@@ -11,8 +11,8 @@
 
 namespace nimbrel {
 
-// The console the program talks to: the USB console through hidapi, or the built-in simulated
-// one (which then lives as long as this object).
+// The console the program talks to: the USB console (through hidapi, or Win32 on Windows), or the
+// built-in simulated one (which then lives as long as this object).
 struct ConsoleSource {
   std::unique_ptr<SimulatedConsole> simulated;
   std::unique_ptr<HidBackend> backend;

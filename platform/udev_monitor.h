@@ -11,15 +11,9 @@ struct udev_monitor;
 
 namespace nimbrel {
 
-// One arrival or removal of a hidraw device, with the device's sysfs path (which names the USB
-// vendor and product, ":1941:8021" for the console).
-struct DeviceNotification {
-  DeviceEvent event = DeviceEvent::kOther;
-  std::string path;
-};
-
-// Watches the system's hidraw devices come and go, through a libudev monitor. The owner polls
-// Fd() for readability (a socket notifier) and then calls Read().
+// Watches the system's hidraw devices come and go, through a libudev monitor. A notification's
+// path is the device's sysfs path, which names the USB vendor and product (":1941:8021"). The owner
+// polls Fd() for readability (a socket notifier) and then calls Read().
 class UdevMonitor {
  public:
   UdevMonitor();

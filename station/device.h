@@ -86,6 +86,12 @@ bool IsStationDevicePath(std::string_view path);
 
 enum class DeviceEvent { kArrival, kRemoval, kOther };
 
+// One arrival or removal of a device, with the path the system names it by.
+struct DeviceNotification {
+  DeviceEvent event = DeviceEvent::kOther;
+  std::string path;
+};
+
 // What a device notification means for the link; the receiver of WM_LINK_STATE.
 class LinkStateSink {
  public:
