@@ -101,6 +101,8 @@ TEST(OverlappedTransport, AWriteNobodyTakesIsCancelledInTimeAndTheHandleStaysGoo
   EXPECT_FALSE(written);
   EXPECT_LT(Clock::now() - start, 4 * StationTransport::kWriteTimeout + 1s);
   EXPECT_TRUE(pipe.link->IsValid());
+  StationFrame frame{};  // a read left outstanding, for the transport to take back as it closes
+  EXPECT_EQ(pipe.link->ReadFrame(frame, 10ms), ReadResult::kTimeout);
 }
 
 // A broadcast record as Windows hands it over: the header, then the path and its NUL.
