@@ -23,7 +23,7 @@
 #include "platform/console_lock.h"
 #include "platform/mqtt_mosquitto.h"
 #include "platform/settings_user.h"
-#include "platform/socket_posix.h"
+#include "platform/upload_socket_factory.h"
 #include "readings/live_readings.h"
 #include "service/mqtt_publisher.h"
 #include "settings/settings_store.h"
@@ -402,12 +402,12 @@ int RunServeCommand(const GlobalOptions& options) {
   if (!console) {
     return 2;
   }
-  PosixUploadSocket socket;
+  const std::unique_ptr<UploadSocket> socket = MakeUploadSocket();
   SteadyUploadClock clock;
   UploadLog uploadLog(log);
   // The worker's own diagnostic lines are details.
   std::ostream quiet(nullptr);
-  UploadWorker worker({socket, clock, args.verbose ? std::cerr : quiet}, uploadLog);
+  UploadWorker worker({*socket, clock, args.verbose ? std::cerr : quiet}, uploadLog);
   ServeMessages messages(*console, args.uploads, worker, publisher.get(), pause);
   Service service{options, args, log, interrupt, *archive, *console, messages, pause};
   Serve(service);

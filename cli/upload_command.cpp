@@ -11,7 +11,7 @@
 #include "cli/environment.h"
 #include "platform/interrupt.h"
 #include "i18n/utf8.h"
-#include "platform/socket_posix.h"
+#include "platform/upload_socket_factory.h"
 #include "upload/upload_clock.h"
 #include "upload/upload_worker.h"
 
@@ -127,10 +127,10 @@ int RunUploadCommand(const GlobalOptions& options) {
     return 2;
   }
   Uploader uploader(*console, args, finished);
-  PosixUploadSocket socket;
+  const std::unique_ptr<UploadSocket> socket = MakeUploadSocket();
   SteadyUploadClock clock;
   // The worker's diagnostic lines go to stderr, so stdout holds one line per request.
-  UploadWorker worker({socket, clock, std::cerr}, uploader);
+  UploadWorker worker({*socket, clock, std::cerr}, uploader);
   uploader.Attach(worker);
   if (const auto failure = console->Connect(uploader)) {
     std::fprintf(stderr, "%s\n", failure->c_str());

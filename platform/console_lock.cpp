@@ -28,7 +28,7 @@ std::string ReadHolder(int fd) {
 }  // namespace
 
 ConsoleLock::~ConsoleLock() {
-  close(fd_);
+  close(static_cast<int>(file_));
 }
 
 ConsoleClaim ConsoleClaim::Take(const std::filesystem::path& path, std::string_view program) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -18,8 +19,9 @@ class ConsoleLock {
 
  private:
   friend struct ConsoleClaim;
-  explicit ConsoleLock(int fd) : fd_(fd) {}
-  int fd_;
+  // A file descriptor, or a Windows file handle.
+  explicit ConsoleLock(std::intptr_t file) : file_(file) {}
+  std::intptr_t file_;
 };
 
 // The lock, or who holds it ("nimbrel-cli serve (pid 4242)").
@@ -32,7 +34,7 @@ struct ConsoleClaim {
 };
 
 // $XDG_RUNTIME_DIR/nimbrel-console.lock, or the same name in ~/.config/nimbrel when the runtime
-// folder is not set.
+// folder is not set; on Windows %LOCALAPPDATA%\nimbrel\nimbrel-console.lock.
 std::filesystem::path ConsoleLockPath();
 
 }  // namespace nimbrel

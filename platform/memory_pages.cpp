@@ -38,6 +38,8 @@ bool ZeroByReleasingPages(void* block, std::size_t size) {
 
 #else
 
+// Elsewhere the caller writes the zeros. On Windows, MEM_RESET and DiscardVirtualMemory leave the
+// pages' contents undefined, and decommitting is sound only for a block VirtualAlloc reserved.
 bool ZeroByReleasingPages(void*, std::size_t) {
   return false;
 }

@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#ifdef _WIN32
-
 #include "platform/settings_registry.h"
 
 #include <string>
@@ -71,5 +69,3 @@ bool RegistrySettingsBackend::WriteValue(std::string_view name, std::span<const 
 }
 
 }  // namespace nimbrel
-
-#endif  // _WIN32

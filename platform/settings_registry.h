@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#ifdef _WIN32
-
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -23,5 +21,3 @@ class RegistrySettingsBackend final : public SettingsBackend {
 };
 
 }  // namespace nimbrel
-
-#endif  // _WIN32

@@ -7,15 +7,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <string>
 
+#include "platform/upload_socket_factory.h"
+
 namespace nimbrel {
 namespace {
-
-// The longest a wait goes without looking at the stop request.
-constexpr std::chrono::milliseconds kStopCheck{50};
 
 #ifdef MSG_NOSIGNAL
 constexpr int kSendFlags = MSG_NOSIGNAL;  // a closed peer is an error, not a SIGPIPE
@@ -43,11 +41,11 @@ bool Configure(int fd) {
   return true;
 }
 
-std::chrono::steady_clock::time_point DeadlineAfter(std::chrono::milliseconds timeout) {
-  return std::chrono::steady_clock::now() + timeout;
-}
-
 }  // namespace
+
+std::unique_ptr<UploadSocket> MakeUploadSocket() {
+  return std::make_unique<PosixUploadSocket>();
+}
 
 PosixUploadSocket::~PosixUploadSocket() {
   Close();
@@ -73,67 +71,6 @@ bool PosixUploadSocket::Open(std::string_view host, std::uint16_t port) {
   return fd_ >= 0;
 }
 
-SocketStatus PosixUploadSocket::Connect(std::chrono::milliseconds timeout, std::stop_token stop) {
-  if (fd_ < 0) {
-    return SocketStatus::kError;
-  }
-  if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address_), sizeof address_) == 0) {
-    return SocketStatus::kOk;
-  }
-  if (errno != EINPROGRESS && errno != EINTR) {
-    return SocketStatus::kError;
-  }
-  const SocketStatus ready = WaitReady(POLLOUT, DeadlineAfter(timeout), stop);
-  return ready == SocketStatus::kOk ? PendingError() : ready;
-}
-
-bool PosixUploadSocket::SetSendTimeout(std::chrono::milliseconds timeout) {
-  sendTimeout_ = timeout;
-  return fd_ >= 0 && timeout.count() > 0;
-}
-
-bool PosixUploadSocket::SetReceiveTimeout(std::chrono::milliseconds timeout) {
-  receiveTimeout_ = timeout;
-  return fd_ >= 0 && timeout.count() > 0;
-}
-
-SocketResult PosixUploadSocket::Send(std::span<const char> bytes, std::stop_token stop) {
-  const auto deadline = DeadlineAfter(sendTimeout_);
-  for (;;) {
-    const SocketStatus ready = WaitReady(POLLOUT, deadline, stop);
-    if (ready != SocketStatus::kOk) {
-      return {ready};
-    }
-    const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), kSendFlags);
-    if (sent > 0) {
-      return {SocketStatus::kOk, static_cast<std::size_t>(sent)};
-    }
-    if (sent < 0 && !Retryable(errno)) {
-      return {SocketStatus::kError};
-    }
-  }
-}
-
-SocketResult PosixUploadSocket::Receive(std::span<char> buffer, std::stop_token stop) {
-  const auto deadline = DeadlineAfter(receiveTimeout_);
-  for (;;) {
-    const SocketStatus ready = WaitReady(POLLIN, deadline, stop);
-    if (ready != SocketStatus::kOk) {
-      return {ready};
-    }
-    const ssize_t received = ::recv(fd_, buffer.data(), buffer.size(), 0);
-    if (received > 0) {
-      return {SocketStatus::kOk, static_cast<std::size_t>(received)};
-    }
-    if (received == 0) {
-      return {SocketStatus::kClosed};
-    }
-    if (!Retryable(errno)) {
-      return {SocketStatus::kError};
-    }
-  }
-}
-
 void PosixUploadSocket::Close() {
   if (fd_ >= 0) {
     ::close(fd_);
@@ -141,30 +78,41 @@ void PosixUploadSocket::Close() {
   }
 }
 
-SocketStatus PosixUploadSocket::WaitReady(short events,
-                                          std::chrono::steady_clock::time_point deadline,
-                                          const std::stop_token& stop) const {
-  if (fd_ < 0) {
-    return SocketStatus::kError;
+PolledUploadSocket::Outcome PosixUploadSocket::StartConnect() {
+  if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address_), sizeof address_) == 0) {
+    return Outcome::kDone;
   }
-  for (;;) {
-    if (stop.stop_requested()) {
-      return SocketStatus::kStopped;
-    }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      return SocketStatus::kTimeout;
-    }
-    pollfd entry{.fd = fd_, .events = events, .revents = 0};
-    const int ready = ::poll(&entry, 1, static_cast<int>(std::min(left, kStopCheck).count()));
-    if (ready > 0) {
-      return SocketStatus::kOk;  // readable, writable or failed: the next call tells which
-    }
-    if (ready < 0 && errno != EINTR) {
-      return SocketStatus::kError;
-    }
+  return errno == EINPROGRESS || errno == EINTR ? Outcome::kWouldBlock : Outcome::kError;
+}
+
+PolledUploadSocket::Attempt PosixUploadSocket::TrySend(std::span<const char> bytes) {
+  const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), kSendFlags);
+  if (sent > 0) {
+    return {Outcome::kDone, static_cast<std::size_t>(sent)};
   }
+  return {sent == 0 || Retryable(errno) ? Outcome::kWouldBlock : Outcome::kError};
+}
+
+PolledUploadSocket::Attempt PosixUploadSocket::TryReceive(std::span<char> buffer) {
+  const ssize_t received = ::recv(fd_, buffer.data(), buffer.size(), 0);
+  if (received > 0) {
+    return {Outcome::kDone, static_cast<std::size_t>(received)};
+  }
+  if (received == 0) {
+    return {Outcome::kClosed};
+  }
+  return {Retryable(errno) ? Outcome::kWouldBlock : Outcome::kError};
+}
+
+PolledUploadSocket::Outcome PosixUploadSocket::WaitSlice(Readiness readiness,
+                                                         std::chrono::milliseconds slice) const {
+  const short events = readiness == Readiness::kReadable ? POLLIN : POLLOUT;
+  pollfd entry{.fd = fd_, .events = events, .revents = 0};
+  const int ready = ::poll(&entry, 1, static_cast<int>(slice.count()));
+  if (ready > 0) {
+    return Outcome::kDone;
+  }
+  return ready == 0 || errno == EINTR ? Outcome::kWouldBlock : Outcome::kError;
 }
 
 SocketStatus PosixUploadSocket::PendingError() const {

@@ -6,7 +6,7 @@
 #include <iostream>
 
 #include "platform/hidapi_backend.h"
-#include "platform/socket_posix.h"
+#include "platform/upload_socket_factory.h"
 #include "station/commands.h"
 #include "station/link.h"
 #include "ui/archive_keeper.h"
@@ -68,7 +68,7 @@ MainWindow::~MainWindow() {
 
 void MainWindow::Start() {
   LinkState(ConsoleIsOurs() && program_.device.FindStation() ? kConnected : kGone);
-  uploadSocket_ = std::make_unique<PosixUploadSocket>();
+  uploadSocket_ = MakeUploadSocket();
   uploadClock_ = std::make_unique<SteadyUploadClock>();
   uploadWorker_ = std::make_unique<UploadWorker>(
       UploadLink{*uploadSocket_, *uploadClock_, std::cout}, *uploadBridge_);

@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The station service's rules that need no broker: broker addresses, the retry pauses, the
-// discovery configs and the console's one-owner lock. The state object is checked against a
+// discovery configs. The state object is checked against a
 // real broker in serve_broker_test.cpp.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-
-#include "platform/console_lock.h"
 #include "service/mqtt_publisher.h"
 
 namespace nimbrel {
@@ -64,19 +60,6 @@ TEST(Discovery, OneConfigPerNumericKeyUnderOneDevice) {
     EXPECT_NE(rate.payload.find(part), std::string::npos) << part;
   }
   EXPECT_EQ(configs.back().payload.find("device_class"), std::string::npos);  // logger
-}
-
-TEST(ConsoleLock, TheSecondClaimNamesTheHolderUntilTheLockIsGone) {
-  const auto path = std::filesystem::temp_directory_path() /
-                    ("nimbrel-lock-" + std::to_string(getpid())) / "console.lock";
-  ConsoleClaim first = ConsoleClaim::Take(path, "nimbrel-cli serve");
-  ASSERT_NE(first.lock, nullptr);
-  const ConsoleClaim second = ConsoleClaim::Take(path, "nimbrel");
-  EXPECT_EQ(second.lock, nullptr);
-  EXPECT_EQ(second.heldBy, "nimbrel-cli serve (pid " + std::to_string(getpid()) + ")");
-  first.lock.reset();
-  EXPECT_NE(ConsoleClaim::Take(path, "nimbrel").lock, nullptr);
-  std::filesystem::remove_all(path.parent_path());
 }
 
 }  // namespace

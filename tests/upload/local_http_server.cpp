@@ -1,39 +1,82 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/upload/local_http_server.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <stdexcept>
 
 namespace nimbrel::testing {
 namespace {
 
+#ifdef _WIN32
+using SocketLength = int;
+constexpr int kSendFlags = 0;
+
+SocketHandle NewSocket() {
+  static const bool started = [] {
+    WSADATA data{};
+    return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;  // for the rest of the test program
+  }();
+  return started ? ::socket(AF_INET, SOCK_STREAM, 0) : INVALID_SOCKET;
+}
+void CloseSocket(SocketHandle fd) {
+  ::closesocket(fd);
+}
+bool Valid(SocketHandle fd) {
+  return fd != INVALID_SOCKET;
+}
+int PollOne(pollfd& entry, int timeoutMs) {
+  return ::WSAPoll(&entry, 1, timeoutMs);
+}
+#else
+using SocketLength = socklen_t;
+constexpr int kSendFlags = MSG_NOSIGNAL;
+
+SocketHandle NewSocket() {
+  return ::socket(AF_INET, SOCK_STREAM, 0);
+}
+void CloseSocket(SocketHandle fd) {
+  ::close(fd);
+}
+bool Valid(SocketHandle fd) {
+  return fd >= 0;
+}
+int PollOne(pollfd& entry, int timeoutMs) {
+  return ::poll(&entry, 1, timeoutMs);
+}
+#endif
+
 // A socket bound to 127.0.0.1 on a port of the system's choosing; returns the port.
-std::uint16_t BindLoopback(int fd) {
+std::uint16_t BindLoopback(SocketHandle fd) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+  SocketLength length = sizeof address;
+  if (!Valid(fd) || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     throw std::runtime_error("cannot bind a loopback socket");
   }
   return ntohs(address.sin_port);
 }
 
-bool Readable(int fd, int timeoutMs) {
-  pollfd entry{.fd = fd, .events = POLLIN, .revents = 0};
-  return ::poll(&entry, 1, timeoutMs) > 0;
+bool Readable(SocketHandle fd, int timeoutMs) {
+  pollfd entry{};
+  entry.fd = fd;
+  entry.events = POLLIN;
+  return PollOne(entry, timeoutMs) > 0;
 }
 
 }  // namespace
 
-LocalHttpServer::LocalHttpServer()
-    : listener_(::socket(AF_INET, SOCK_STREAM, 0)), port_(BindLoopback(listener_)) {
+LocalHttpServer::LocalHttpServer() : listener_(NewSocket()), port_(BindLoopback(listener_)) {
   if (::listen(listener_, 8) != 0) {
     throw std::runtime_error("cannot listen");
   }
@@ -43,30 +86,33 @@ LocalHttpServer::LocalHttpServer()
 LocalHttpServer::~LocalHttpServer() {
   stop_ = true;
   thread_.join();
-  ::close(listener_);
+  CloseSocket(listener_);
 }
 
 void LocalHttpServer::Serve() {
-  std::vector<int> heldOpen;
+  std::vector<SocketHandle> heldOpen;
   while (!stop_) {
-    const int connection = Readable(listener_, 20) ? ::accept(listener_, nullptr, nullptr) : -1;
-    if (connection >= 0 && Answer(connection)) {
+    if (!Readable(listener_, 20)) {
+      continue;
+    }
+    const SocketHandle connection = ::accept(listener_, nullptr, nullptr);
+    if (Valid(connection) && Answer(connection)) {
       heldOpen.push_back(connection);
-    } else if (connection >= 0) {
-      ::close(connection);
+    } else if (Valid(connection)) {
+      CloseSocket(connection);
     }
   }
-  for (const int fd : heldOpen) {
-    ::close(fd);
+  for (const SocketHandle fd : heldOpen) {
+    CloseSocket(fd);
   }
 }
 
-bool LocalHttpServer::Answer(int connection) {
+bool LocalHttpServer::Answer(SocketHandle connection) {
   std::string request;
   char chunk[512];
-  for (ssize_t got = 0; request.find("\r\n\r\n") == std::string::npos && !stop_ &&
-                        Readable(connection, 2000) &&
-                        (got = ::recv(connection, chunk, sizeof chunk, 0)) > 0;) {
+  for (int got = 0; request.find("\r\n\r\n") == std::string::npos && !stop_ &&
+                    Readable(connection, 2000) &&
+                    (got = static_cast<int>(::recv(connection, chunk, sizeof chunk, 0))) > 0;) {
     request.append(chunk, static_cast<std::size_t>(got));
   }
   ServerReply reply;
@@ -83,8 +129,9 @@ bool LocalHttpServer::Answer(int connection) {
   bool sending = true;
   do {
     for (std::size_t at = 0; sending && at < reply.text.size() && !stop_;) {
-      const ssize_t sent = ::send(connection, reply.text.data() + at,
-                                  std::min(step, reply.text.size() - at), MSG_NOSIGNAL);
+      const auto sent =
+          ::send(connection, reply.text.data() + at,
+                 static_cast<int>(std::min(step, reply.text.size() - at)), kSendFlags);
       sending = sent > 0;
       at += sending ? static_cast<std::size_t>(sent) : 0;
       std::this_thread::sleep_for(reply.trickle);
@@ -93,11 +140,10 @@ bool LocalHttpServer::Answer(int connection) {
   return reply.keepOpen;
 }
 
-RefusingPort::RefusingPort()
-    : socket(::socket(AF_INET, SOCK_STREAM, 0)), port(BindLoopback(socket)) {}
+RefusingPort::RefusingPort() : socket(NewSocket()), port(BindLoopback(socket)) {}
 
 RefusingPort::~RefusingPort() {
-  ::close(socket);
+  CloseSocket(socket);
 }
 
 }  // namespace nimbrel::testing

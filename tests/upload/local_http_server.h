@@ -13,6 +13,13 @@
 
 namespace nimbrel::testing {
 
+// A socket of the system: SOCKET on Windows, a file descriptor elsewhere.
+#ifdef _WIN32
+using SocketHandle = std::uintptr_t;
+#else
+using SocketHandle = int;
+#endif
+
 // What the server does with one connection after reading its request.
 struct ServerReply {
   std::string text = "HTTP/1.0 200 OK\r\n\r\nsuccess\n";
@@ -43,9 +50,9 @@ class LocalHttpServer {
  private:
   void Serve();
   // Answers one request; true when the connection is to stay open.
-  bool Answer(int connection);
+  bool Answer(SocketHandle connection);
 
-  int listener_ = -1;
+  SocketHandle listener_;
   std::uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
@@ -61,7 +68,7 @@ struct RefusingPort {
   RefusingPort(const RefusingPort&) = delete;
   RefusingPort& operator=(const RefusingPort&) = delete;
   ~RefusingPort();
-  int socket = -1;
+  SocketHandle socket;
   std::uint16_t port = 0;
 };
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/socket_posix.h"
+#include "platform/upload_socket_factory.h"
 #include "tests/upload/local_http_server.h"
 #include "tests/upload/upload_fakes.h"
 #include "upload/upload_request.h"
@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 // Everything here talks to 127.0.0.1 only.
 class UploadWorkerTest : public ::testing::Test {
  protected:
-  void Start() { worker.emplace(UploadLink{socket, clock, diagnostics, timeouts}, messages); }
+  void Start() { worker.emplace(UploadLink{*socket, clock, diagnostics, timeouts}, messages); }
   UploadEndpoint Local() const { return {"127.0.0.1", server.Port()}; }
   UploadRequest Request(ServerIndex service, std::string_view parameters,
                         const UploadEndpoint& endpoint) const {
@@ -35,7 +35,7 @@ class UploadWorkerTest : public ::testing::Test {
   }
 
   LocalHttpServer server;
-  PosixUploadSocket socket;
+  std::unique_ptr<UploadSocket> socket = MakeUploadSocket();
   SteadyUploadClock clock;
   std::ostringstream diagnostics;
   RecordingUploads messages;
