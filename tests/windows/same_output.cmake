@@ -45,3 +45,10 @@ run_both(live-generated --simulate --console-seed 11 live --count 1 --json)
 expect_same(live-generated out)
 run_both(export --simulate --console-seed 11 ${units} export --whole --out @OUT@)
 expect_same(export csv)
+
+# What this build lacks is refused with a plain word, not taken for an unknown command.
+execute_process(COMMAND ${WINE} ${WINDOWS_CLI} archive info RESULT_VARIABLE status
+                ERROR_VARIABLE said OUTPUT_QUIET)
+if(NOT status EQUAL 1 OR NOT said MATCHES "the archive command is not in this build")
+  message(FATAL_ERROR "archive info: exit ${status}, said: ${said}")
+endif()
