@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "cli/console.h"
-#include "platform/interrupt.h"
 #include "cli/options.h"
+#include "platform/interrupt.h"
 
 namespace nimbrel::cli {
 

@@ -6,8 +6,8 @@
 #include "cli/console.h"
 #include "cli/countdown.h"
 #include "cli/environment.h"
-#include "platform/interrupt.h"
 #include "cli/live_view.h"
+#include "platform/interrupt.h"
 #include "readings/live_readings.h"
 
 namespace nimbrel::cli {
