@@ -49,6 +49,14 @@ ArchiveRange RangeOf(const ExportRequest& request) {
 }
 
 std::optional<std::filesystem::path> DefaultArchivePath() {
+#ifdef _WIN32
+  // Windows keeps a user's program data under %LOCALAPPDATA%, whatever its characters.
+  const wchar_t* local = _wgetenv(L"LOCALAPPDATA");
+  if (local != nullptr && local[0] != L'\0') {
+    return std::filesystem::path(local) / "nimbrel" / "archive.sqlite";
+  }
+  return std::nullopt;
+#else
   // A relative XDG_DATA_HOME is to be ignored, as if it were not set.
   const char* data = std::getenv("XDG_DATA_HOME");
   if (data != nullptr && data[0] == '/') {
@@ -59,6 +67,7 @@ std::optional<std::filesystem::path> DefaultArchivePath() {
     return std::filesystem::path(home) / ".local" / "share" / "nimbrel" / "archive.sqlite";
   }
   return std::nullopt;
+#endif
 }
 
 std::vector<std::string_view> RecordTexts(const HistoryStore& store, std::size_t count) {
