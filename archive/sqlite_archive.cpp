@@ -20,6 +20,22 @@ namespace nimbrel {
 namespace {
 
 namespace fs = std::filesystem;
+
+// A new file, or nothing when there is one already (or it cannot be made). Windows names files
+// in UTF-16.
+std::FILE* CreateNewFile(const fs::path& path) {
+#ifdef _WIN32
+  return _wfopen(path.c_str(), L"wbx");
+#else
+  return std::fopen(path.c_str(), "wbx");
+#endif
+}
+
+// SQLite takes a file's name in UTF-8 on every system.
+std::string Utf8Name(const fs::path& path) {
+  const std::u8string name = path.u8string();
+  return std::string(name.begin(), name.end());
+}
 using namespace archive_detail;
 using std::chrono::seconds;
 
@@ -206,7 +222,7 @@ ArchiveStatus CreateArchiveFile(const ArchiveOptions& options) {
       return NoFolder(folder, error.message());
     }
   }
-  std::FILE* file = std::fopen(options.path.c_str(), "wbx");
+  std::FILE* file = CreateNewFile(options.path);
   if (file == nullptr) {
     const int reason = errno;
     return reason == EEXIST
@@ -232,8 +248,8 @@ int EnableWal(sqlite3* db) {
 
 ArchiveStatus Connect(const ArchiveOptions& options, Connection& db) {
   sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2(options.path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+  int rc = sqlite3_open_v2(Utf8Name(options.path).c_str(), &raw,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   db.reset(raw);
   if (rc != SQLITE_OK) {
     return ErrorFor(rc, raw, options);

@@ -18,8 +18,10 @@ void InitLibraryOnce() {
   static std::once_flag once;
   std::call_once(once, [] {
     mosquitto_lib_init();
+#ifdef SIGPIPE
     // A broker that closes a TLS connection must end the write, not the program.
     std::signal(SIGPIPE, SIG_IGN);
+#endif
   });
 }
 
