@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <charconv>
 
+#include "export/export_file.h"
+
 namespace nimbrel::app {
 
 namespace {
@@ -39,7 +41,12 @@ std::vector<std::string> ArgumentsLeftByQt() {
   const QStringList arguments = QCoreApplication::arguments();
   std::vector<std::string> left;
   for (qsizetype i = 1; i < arguments.size(); ++i) {
+    // File names: the system's bytes on Linux, UTF-8 (from the wide command line) on Windows.
+#ifdef Q_OS_WIN
+    left.push_back(arguments[i].toUtf8().toStdString());
+#else
     left.push_back(arguments[i].toLocal8Bit().toStdString());
+#endif
   }
   return left;
 }
@@ -71,7 +78,7 @@ std::optional<std::string> ParseAppOptions(const std::vector<std::string_view>& 
       if (value.empty()) {
         return std::string("--archive: the file name is empty");
       }
-      options.archive = std::filesystem::path(std::string(value));
+      options.archive = PathFromUtf8(value);
       continue;
     }
     if (arg == "--archive-live-minutes") {

@@ -3,9 +3,11 @@
 // machines, scripts and end-to-end tests.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "platform/arguments.h"
 #include "platform/standard_streams.h"
 
 namespace {
@@ -19,8 +21,9 @@ void Print(const std::string& text, std::FILE* to) {
 int main(int argc, char** argv) {
   using namespace nimbrel::cli;
   nimbrel::UseExactStandardStreams();
+  const std::vector<std::string> arguments = nimbrel::ProgramArguments(argc, argv);
   GlobalOptions options;
-  if (const auto error = ParseGlobalOptions({argv + 1, argv + argc}, options)) {
+  if (const auto error = ParseGlobalOptions({arguments.begin(), arguments.end()}, options)) {
     std::fprintf(stderr, "nimbrel-cli: %s\n\n", error->c_str());
     Print(Usage(), stderr);
     return 2;
