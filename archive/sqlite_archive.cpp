@@ -15,6 +15,7 @@
 #include "archive/archive_schema.h"
 #include "archive/record_values.h"
 #include "archive/sqlite_statement.h"
+#include "i18n/utf8.h"
 
 namespace nimbrel {
 namespace {
@@ -30,19 +31,13 @@ std::FILE* CreateNewFile(const fs::path& path) {
   return std::fopen(path.c_str(), "wbx");
 #endif
 }
-
-// SQLite takes a file's name in UTF-8 on every system.
-std::string Utf8Name(const fs::path& path) {
-  const std::u8string name = path.u8string();
-  return std::string(name.begin(), name.end());
-}
 using namespace archive_detail;
 using std::chrono::seconds;
 
 // ---- Fault texts -------------------------------------------------------------------------------
 
 std::string Quoted(const fs::path& path) {
-  return "\"" + path.string() + "\"";
+  return "\"" + Utf8FromPath(path) + "\"";
 }
 
 ArchiveError Damaged(const fs::path& path) {
@@ -161,8 +156,13 @@ ArchiveStatus CheckIdentity(sqlite3* db, const ArchiveOptions& options) {
 // A URI that opens the file read-only as immutable: no lock, no journal, no -wal or -shm file.
 std::string ImmutableUri(const fs::path& path) {
   constexpr std::string_view kHex = "0123456789ABCDEF";
+  const std::u8string generic = fs::absolute(path).generic_u8string();
+  std::string name(generic.begin(), generic.end());
+  if (!name.starts_with('/')) {
+    name.insert(0, 1, '/');  // a Windows drive: file:/C:/...
+  }
   std::string uri = "file:";
-  for (const char c : fs::absolute(path).string()) {
+  for (const char c : name) {
     const auto byte = static_cast<unsigned char>(c);
     const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
                        (byte >= '0' && byte <= '9') ||
@@ -203,7 +203,7 @@ ArchiveStatus ProbeExisting(const ArchiveOptions& options) {
   // whether it is damaged. Whose file it is, the file alone tells.
   const int read = sqlite3_errcode(raw) & 0xFF;
   if ((read == SQLITE_CORRUPT || read == SQLITE_NOTADB) &&
-      fs::exists(fs::path(options.path.string() + "-wal"), error)) {
+      fs::exists(fs::path(options.path) += "-wal", error)) {
     return std::nullopt;
   }
   return identity;
@@ -248,7 +248,7 @@ int EnableWal(sqlite3* db) {
 
 ArchiveStatus Connect(const ArchiveOptions& options, Connection& db) {
   sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2(Utf8Name(options.path).c_str(), &raw,
+  int rc = sqlite3_open_v2(Utf8FromPath(options.path).c_str(), &raw,
                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   db.reset(raw);
   if (rc != SQLITE_OK) {

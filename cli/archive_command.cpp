@@ -152,7 +152,7 @@ int Export(const GlobalOptions& options, ArgList args) {
     return Fail(status->message);
   }
   if (info.records == 0) {
-    return Fail("The archive \"" + info.path.string() + "\"" +
+    return Fail("The archive \"" + Utf8FromPath(info.path) + "\"" +
                 " holds no records; run 'nimbrel-cli archive sync' first. Nothing was written.");
   }
   const UnitSettings units = EffectiveUnits(options.units);
@@ -209,14 +209,15 @@ int Info(const GlobalOptions& options, const ArgList& args) {
     const auto maybe = [](const std::optional<std::string>& t) {
       return t ? JsonText(*t) : std::string("null");
     };
-    text = "{\"file\":" + JsonText(info.path.string()) + ",\"records\":" + Number(info.records) +
-           ",\"undated\":" + Number(info.undated) + ",\"liveSamples\":" + Number(info.liveSamples) +
-           ",\"firstRecord\":" + maybe(first) + ",\"lastRecord\":" + maybe(last) +
-           ",\"lastMerge\":" + maybe(merged) +
+    text = "{\"file\":" + JsonText(Utf8FromPath(info.path)) +
+           ",\"records\":" + Number(info.records) + ",\"undated\":" + Number(info.undated) +
+           ",\"liveSamples\":" + Number(info.liveSamples) + ",\"firstRecord\":" + maybe(first) +
+           ",\"lastRecord\":" + maybe(last) + ",\"lastMerge\":" + maybe(merged) +
            ",\"bytes\":" + Number(static_cast<std::int64_t>(info.fileBytes)) + "}\n";
   } else {
-    text = "File:          " + info.path.string() + "\nRecords:       " + Number(info.records) +
-           " (" + Number(info.undated) + " undated)\nLive readings: " + Number(info.liveSamples) +
+    text = "File:          " + Utf8FromPath(info.path) +
+           "\nRecords:       " + Number(info.records) + " (" + Number(info.undated) +
+           " undated)\nLive readings: " + Number(info.liveSamples) +
            "\nFirst record:  " + first.value_or("-") + "\nLast record:   " + last.value_or("-") +
            "\nLast merge:    " + merged.value_or("-") +
            "\nSize:          " + Number(static_cast<std::int64_t>(info.fileBytes)) + " bytes\n";
@@ -239,7 +240,7 @@ std::unique_ptr<Archive> OpenCliArchive(const GlobalOptions& options, ArchiveUse
   }
   std::error_code missing;
   if (existing == ArchiveUse::kExisting && !std::filesystem::exists(archive.path, missing)) {
-    Fail("The archive \"" + archive.path.string() +
+    Fail("The archive \"" + Utf8FromPath(archive.path) +
          "\" does not exist; run 'nimbrel-cli archive sync' first. Nothing was written.");
     return nullptr;
   }

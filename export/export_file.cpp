@@ -16,15 +16,6 @@ std::filesystem::file_type OwnType(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::filesystem::path PathFromUtf8(std::string_view name) {
-  // A plain std::string would be read in the system's narrow code page on Windows.
-  std::u8string utf8(name.size(), u8'\0');
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    utf8[i] = static_cast<char8_t>(name[i]);
-  }
-  return std::filesystem::path(utf8);
-}
-
 bool CanWriteExportFile(const std::string& name, std::string& reason) {
   const std::filesystem::path path = PathFromUtf8(name);
   const bool existed = OwnType(path) != std::filesystem::file_type::not_found;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "i18n/utf8.h"
+
 namespace nimbrel {
 
 // Where the export's bytes go. Every call reports failure, so a full disk is never taken for a
@@ -50,8 +52,5 @@ class DiskExportFile : public ExportFile {
 // that exists is opened without truncating it and left as it was, one that does not is created and
 // removed again. On failure `reason` holds the system's word for it.
 bool CanWriteExportFile(const std::string& path, std::string& reason);
-
-// The path of a UTF-8 file name, on every platform.
-std::filesystem::path PathFromUtf8(std::string_view name);
 
 }  // namespace nimbrel

@@ -103,4 +103,13 @@ std::u16string_view ClipUtf16(std::u16string_view text, std::size_t maxUnits) {
   return text.substr(0, splitsPair ? maxUnits - 1 : maxUnits);
 }
 
+std::filesystem::path PathFromUtf8(std::string_view name) {
+  return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+  const std::u8string name = path.u8string();
+  return std::string(name.begin(), name.end());
+}
+
 }  // namespace nimbrel
