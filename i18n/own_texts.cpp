@@ -79,6 +79,7 @@ constexpr std::array<OwnEntry, kLastOwnKey> kOwnTexts = {{
     {u"UV index", u"UV-Index", u"Indice UV", u"Indice UV", u"Índice UV"},
     {u"Absolute pressure", u"Absoluter Luftdruck", u"Pression absolue", u"Pressione assoluta",
      u"Presión absoluta"},
+    {u"Downloading", u"Herunterladen", u"Téléchargement", u"Scaricamento", u"Descargando"},
 }};
 
 }  // namespace

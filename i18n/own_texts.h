@@ -12,7 +12,7 @@ namespace nimbrel {
 // like the packs' l1 to l69, so that a panel looks up both the same way. Placeholders %1, %2 are
 // filled in by the panel.
 inline constexpr int kFirstOwnKey = 1;
-inline constexpr int kLastOwnKey = 50;
+inline constexpr int kLastOwnKey = 51;
 
 // The keys, by what they name.
 inline constexpr int kOwnDownloadToArchive = 1;  // the archive-only download's button
@@ -45,6 +45,8 @@ inline constexpr int kOwnSaveSvg = 33;
 // pressure's is the relative one, the absolute one follows them.
 inline constexpr int kOwnFirstSeries = 34;
 inline constexpr int kOwnAbsolutePressure = 50;
+// The status bar during a download into the archive alone (an export says "Exporting").
+inline constexpr int kOwnDownloading = 51;
 
 // The text of an own key in a language; empty for any other key.
 std::u16string_view OwnText(LanguageIndex language, int key);

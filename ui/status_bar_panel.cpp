@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "i18n/own_texts.h"
 #include "station/commands.h"
 #include "station/link.h"
 #include "ui/program.h"
@@ -136,9 +137,11 @@ void StatusBarPanel::HistoryProgress(int accounted) {
   progressText_.clear();
   if (!program_.state.downloadCancelled) {
     const int percent = DownloadPercent(accounted, downloadTotal_);
-    progressText_ = QStringLiteral("%1 %2% ....")
-                        .arg(program_.Text(kExportingText), QString::number(percent))
-                        .left(kProgressTextMax);
+    // A download into the archive alone writes no file: it is not called exporting.
+    const QString doing = program_.state.archiveOnly ? program_.OwnText(kOwnDownloading)
+                                                     : program_.Text(kExportingText);
+    progressText_ =
+        QStringLiteral("%1 %2% ....").arg(doing, QString::number(percent)).left(kProgressTextMax);
   }
   update(progressRect_);
 }

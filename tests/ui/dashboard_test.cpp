@@ -163,6 +163,10 @@ class DashboardTest : public QObject {
     program.language = LanguageIndex::kGerman;
     status.HistoryProgress(3);
     QCOMPARE(status.ProgressText(), "Exportieren 100% ....");
+    program.state.archiveOnly = true;
+    status.HistoryProgress(3);
+    QCOMPARE(status.ProgressText(), "Herunterladen 100% ....");
+    program.state.archiveOnly = false;
     status.ProgressClear();
     QVERIFY(!status.CancelShown() && status.ProgressText().isEmpty());
 
