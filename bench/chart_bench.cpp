@@ -85,7 +85,7 @@ void BM_PaintYearChart(benchmark::State& state) {
   if (!Loaded(data)) {
     state.SkipWithError("the chart did not load");
   }
-  const ChartTexts texts = EnglishChartTexts();
+  const ChartTexts texts = OwnChartTexts(LanguageIndex::kEnglish, UnitSettings{});
   QImage image(900, 500, QImage::Format_ARGB32_Premultiplied);
   for (auto _ : state) {
     QPainter painter(&image);

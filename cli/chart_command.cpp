@@ -149,7 +149,9 @@ int WriteChart(const ChartData& data, const ChartArgs& args) {
   char* argv[] = {name, nullptr};
   const QGuiApplication application(argc, argv);
   QString error;
-  if (!SaveChart(data, EnglishChartTexts(), args.size, QString::fromStdString(args.out), error)) {
+  ChartTexts texts = OwnChartTexts(LanguageIndex::kEnglish, args.request.units);
+  texts.locale = QLocale(QLocale::English, QLocale::UnitedKingdom);
+  if (!SaveChart(data, texts, args.size, QString::fromStdString(args.out), error)) {
     return Fail(error.toStdString());
   }
   return 0;

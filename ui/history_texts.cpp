@@ -42,23 +42,7 @@ QString ValueText(const ChartSeries& series, double value, const UnitSettings& u
 }  // namespace
 
 ChartTexts HistoryChartTexts(const Program& program, const UnitSettings& units) {
-  ChartTexts texts;
-  for (std::size_t kind = 0; kind < texts.kindTitles.size(); ++kind) {
-    texts.kindTitles[kind] = program.OwnText(kOwnFirstKind + static_cast<int>(kind));
-  }
-  for (std::size_t series = 0; series < texts.seriesNames.size(); ++series) {
-    texts.seriesNames[series] = program.OwnText(kOwnFirstSeries + static_cast<int>(series));
-  }
-  if (units.pressureType == PressureType::Absolute) {
-    texts.seriesNames[static_cast<std::size_t>(ChartSeriesId::kPressure)] =
-        program.OwnText(kOwnAbsolutePressure);
-  }
-  texts.minimum = program.OwnText(kOwnMinimum);
-  texts.maximum = program.OwnText(kOwnMaximum);
-  texts.mean = program.OwnText(kOwnMean);
-  texts.noRecords = program.OwnText(kOwnChartNoRecords);
-  texts.locale = QLocale();
-  return texts;
+  return OwnChartTexts(program.language, units);
 }
 
 QDateTime ToDateTime(RecordTimePoint time) {

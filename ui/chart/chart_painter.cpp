@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "chart/chart_columns.h"
+#include "i18n/own_texts.h"
 #include "readings/number_text.h"
 
 namespace nimbrel {
@@ -443,18 +444,26 @@ QString AxisUnit(const ChartData& data, ChartAxis side) {
 
 }  // namespace
 
-ChartTexts EnglishChartTexts() {
+ChartTexts OwnChartTexts(LanguageIndex language, const UnitSettings& units) {
+  const auto text = [language](int key) {
+    const std::u16string_view own = OwnText(language, key);
+    return QString::fromUtf16(own.data(), static_cast<qsizetype>(own.size()));
+  };
   ChartTexts texts;
-  texts.kindTitles = {"Temperature", "Humidity", "Pressure", "Wind", "Rain", "UV index"};
-  texts.seriesNames = {"Indoor",     "Outdoor",    "Dew point",  "Heat index",
-                       "Wind chill", "Channel %1", "Indoor",     "Outdoor",
-                       "Channel %1", "Pressure",   "Wind speed", "Gust",
-                       "Direction",  "Rain rate",  "Daily rain", "UV index"};
-  texts.minimum = "min";
-  texts.maximum = "max";
-  texts.mean = "mean";
-  texts.noRecords = "No records in this period";
-  texts.locale = QLocale(QLocale::English, QLocale::UnitedKingdom);
+  for (std::size_t kind = 0; kind < texts.kindTitles.size(); ++kind) {
+    texts.kindTitles[kind] = text(kOwnFirstKind + static_cast<int>(kind));
+  }
+  for (std::size_t series = 0; series < texts.seriesNames.size(); ++series) {
+    texts.seriesNames[series] = text(kOwnFirstSeries + static_cast<int>(series));
+  }
+  if (units.pressureType == PressureType::Absolute) {
+    texts.seriesNames[static_cast<std::size_t>(ChartSeriesId::kPressure)] =
+        text(kOwnAbsolutePressure);
+  }
+  texts.minimum = text(kOwnMinimum);
+  texts.maximum = text(kOwnMaximum);
+  texts.mean = text(kOwnMean);
+  texts.noRecords = text(kOwnChartNoRecords);
   return texts;
 }
 

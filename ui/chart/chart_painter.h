@@ -9,6 +9,7 @@
 #include <array>
 
 #include "chart/chart_data.h"
+#include "i18n/language.h"
 
 namespace nimbrel {
 
@@ -26,8 +27,9 @@ struct ChartTexts {
   QLocale locale;     // the form of dates, times and numbers on the axes
 };
 
-// The English texts, for the command line and as the window's fallback.
-ChartTexts EnglishChartTexts();
+// The texts of our own table in `language`, the pressure named absolute or relative as the units
+// say, with the system's locale; the window and the command line draw with the same words.
+ChartTexts OwnChartTexts(LanguageIndex language, const UnitSettings& units);
 
 // Where the plot area lies in a chart drawn into `rect`, and the times it spans.
 struct ChartFrame {
