@@ -5,26 +5,13 @@
 #include <windows.h>
 // after windows.h
 #include <shellapi.h>
+
+#include "platform/win32_text.h"
 #endif
 
 namespace nimbrel {
 
 #ifdef _WIN32
-
-namespace {
-
-std::string Utf8(const wchar_t* text) {
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 1) {
-    return {};
-  }
-  std::string out(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
-  out.pop_back();  // the terminating NUL
-  return out;
-}
-
-}  // namespace
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
   int count = 0;
@@ -34,7 +21,7 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   }
   std::vector<std::string> arguments;
   for (int i = 1; i < count; ++i) {
-    arguments.push_back(Utf8(wide[i]));
+    arguments.push_back(WideToUtf8(wide[i]));
   }
   ::LocalFree(wide);
   return arguments;

@@ -11,6 +11,8 @@ extern "C" {
 #include <hidsdi.h>
 }
 
+#include "platform/win32_text.h"
+
 namespace nimbrel {
 
 HidNotificationRegistration::HidNotificationRegistration(HWND window) {

@@ -4,11 +4,10 @@
 add_library(nimbrel_platform_hid STATIC ${CMAKE_CURRENT_LIST_DIR}/timed_writer.cpp)
 if(WIN32)
   target_sources(nimbrel_platform_hid PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/win32_handle.cpp
     ${CMAKE_CURRENT_LIST_DIR}/overlapped_transport.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hid_win32.cpp
     ${CMAKE_CURRENT_LIST_DIR}/device_notification_win32.cpp)
-  target_link_libraries(nimbrel_platform_hid PRIVATE setupapi hid user32)
+  target_link_libraries(nimbrel_platform_hid PRIVATE nimbrel_platform_win32 setupapi hid user32)
 else()
   find_package(PkgConfig REQUIRED)
   if(APPLE)

@@ -7,6 +7,7 @@
 
 #include "platform/overlapped_transport.h"
 #include "platform/win32_handle.h"
+#include "platform/win32_text.h"
 
 // After windows.h, which they need.
 // mingw-w64's HID header does not declare its functions extern "C".

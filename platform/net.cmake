@@ -4,7 +4,7 @@ add_library(nimbrel_platform_net STATIC ${CMAKE_CURRENT_LIST_DIR}/socket_polled.
 if(WIN32)
   target_sources(nimbrel_platform_net PRIVATE ${CMAKE_CURRENT_LIST_DIR}/socket_winsock.cpp)
   target_compile_definitions(nimbrel_platform_net PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
-  target_link_libraries(nimbrel_platform_net PRIVATE ws2_32)
+  target_link_libraries(nimbrel_platform_net PRIVATE nimbrel_platform_win32 ws2_32)
 else()
   target_sources(nimbrel_platform_net PRIVATE ${CMAKE_CURRENT_LIST_DIR}/socket_posix.cpp)
 endif()

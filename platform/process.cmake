@@ -12,6 +12,6 @@ add_library(nimbrel_platform_process STATIC ${interrupt_source}
 target_include_directories(nimbrel_platform_process PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(nimbrel_platform_process PUBLIC Threads::Threads)
 if(WIN32)
-  target_link_libraries(nimbrel_platform_process PRIVATE shell32)
+  target_link_libraries(nimbrel_platform_process PRIVATE nimbrel_platform_win32 shell32)
 endif()
 nimbrel_warnings(nimbrel_platform_process)

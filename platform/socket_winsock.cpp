@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/upload_socket_factory.h"
+#include "platform/win32_text.h"
 
 namespace nimbrel {
 namespace {
@@ -41,20 +42,9 @@ bool Retryable(int error) {
   return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS || error == WSAEINTR;
 }
 
-std::wstring Widen(std::string_view utf8) {
-  if (utf8.empty() || utf8.size() > INT_MAX) {
-    return {};
-  }
-  const int size = static_cast<int>(utf8.size());
-  const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
-  return wide;
-}
-
 // The first IPv4 address of `host`, or false.
 bool Resolve(std::string_view host, sockaddr_in& address) {
-  const std::wstring name = Widen(host);
+  const std::wstring name = Utf8ToWide(host);
   ADDRINFOW hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <string>
-#include <string_view>
-
 #include <windows.h>
 
 namespace nimbrel {
@@ -42,9 +39,5 @@ class UniqueHandle {
 
   HANDLE handle_ = nullptr;
 };
-
-// Windows names devices in UTF-16; the rest of the program speaks UTF-8.
-std::string WideToUtf8(std::wstring_view text);
-std::wstring Utf8ToWide(std::string_view text);
 
 }  // namespace nimbrel

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/win32_handle.h"
+#include "platform/win32_text.h"
+
+#include <windows.h>
 
 namespace nimbrel {
 
