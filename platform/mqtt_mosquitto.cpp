@@ -3,9 +3,16 @@
 
 #include <mosquitto.h>
 
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <set>
+#include <system_error>
 
 namespace nimbrel {
 
@@ -34,6 +41,7 @@ class MosquittoClient : public MqttClient {
                                      const MqttSession& session) override {
     Drop();
     link_ = MqttLink::kConnecting;
+    error_.clear();
     unacknowledged_.clear();
     mosq_ = mosquitto_new(session.clientId.c_str(), true, this);
     if (mosq_ == nullptr) {
@@ -53,7 +61,7 @@ class MosquittoClient : public MqttClient {
     }
     if (rc == MOSQ_ERR_SUCCESS && broker.tls) {
       rc = session.caFile.empty()
-               ? mosquitto_tls_set(mosq_, nullptr, "/etc/ssl/certs", nullptr, nullptr, nullptr)
+               ? mosquitto_int_option(mosq_, MOSQ_OPT_TLS_USE_OS_CERTS, 1)
                : mosquitto_tls_set(mosq_, session.caFile.c_str(), nullptr, nullptr, nullptr,
                                    nullptr);
     }
@@ -62,7 +70,9 @@ class MosquittoClient : public MqttClient {
                                    static_cast<int>(session.keepAlive.count()));
     }
     if (rc != MOSQ_ERR_SUCCESS) {
-      return Failed(rc == MOSQ_ERR_ERRNO ? "cannot connect" : mosquitto_strerror(rc));
+      return Failed(rc == MOSQ_ERR_ERRNO
+                        ? "cannot connect: " + std::generic_category().message(errno)
+                        : std::string(mosquitto_strerror(rc)));
     }
     return std::nullopt;
   }
@@ -102,6 +112,7 @@ class MosquittoClient : public MqttClient {
   }
 
   bool Backlogged() const override { return mosq_ != nullptr && mosquitto_want_write(mosq_); }
+  bool Unacknowledged() const override { return !unacknowledged_.empty(); }
 
   void Disconnect(std::chrono::milliseconds wait) override {
     if (mosq_ == nullptr) {
@@ -175,6 +186,37 @@ class MosquittoClient : public MqttClient {
 
 std::unique_ptr<MqttClient> MakeMosquittoClient() {
   return std::make_unique<MosquittoClient>();
+}
+
+std::string MachineId() {
+  if (const char* given = std::getenv("NIMBREL_MACHINE_ID"); given != nullptr && *given) {
+    return given;
+  }
+  for (const char* file : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
+    std::string id;
+    if (std::ifstream in(file); in && std::getline(in, id) && !id.empty()) {
+      return id;
+    }
+  }
+  std::array<char, 256> host{};
+  if (gethostname(host.data(), host.size() - 1) == 0) {
+    return host.data();
+  }
+  return {};
+}
+
+std::filesystem::path AnnouncedTopicsFile() {
+  std::filesystem::path state;
+  // A relative XDG_STATE_HOME is invalid and ignored, like an unset one.
+  if (const char* xdg = std::getenv("XDG_STATE_HOME");
+      xdg != nullptr && std::filesystem::path(xdg).is_absolute()) {
+    state = xdg;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home) {
+    state = std::filesystem::path(home) / ".local" / "state";
+  } else {
+    return {};
+  }
+  return state / "nimbrel" / "mqtt-announced";
 }
 
 }  // namespace nimbrel

@@ -32,15 +32,15 @@ TEST(BrokerUrl, TakesMqttAndMqttsWithTheirDefaultPortsAndRefusesTheRest) {
   EXPECT_TRUE(ValidTopicPrefix("home/weather"));
 }
 
-TEST(RetryPause, DoublesUpToAMinuteAndStartsAgainAfterAConnection) {
-  RetryPause pause;
+TEST(RetryPause, DoublesUpToItsLongestAndStartsAgainAfterAConnection) {
+  RetryPause pause(std::chrono::seconds(1), std::chrono::minutes(1));
   std::vector<long> seconds;
   for (int i = 0; i < 8; ++i) {
-    seconds.push_back(pause.Next().count());
+    seconds.push_back(std::chrono::duration_cast<std::chrono::seconds>(pause.Next()).count());
   }
   EXPECT_EQ(seconds, (std::vector<long>{1, 2, 4, 8, 16, 32, 60, 60}));
   pause.Reset();
-  EXPECT_EQ(pause.Next().count(), 1);
+  EXPECT_EQ(pause.Next(), std::chrono::seconds(1));
 }
 
 // Every config names a key of the state, one device and ids Home Assistant accepts, whatever the
