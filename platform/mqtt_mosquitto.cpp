@@ -21,6 +21,19 @@ namespace {
 constexpr int kAtMostOnce = 0;
 constexpr int kAtLeastOnce = 1;
 
+// The library's text without its full stop, which the log line goes on after; a TLS failure
+// with what usually causes it.
+std::string Reason(int rc) {
+  std::string text = mosquitto_strerror(rc);
+  if (text.ends_with('.')) {
+    text.pop_back();
+  }
+  if (rc == MOSQ_ERR_TLS) {
+    text += " (is the broker's certificate authority trusted? --mqtt-ca names it)";
+  }
+  return text;
+}
+
 void InitLibraryOnce() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -60,10 +73,9 @@ class MosquittoClient : public MqttClient {
                                      session.password.empty() ? nullptr : session.password.c_str());
     }
     if (rc == MOSQ_ERR_SUCCESS && broker.tls) {
-      rc = session.caFile.empty()
-               ? mosquitto_int_option(mosq_, MOSQ_OPT_TLS_USE_OS_CERTS, 1)
-               : mosquitto_tls_set(mosq_, session.caFile.c_str(), nullptr, nullptr, nullptr,
-                                   nullptr);
+      rc = session.caFile.empty() ? mosquitto_int_option(mosq_, MOSQ_OPT_TLS_USE_OS_CERTS, 1)
+                                  : mosquitto_tls_set(mosq_, session.caFile.c_str(), nullptr,
+                                                      nullptr, nullptr, nullptr);
     }
     if (rc == MOSQ_ERR_SUCCESS) {
       rc = mosquitto_connect_async(mosq_, broker.host.c_str(), broker.port,
@@ -72,7 +84,7 @@ class MosquittoClient : public MqttClient {
     if (rc != MOSQ_ERR_SUCCESS) {
       return Failed(rc == MOSQ_ERR_ERRNO
                         ? "cannot connect: " + std::generic_category().message(errno)
-                        : std::string(mosquitto_strerror(rc)));
+                        : Reason(rc));
     }
     return std::nullopt;
   }
@@ -85,8 +97,7 @@ class MosquittoClient : public MqttClient {
     const int rc = mosquitto_loop(mosq_, static_cast<int>(wait.count()), 1);
     received_ = nullptr;
     if (rc != MOSQ_ERR_SUCCESS && link_ != MqttLink::kLost) {
-      Lose(rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_NO_CONN ? "connection lost"
-                                                              : mosquitto_strerror(rc));
+      Lose(rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_NO_CONN ? "connection lost" : Reason(rc));
     }
     return link_;
   }
@@ -97,7 +108,7 @@ class MosquittoClient : public MqttClient {
         mosq_, &id, message.topic.c_str(), static_cast<int>(message.payload.size()),
         message.payload.data(), atLeastOnce ? kAtLeastOnce : kAtMostOnce, message.retain);
     if (rc != MOSQ_ERR_SUCCESS) {
-      error_ = mosquitto_strerror(rc);
+      error_ = Reason(rc);
       return false;
     }
     if (atLeastOnce) {

@@ -208,7 +208,8 @@ std::string DiscoveryConfig(const MqttTopics& topics, const NumericKey& key,
   if (!chosen.stateClass.empty()) {
     config += ",\"state_class\":\"" + std::string(chosen.stateClass) + "\"";
   }
-  return config + ",\"expire_after\":" + std::to_string(kStateExpirySeconds) + ",\"device\":{\"identifiers\":[\"" + device +
+  return config + ",\"expire_after\":" + std::to_string(kStateExpirySeconds) +
+         ",\"device\":{\"identifiers\":[\"" + device +
          "\"],\"name\":\"Nimbrel weather station\",\"model\":\"USB console 1941:8021\"}}";
 }
 
@@ -288,7 +289,8 @@ std::string NodeId(std::string_view prefix) {
     return std::string(prefix);
   }
   std::string node(prefix);
-  std::replace_if(node.begin(), node.end(), [](char c) { return !IdCharacter(c); }, '_');
+  std::replace_if(
+      node.begin(), node.end(), [](char c) { return !IdCharacter(c); }, '_');
   return node + "_" + Hex(StableHash(prefix), 8);
 }
 

@@ -125,8 +125,8 @@ MqttPublisher::SessionEnd MqttPublisher::Session(std::stop_token stop) {
 // Keeps a taken connection until it is lost or the service stops; true for the latter.
 bool MqttPublisher::Serve(std::stop_token stop, SessionEnd& end) {
   const auto since = Clock::now();
-  const std::string connected = "MQTT broker " + Where() + ": connected as " +
-                                options_.session.clientId;
+  const std::string connected =
+      "MQTT broker " + Where() + ": connected as " + options_.session.clientId;
   // While the broker keeps dropping us, each new connection is a detail.
   log_(connected, brief_);
   Announce();
