@@ -216,10 +216,12 @@ void MqttPublisher::ClearLeftovers() {
   std::set<std::string> both = recorded;
   both.insert(retained_.begin(), retained_.end());
   KeepRecord(both);
-  recordPending_ = true;
+  // Unsent, they stay in the file, to be cleared on the next connection.
+  bool sent = true;
   for (const std::string& topic : stale) {
-    client_.Publish({topic, {}, true}, true);
+    sent = client_.Publish({topic, {}, true}, true) && sent;
   }
+  recordPending_ = sent;
   if (!stale.empty()) {
     log_("MQTT: cleared " + std::to_string(stale.size()) +
              " retained topics that earlier settings left on the broker",
