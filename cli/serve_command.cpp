@@ -370,6 +370,11 @@ std::unique_ptr<MqttPublisher> StartPublisher(const MqttArgs& mqtt, MqttClient& 
   publisher.discovery = mqtt.discovery;
   publisher.classes = mqtt.classes;
   publisher.announcedFile = AnnouncedTopicsFile();
+  if (publisher.announcedFile.empty()) {
+    log("MQTT: no home folder to remember announced topics in; topics that earlier settings left "
+        "on the broker are not cleared",
+        false);
+  }
   publisher.session.clientId =
       mqtt.clientId.empty() ? MqttClientId(MachineId(), mqtt.topics) : mqtt.clientId;
   publisher.session.user = mqtt.user;
