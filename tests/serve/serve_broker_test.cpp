@@ -361,7 +361,8 @@ TEST_F(ServeWithBroker, LeftoversOfEarlierSettingsAreCleared) {
   for (const Run& run : runs) {
     const auto serve = Serve("live=1,wu=0,wc=0,time=0 serve " + run.options + mqtt_);
     // Clearing goes before "online" on one connection, so it is done once "online" is seen.
-    EXPECT_EQ(Read(port_, run.prefix + "/status"), run.prefix + "/status online\n") << run.options;
+    EXPECT_EQ(Read(port_, run.prefix + "/status", 1, 40), run.prefix + "/status online\n")
+        << run.options;
     for (const std::string& topic : run.gone) {
       EXPECT_EQ(Read(port_, topic, 1, 2), "") << run.options;
     }
