@@ -191,6 +191,18 @@ ConfigClasses ClassesOf(const NumericKey& key, HaClasses classes) {
   return {key.deviceClass, "measurement"};
 }
 
+std::string ConfigTopic(const MqttTopics& topics, std::string_view node, const NumericKey& key) {
+  return topics.haPrefix + "/sensor/" + std::string(node) + "/" + std::string(key.key) + "/config";
+}
+
+// The prefix as ids held it before "home/wx" and "home_wx" were kept apart.
+std::string EarlierNodeId(std::string_view prefix) {
+  std::string node(prefix);
+  std::replace_if(
+      node.begin(), node.end(), [](char c) { return !IdCharacter(c); }, '_');
+  return node;
+}
+
 std::string DiscoveryConfig(const MqttTopics& topics, const NumericKey& key,
                             const std::string& device, HaClasses classes) {
   std::string config = "{\"name\":" + JsonString(key.name) +
@@ -288,10 +300,7 @@ std::string NodeId(std::string_view prefix) {
   if (std::all_of(prefix.begin(), prefix.end(), IdCharacter)) {
     return std::string(prefix);
   }
-  std::string node(prefix);
-  std::replace_if(
-      node.begin(), node.end(), [](char c) { return !IdCharacter(c); }, '_');
-  return node + "_" + Hex(StableHash(prefix), 8);
+  return EarlierNodeId(prefix) + "_" + Hex(StableHash(prefix), 8);
 }
 
 std::vector<MqttMessage> DiscoveryConfigs(const MqttTopics& topics, HaClasses classes) {
@@ -300,8 +309,8 @@ std::vector<MqttMessage> DiscoveryConfigs(const MqttTopics& topics, HaClasses cl
   std::vector<MqttMessage> configs;
   configs.reserve(kNumericKeys.size());
   for (const NumericKey& key : kNumericKeys) {
-    configs.push_back({topics.haPrefix + "/sensor/" + node + "/" + std::string(key.key) + "/config",
-                       DiscoveryConfig(topics, key, device, classes), true});
+    configs.push_back(
+        {ConfigTopic(topics, node, key), DiscoveryConfig(topics, key, device, classes), true});
   }
   return configs;
 }
@@ -314,6 +323,17 @@ std::vector<std::string> RetainedTopics(const MqttTopics& topics, bool discovery
     }
   }
   return retained;
+}
+
+std::vector<std::string> UnrecordedTopics(const MqttTopics& topics) {
+  std::vector<std::string> unrecorded = RetainedTopics(topics, true);
+  const std::string earlier = EarlierNodeId(topics.prefix);
+  if (earlier != NodeId(topics.prefix)) {
+    for (const NumericKey& key : kNumericKeys) {
+      unrecorded.push_back(ConfigTopic(topics, earlier, key));
+    }
+  }
+  return unrecorded;
 }
 
 }  // namespace nimbrel

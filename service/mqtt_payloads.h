@@ -79,4 +79,9 @@ std::vector<MqttMessage> DiscoveryConfigs(const MqttTopics& topics,
 // discovery, the configs.
 std::vector<std::string> RetainedTopics(const MqttTopics& topics, bool discovery);
 
+// What a service that kept no record of its announcements (an earlier version) may have left
+// with these prefixes: every retained topic with discovery on, and the configs under the id the
+// prefix had before ids were kept apart.
+std::vector<std::string> UnrecordedTopics(const MqttTopics& topics);
+
 }  // namespace nimbrel

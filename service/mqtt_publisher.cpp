@@ -80,6 +80,11 @@ void MqttPublisher::Run(std::stop_token stop) {
                "); Home Assistant devices of earlier settings stay on the broker",
            false);
     }
+    // A broker this service has no record of may hold what an earlier version left there.
+    if (!announced_.contains(Where())) {
+      const std::vector<std::string> unrecorded = UnrecordedTopics(options_.topics);
+      announced_[Where()] = {unrecorded.begin(), unrecorded.end()};
+    }
   }
   std::string lastFailure;  // empty once a connection has lasted: its end is news
   while (!stop.stop_requested()) {

@@ -81,10 +81,11 @@ class Child {
 
 // The first `count` messages of a topic, retained ones included, "topic payload" a line; fewer
 // after `seconds`.
-std::string Read(std::uint16_t port, const std::string& topic, int count = 1, int seconds = 20) {
+std::string Read(std::uint16_t port, const std::string& topic, int count = 1, int seconds = 20,
+                 const std::string& options = "") {
   const std::string command = "mosquitto_sub -h 127.0.0.1 -p " + std::to_string(port) + " -t '" +
                               topic + "' -v -C " + std::to_string(count) + " -W " +
-                              std::to_string(seconds) + " 2>/dev/null";
+                              std::to_string(seconds) + options + " 2>/dev/null";
   std::string out;
   if (FILE* pipe = popen(command.c_str(), "r")) {
     char chunk[4096];
@@ -343,29 +344,35 @@ TEST_F(ServeWithBroker, ABrokerThatNeverAnswersIsNamedInTheLog) {
 }
 
 // What an earlier run announced and a later one no longer does is cleared, across restarts: the
-// old prefix's state, status and configs, the old Home Assistant prefix's configs, and all
-// configs once discovery is off.
+// old prefix's state, status and configs, the old Home Assistant prefix's configs, all configs
+// once discovery is off, and, at the first start, a config an earlier version left under the id
+// "old/wx" had before it was told apart from "old_wx". What the broker retains is counted.
 TEST_F(ServeWithBroker, LeftoversOfEarlierSettingsAreCleared) {
   const auto broker = StartBroker();
+  std::system(("mosquitto_pub -p " + std::to_string(port_) +
+               " -t homeassistant/sensor/old_wx/rain_rate/config -r -m '{}'")
+                  .c_str());
   struct Run {
     std::string options;
     std::string prefix;
-    std::vector<std::string> gone;
+    int retained;  // state, status and the configs
   };
   const Run runs[] = {
-      {"--mqtt-topic old", "old", {}},
-      {"--mqtt-topic new", "new", {"homeassistant/sensor/old/+/config", "old/#"}},
-      {"--mqtt-topic new --ha-prefix ha2", "new", {"homeassistant/#"}},
-      {"--mqtt-topic new --ha-prefix ha2 --no-ha-discovery", "new", {"ha2/#"}},
+      {"--mqtt-topic old/wx", "old/wx", 35},
+      {"--mqtt-topic new", "new", 35},
+      {"--mqtt-topic new --ha-prefix ha2", "new", 35},
+      {"--mqtt-topic new --ha-prefix ha2 --no-ha-discovery", "new", 2},
   };
   for (const Run& run : runs) {
     const auto serve = Serve("live=1,wu=0,wc=0,time=0 serve " + run.options + mqtt_);
     // Clearing goes before "online" on one connection, so it is done once "online" is seen.
     EXPECT_EQ(Read(port_, run.prefix + "/status", 1, 40), run.prefix + "/status online\n")
         << run.options;
-    for (const std::string& topic : run.gone) {
-      EXPECT_EQ(Read(port_, topic, 1, 2), "") << run.options;
-    }
+    EXPECT_NE(Read(port_, run.prefix + "/state", 1, 40), "") << run.options;
+    const std::string retained = Read(port_, "#", 100, 2, " --retained-only");
+    EXPECT_EQ(std::count(retained.begin(), retained.end(), '\n'), run.retained)
+        << run.options << "\n"
+        << retained;
     serve->Signal(SIGTERM);
     EXPECT_EQ(serve->Wait(5s), 0);
     std::system(

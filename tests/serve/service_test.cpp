@@ -93,6 +93,10 @@ TEST(Discovery, OneConfigPerNumericKeyUnderOneDevice) {
   EXPECT_EQ(topics[2], "ha/sensor/home_wx_1afae0dc/indoor_temperature/config");
   EXPECT_EQ(RetainedTopics({"home/wx", "ha"}, false),
             (std::vector<std::string>{"home/wx/state", "home/wx/status"}));
+  EXPECT_EQ(UnrecordedTopics({"home_wx", "ha"}), RetainedTopics({"home_wx", "ha"}, true));
+  topics = UnrecordedTopics({"home/wx", "ha"});
+  ASSERT_EQ(topics.size(), 68U);
+  EXPECT_EQ(topics[35], "ha/sensor/home_wx/indoor_temperature/config");
 }
 
 // Totals that reset, a rolling hour, a rate, and an angle averaged on a circle; Home Assistant
