@@ -146,6 +146,7 @@ std::string JsonString(std::string_view text) {
   return json + "\"";
 }
 
+// Home Assistant's ids allow letters, digits, '_' and '-' only.
 bool IdCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
          c == '-';
