@@ -246,32 +246,13 @@ int MergeDownload(Archive& archive, Console& console, const DownloadResult& down
   return complete ? 0 : 1;
 }
 
-ExportOutcome WriteArchiveExport(Archive& archive, const ExportRequest& request,
-                                 const UnitSettings& units, const std::string& path,
-                                 ExportFile& file, ArchiveStatus& fault) {
-  // Each row written as the archive hands its record out: a large archive is never held.
-  ExportFileWriter writer(file, request, units);
-  fault.reset();
-  if (!writer.Begin(path)) {
-    return ExportOutcome::kFailed;
-  }
-  bool written = true;
-  fault = archive.ReadRecords(RangeOf(request), [&](std::string_view text) {
-    written = writer.Add(text);
-    return written;
-  });
-  if (fault || !written) {
-    writer.Abandon();
-    return ExportOutcome::kFailed;
-  }
-  return writer.Finish() ? ExportOutcome::kWritten : ExportOutcome::kFailed;
-}
+namespace {
 
-ExportOutcome WriteArchiveCsv(Archive& archive, const ExportRequest& request,
-                              const UnitSettings& units, const std::string& path, ExportFile& file,
-                              ArchiveStatus& fault) {
-  const CsvExport format(request, units);
-  CsvFileWriter writer(file, format);
+// Writes each row as the archive hands out its record, so that a large archive is never held;
+// the writer has Begin, Add, Finish and Abandon, as both export writers do.
+template <typename Writer>
+ExportOutcome WriteFromArchive(Archive& archive, const ExportRequest& request,
+                               const std::string& path, Writer& writer, ArchiveStatus& fault) {
   fault.reset();
   if (!writer.Begin(path)) {
     return ExportOutcome::kFailed;
@@ -286,6 +267,23 @@ ExportOutcome WriteArchiveCsv(Archive& archive, const ExportRequest& request,
     return ExportOutcome::kFailed;
   }
   return ExportOutcome::kWritten;
+}
+
+}  // namespace
+
+ExportOutcome WriteArchiveExport(Archive& archive, const ExportRequest& request,
+                                 const UnitSettings& units, const std::string& path,
+                                 ExportFile& file, ArchiveStatus& fault) {
+  ExportFileWriter writer(file, request, units);
+  return WriteFromArchive(archive, request, path, writer, fault);
+}
+
+ExportOutcome WriteArchiveCsv(Archive& archive, const ExportRequest& request,
+                              const UnitSettings& units, const std::string& path, ExportFile& file,
+                              ArchiveStatus& fault) {
+  const CsvExport format(request, units);
+  CsvFileWriter writer(file, format);
+  return WriteFromArchive(archive, request, path, writer, fault);
 }
 
 int RunArchiveCommand(const GlobalOptions& options) {
