@@ -48,14 +48,15 @@ struct ArchiveOptions {
 };
 
 // What one merge found in a download. `undated` counts the records of the download whose date or
-// time cannot be read, new or not; they are kept, but left out of every date range.
+// time cannot be read, new or not; they are kept, but left out of charts, and out of every date
+// range unless their date reads.
 struct MergeCounts {
   std::size_t added = 0;
   std::size_t alreadyArchived = 0;
   std::size_t undated = 0;
 };
 
-// The records of a whole archive, undated ones last, or those of the days first to last.
+// The records of a whole archive, those without a date last, or those of the days first to last.
 struct ArchiveRange {
   bool whole = true;
   std::chrono::local_days first{};
@@ -89,7 +90,9 @@ class Archive {
 
   // Adds the records of one download that are not archived yet, in one transaction: all of them
   // or, on any fault, none. A record is archived when one with the same fields 1 to 35 is (field 0,
-  // the logger's fill, does not count); one with the same time but other values is new.
+  // the logger's fill, does not count); one with the same time but other values is new. Equal
+  // records are counted, not collapsed: a download that holds one twice while the archive holds it
+  // once adds one (the repeated hour of the autumn clock change makes such pairs).
   virtual ArchiveStatus Merge(std::span<const std::string_view> records, MergeCounts& counts) = 0;
 
   // Keeps a live reading's text when it is the first of its period of ArchiveOptions::liveEvery
@@ -97,17 +100,20 @@ class Archive {
   virtual ArchiveStatus AddLiveSample(std::string_view text, std::chrono::sys_seconds received,
                                       bool& kept) = 0;
 
-  // The texts of the records in the range, oldest first, with no limit on their number.
+  // The texts of the records in the range, oldest first, with no limit on their number. Where
+  // the console's clock stepped back a little (the autumn clock change), they keep the order of
+  // the console's log: the repeated hour's second pass follows its first.
   virtual ArchiveStatus ReadRecords(const ArchiveRange& range, const RecordTextVisitor& visit) = 0;
 
   // The dated records in the range with the values of the given fields (numeric fields only: 3 to
-  // 11 and 13 to 35), oldest first, read without the record texts.
+  // 11 and 13 to 35), in the order of ReadRecords, read without the record texts.
   virtual ArchiveStatus ReadSeries(const ArchiveRange& range, std::span<const RecordField> fields,
                                    const SeriesVisitor& visit) = 0;
 
-  // The live samples newer than the newest record, taken (by the console's clock) in [begin, end),
-  // with the values of the given fields read from their texts by the records' rules, oldest first.
-  // They carry a chart on from the last download up to now.
+  // The live samples taken (by the console's clock) in [begin, end) after the newest record of
+  // that period, with the values of the given fields read from their texts by the records' rules,
+  // oldest first. They carry a chart on from the last download up to now; a record with a wrong
+  // date outside the period hides none of them.
   virtual ArchiveStatus ReadLiveSeries(RecordTimePoint begin, RecordTimePoint end,
                                        std::span<const RecordField> fields,
                                        const SeriesVisitor& visit) = 0;

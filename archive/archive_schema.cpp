@@ -3,6 +3,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "archive/record_values.h"
 #include "archive/sqlite_statement.h"
@@ -34,9 +35,69 @@ int CreateFirstVersion(sqlite3* db) {
   return Execute(db, sql);
 }
 
+// How many records each merge added, oldest merge first: the records of one merge have
+// consecutive ids, in the order of their download.
+int ReadMergeSizes(sqlite3* db, std::vector<std::int64_t>& sizes) {
+  Statement query(db, "SELECT added FROM merges ORDER BY id");
+  int rc = query.Prepared();
+  while (rc == SQLITE_OK && (rc = query.Step()) == SQLITE_ROW) {
+    sizes.push_back(query.Int(0));
+    rc = SQLITE_OK;
+  }
+  return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+// Places every record as a merge would have: in id order, which within one merge is the order of
+// its download, each merge on its own.
+int PlaceArchivedRecords(sqlite3* db) {
+  std::vector<std::int64_t> sizes;
+  int rc = ReadMergeSizes(db, sizes);
+  Statement records(db, "SELECT id, text FROM records ORDER BY id");
+  Statement update(db, "UPDATE records SET place = ?2, day = ?3 WHERE id = ?1");
+  rc = rc == SQLITE_OK ? records.Prepared() : rc;
+  rc = rc == SQLITE_OK ? update.Prepared() : rc;
+  std::optional<std::int64_t> previous;
+  std::optional<std::int64_t> previousDay;
+  std::size_t merge = 0;
+  std::int64_t leftInMerge = sizes.empty() ? -1 : sizes[0];
+  while (rc == SQLITE_OK && (rc = records.Step()) == SQLITE_ROW) {
+    while (leftInMerge == 0) {  // the next merge's first record
+      previous.reset();
+      previousDay.reset();
+      leftInMerge = ++merge < sizes.size() ? sizes[merge] : -1;
+    }
+    leftInMerge -= leftInMerge > 0 ? 1 : 0;
+    const RecordWhen when = WhenOfText(records.Text(1));
+    const auto place = PlaceAfter(when, previous, previousDay);
+    update.Bind(1, records.Int(0));
+    if (place) {
+      update.Bind(2, *place);
+      previous = place;
+      previousDay = when.day;
+    }
+    if (when.day) {
+      update.Bind(3, *when.day);
+    }
+    rc = update.Step();
+    update.Reset();
+    rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
+  }
+  return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+// Version 1 to 2: each record's place in the console's log order, which exports and charts
+// follow, and its day for date ranges (also when only its time cannot be read).
+int AddPlaces(sqlite3* db) {
+  int rc = Execute(db,
+                   "ALTER TABLE records ADD COLUMN place INTEGER;"
+                   "ALTER TABLE records ADD COLUMN day INTEGER;");
+  rc = rc == SQLITE_OK ? PlaceArchivedRecords(db) : rc;
+  return rc == SQLITE_OK ? Execute(db, "CREATE INDEX records_by_place ON records (place)") : rc;
+}
+
 using Migration = int (*)(sqlite3*);
 // Step i takes the file from version i to i + 1.
-constexpr std::array<Migration, kSchemaVersion> kMigrations = {CreateFirstVersion};
+constexpr std::array<Migration, kSchemaVersion> kMigrations = {CreateFirstVersion, AddPlaces};
 
 int MigrateOneStep(sqlite3* db, bool& done) {
   Transaction transaction(db);

@@ -92,4 +92,56 @@ void AppendRecordBody(const RecordFields& fields, std::string& body) {
   }
 }
 
+namespace {
+
+RecordWhen WhenOfTime(RecordTimePoint taken) {
+  return {taken.time_since_epoch().count(),
+          std::chrono::floor<std::chrono::days>(taken).time_since_epoch().count()};
+}
+
+}  // namespace
+
+RecordWhen WhenOf(const RecordFields& fields) {
+  if (const auto taken = RecordTime(fields)) {
+    return WhenOfTime(*taken);
+  }
+  RecordWhen when;
+  const auto date = ReadDateNumbers(fields[kFieldDate].View());
+  const std::chrono::year_month_day calendar = date ? std::chrono::year{date->year} /
+                                                          std::chrono::month{date->month} /
+                                                          std::chrono::day{date->day}
+                                                    : std::chrono::year_month_day{};
+  if (date && calendar.ok()) {
+    when.day = std::chrono::local_days{calendar}.time_since_epoch().count();
+  }
+  return when;
+}
+
+RecordWhen WhenOfText(std::string_view text) {
+  const auto taken = RecordTimeOfText(text);
+  return taken ? WhenOfTime(*taken) : WhenOf(SplitRecord(text));
+}
+
+std::optional<std::int64_t> PlaceAfter(const RecordWhen& when, std::optional<std::int64_t> previous,
+                                       std::optional<std::int64_t> previousDay) {
+  if (when.taken) {
+    const std::int64_t own = *when.taken * kPlaceSteps;
+    const bool steppedBack = previous && own <= *previous;
+    return steppedBack && *previous - own <= kFoldSeconds * kPlaceSteps ? *previous + 1 : own;
+  }
+  if (when.day) {
+    // A record whose time cannot be read stays after the one before it on its day.
+    return previous && previousDay == when.day ? *previous + 1
+                                               : *when.day * kDaySeconds * kPlaceSteps;
+  }
+  return std::nullopt;
+}
+
+PlaceSpan PlacesOfDays(std::chrono::local_days first, std::chrono::local_days last) {
+  // A record placed after another lies at most a step back's length past its own time; a day
+  // more covers that with room to spare.
+  return {first.time_since_epoch().count() * kDaySeconds * kPlaceSteps,
+          (last.time_since_epoch().count() + 2) * kDaySeconds * kPlaceSteps};
+}
+
 }  // namespace nimbrel::archive_detail

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "record/record_fields.h"
+#include "record/record_time.h"
 
 namespace nimbrel::archive_detail {
 
@@ -78,5 +80,37 @@ void AppendRecordBody(const RecordFields& fields, std::string& body);
 // fields exactly (as the console's texts do), else built in `storage`.
 std::string_view RecordBody(std::string_view text, const RecordFields& fields,
                             std::string& storage);
+
+// ---- A record's place in the console's log order ---------------------------------------------
+
+// Records are read in the order of their place: its time in seconds times kPlaceSteps, so that
+// records placed after another one (below) fit between two minutes.
+inline constexpr std::int64_t kPlaceSteps = 1024;
+// A step back of the console's clock by at most this (the autumn clock change, a corrected
+// clock) keeps the log's order: what follows it is placed after the record before the step until
+// the clock passes that record's time again. A larger step (a clock reset after a battery change)
+// places each record by its own time.
+inline constexpr std::int64_t kFoldSeconds = 2 * 60 * 60;
+inline constexpr std::int64_t kDaySeconds = 24 * 60 * 60;
+
+// What tells a record's place: its time, or, when only its date reads, its day.
+struct RecordWhen {
+  std::optional<std::int64_t> taken;  // seconds since 1970-01-01 by the console's clock
+  std::optional<std::int64_t> day;    // days since 1970-01-01
+};
+RecordWhen WhenOf(const RecordFields& fields);
+RecordWhen WhenOfText(std::string_view text);
+
+// The place of a record that follows, in the log, the record placed at `previous` on
+// `previousDay` (nothing for the first record); nothing for a record without a date.
+std::optional<std::int64_t> PlaceAfter(const RecordWhen& when, std::optional<std::int64_t> previous,
+                                       std::optional<std::int64_t> previousDay);
+
+// The places of the records of the days first to last lie in [first, end).
+struct PlaceSpan {
+  std::int64_t first;
+  std::int64_t end;
+};
+PlaceSpan PlacesOfDays(std::chrono::local_days first, std::chrono::local_days last);
 
 }  // namespace nimbrel::archive_detail

@@ -2,6 +2,7 @@
 // The archive in one SQLite file, in WAL mode so that one program can read while another writes.
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -9,7 +10,8 @@
 #include <fstream>
 #include <limits>
 #include <system_error>
-#include <unordered_set>
+#include <unordered_map>
+#include <vector>
 
 #include "archive/archive.h"
 #include "archive/archive_schema.h"
@@ -17,18 +19,45 @@
 #include "archive/sqlite_statement.h"
 #include "i18n/utf8.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace nimbrel {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A new file, or nothing when there is one already (or it cannot be made). Windows names files
-// in UTF-16.
+// A new file that only the user may read and write, from the start; nothing when there is one
+// already (or it cannot be made). Windows names files in UTF-16.
 std::FILE* CreateNewFile(const fs::path& path) {
 #ifdef _WIN32
   return _wfopen(path.c_str(), L"wbx");
 #else
-  return std::fopen(path.c_str(), "wbx");
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  return fd < 0 ? nullptr : ::fdopen(fd, "wb");
+#endif
+}
+
+// Creates the folder and any missing above it, each only for the user from the start, so that
+// no moment leaves them open to others.
+void CreateFolders(const fs::path& folder, std::error_code& error) {
+#ifdef _WIN32
+  fs::create_directories(folder, error);
+#else
+  fs::path made;
+  for (const fs::path& part : folder) {
+    made /= part;
+    if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) {
+      error = std::error_code(errno, std::generic_category());
+      return;
+    }
+  }
+  if (!fs::is_directory(folder, error) && !error) {
+    error = std::make_error_code(std::errc::not_a_directory);
+  }
 #endif
 }
 using namespace archive_detail;
@@ -215,9 +244,7 @@ ArchiveStatus CreateArchiveFile(const ArchiveOptions& options) {
   const fs::path folder = options.path.parent_path();
   std::error_code error;
   if (!folder.empty() && !fs::is_directory(folder, error)) {
-    if (fs::create_directories(folder, error)) {
-      fs::permissions(folder, fs::perms::owner_all, error);
-    }
+    CreateFolders(folder, error);
     if (error) {
       return NoFolder(folder, error.message());
     }
@@ -230,8 +257,7 @@ ArchiveStatus CreateArchiveFile(const ArchiveOptions& options) {
                : ArchiveStatus(NotWritable(options.path, std::generic_category().message(reason)));
   }
   std::fclose(file);
-  fs::permissions(options.path, fs::perms::owner_read | fs::perms::owner_write, error);
-  return error ? ArchiveStatus(NotWritable(options.path, error.message())) : std::nullopt;
+  return std::nullopt;
 }
 
 int EnableWal(sqlite3* db) {
@@ -294,11 +320,11 @@ std::int64_t Seconds(RecordTimePoint time) {
   return std::chrono::floor<seconds>(time).time_since_epoch().count();
 }
 
-constexpr std::size_t kFirstValueParameter = 3;
+constexpr std::size_t kFirstValueParameter = 5;
 
 std::string InsertRecordSql() {
-  std::string sql = "INSERT INTO records (taken, text";
-  std::string values = "?1, ?2";
+  std::string sql = "INSERT INTO records (taken, text, place, day";
+  std::string values = "?1, ?2, ?3, ?4";
   for (std::size_t i = 0; i < kValueColumns.size(); ++i) {
     sql += ", ";
     sql += kValueColumns[i].name;
@@ -307,14 +333,20 @@ std::string InsertRecordSql() {
   return sql + ") VALUES (" + values + ")";
 }
 
-// "WHERE ..." of the dated records in a range, the bounds as ?1 and ?2.
-constexpr std::string_view kDatedInRange = " WHERE taken >= ?1 AND taken < ?2";
-constexpr std::string_view kDated = " WHERE taken IS NOT NULL";
-constexpr std::string_view kInTimeOrder = " ORDER BY taken, id";
+// The records of the days of a range, as ?1 to ?4, in log order. The place's span makes the
+// index of places find them in that order; their day (not to be looked up by an index, hence the
+// +) tells which of them belong.
+constexpr std::string_view kOfDays =
+    " WHERE place >= ?1 AND place < ?2 AND +day >= ?3 AND +day <= ?4";
+constexpr std::string_view kPlaced = " WHERE place IS NOT NULL";
+constexpr std::string_view kInLogOrder = " ORDER BY place, id";
 
 void BindRange(Statement& statement, const ArchiveRange& range) {
-  statement.Bind(1, Seconds(range.first));
-  statement.Bind(2, Seconds(range.last + std::chrono::days{1}));
+  const PlaceSpan places = PlacesOfDays(range.first, range.last);
+  statement.Bind(1, places.first);
+  statement.Bind(2, places.end);
+  statement.Bind(3, static_cast<std::int64_t>(range.first.time_since_epoch().count()));
+  statement.Bind(4, static_cast<std::int64_t>(range.last.time_since_epoch().count()));
 }
 
 int Finished(int rc) {
@@ -374,73 +406,131 @@ class SqliteArchive final : public Archive {
   std::optional<std::int64_t> lastLiveBucket_;
 };
 
-// The times a download spans, and whether it holds records without one.
-struct DownloadTimes {
-  std::int64_t first = std::numeric_limits<std::int64_t>::max();
-  std::int64_t last = std::numeric_limits<std::int64_t>::min();
-  bool undated = false;
-};
-
 std::string_view UpToZero(std::string_view text) {
   return text.substr(0, text.find('\0'));
 }
 
-DownloadTimes TimesOf(std::span<const std::string_view> records) {
-  DownloadTimes times;
-  for (const std::string_view record : records) {
-    if (const auto taken = RecordTimeOfText(UpToZero(record))) {
-      times.first = std::min(times.first, Seconds(*taken));
-      times.last = std::max(times.last, Seconds(*taken));
-    } else {
-      times.undated = true;
-    }
-  }
-  return times;
-}
-
-// The bodies of the records known to be archived, as views of the download's texts or of
-// copies kept here.
-class KnownBodies {
- public:
-  explicit KnownBodies(std::size_t expected) { bodies_.reserve(2 * expected); }
-  // False when the body was known already.
-  bool Add(std::string_view body) { return bodies_.insert(body).second; }
-  bool AddCopy(std::string_view body) { return Add(copies_.emplace_back(body)); }
-
- private:
-  std::unordered_set<std::string_view> bodies_;
-  std::deque<std::string> copies_;  // never moves what it holds
+// The times of a download's records, sorted, each once, and whether it holds records without
+// one.
+struct DownloadTimes {
+  std::vector<std::int64_t> times;
+  bool untimed = false;
 };
 
-// The archived records that could equal one of the download: equal bodies have equal dates and
-// times, so only the records of the download's times (and the undated ones, if it has such) are
-// read, from one range of the time index.
-int ReadKnownBodies(sqlite3* db, const DownloadTimes& times, KnownBodies& known) {
-  Statement query(db, std::string("SELECT text FROM records WHERE taken BETWEEN ?1 AND ?2") +
-                          (times.undated ? " OR taken IS NULL" : ""));
-  if (query.Prepared() != SQLITE_OK) {
-    return query.Prepared();
+DownloadTimes TimesOf(std::span<const std::string_view> records) {
+  DownloadTimes download;
+  download.times.reserve(records.size());
+  for (const std::string_view record : records) {
+    if (const auto taken = RecordTimeOfText(UpToZero(record))) {
+      download.times.push_back(Seconds(*taken));
+    } else {
+      download.untimed = true;
+    }
   }
-  query.Bind(1, times.first);
-  query.Bind(2, times.last);
+  std::sort(download.times.begin(), download.times.end());
+  download.times.erase(std::unique(download.times.begin(), download.times.end()),
+                       download.times.end());
+  return download;
+}
+
+// Times of a download this close together are read as one range of the time index; a record
+// dated far from the rest (a clock reset to 2000-01-01, a date in 2035) is looked up on its own,
+// so that the archive's years between are never read.
+constexpr std::int64_t kSpanGap = 6 * 60 * 60;
+
+// The archived records whose fields 1 to 35 equal one of the download's, by body, each copy with
+// its place: equal bodies have equal dates and times, so only the download's own times (and the
+// records without a time, if it has such) are read.
+class ArchivedBodies {
+ public:
+  explicit ArchivedBodies(std::size_t expected) { places_.reserve(expected); }
+
+  int Read(sqlite3* db, const DownloadTimes& download);
+
+  // Takes one archived copy of the body: false when none is left, else its place (nothing for a
+  // record without a date).
+  bool Take(std::string_view body, std::optional<std::int64_t>& place) {
+    const auto [first, last] = places_.equal_range(body);
+    if (first == last) {
+      return false;
+    }
+    // Of equal copies, the one placed first stands for the first in the download.
+    auto taken = first;
+    for (auto copy = first; copy != last; ++copy) {
+      taken = copy->second.value_or(kNoPlace) < taken->second.value_or(kNoPlace) ? copy : taken;
+    }
+    place = taken->second;
+    places_.erase(taken);
+    return true;
+  }
+
+ private:
+  static constexpr std::int64_t kNoPlace = std::numeric_limits<std::int64_t>::max();
+
+  int ReadRows(Statement& query, const std::vector<std::int64_t>* times);
+
+  std::unordered_multimap<std::string_view, std::optional<std::int64_t>> places_;
+  std::deque<std::string> bodies_;  // never moves what it holds
+};
+
+int ArchivedBodies::ReadRows(Statement& query, const std::vector<std::int64_t>* times) {
   int rc = SQLITE_ROW;
   std::string storage;
   while ((rc = query.Step()) == SQLITE_ROW) {
-    const std::string_view text = query.Text(0);
-    known.AddCopy(RecordBody(text, SplitRecord(text), storage));
+    if (times != nullptr && !std::binary_search(times->begin(), times->end(), query.Int(0))) {
+      continue;
+    }
+    const std::string_view text = query.Text(1);
+    const std::string& body = bodies_.emplace_back(RecordBody(text, SplitRecord(text), storage));
+    places_.emplace(body, query.IsNull(2) ? std::nullopt : std::optional(query.Int(2)));
   }
   return Finished(rc);
 }
 
-int InsertRecord(Statement& insert, std::string_view text, const RecordFields& fields,
-                 std::optional<RecordTimePoint> taken) {
-  if (taken) {
-    insert.Bind(1, Seconds(*taken));
+int ArchivedBodies::Read(sqlite3* db, const DownloadTimes& download) {
+  Statement span(db, "SELECT taken, text, place FROM records WHERE taken BETWEEN ?1 AND ?2");
+  int rc = span.Prepared();
+  const std::vector<std::int64_t>& times = download.times;
+  for (auto first = times.begin(); rc == SQLITE_OK && first != times.end();) {
+    auto last = first;
+    while (last + 1 != times.end() && last[1] - last[0] <= kSpanGap) {
+      ++last;
+    }
+    span.Bind(1, *first);
+    span.Bind(2, *last);
+    rc = ReadRows(span, &times);
+    span.Reset();
+    first = last + 1;
   }
-  insert.Bind(2, text);
+  if (rc == SQLITE_OK && download.untimed) {
+    Statement untimed(db, "SELECT NULL, text, place FROM records WHERE taken IS NULL");
+    rc = untimed.Prepared() == SQLITE_OK ? ReadRows(untimed, nullptr) : untimed.Prepared();
+  }
+  return rc;
+}
+
+struct NewRecord {
+  std::string_view text;
+  const RecordFields& fields;
+  std::optional<RecordTimePoint> taken;
+  std::optional<std::int64_t> place;
+  std::optional<std::int64_t> day;
+};
+
+int InsertRecord(Statement& insert, const NewRecord& record) {
+  if (record.taken) {
+    insert.Bind(1, Seconds(*record.taken));
+  }
+  insert.Bind(2, record.text);
+  if (record.place) {
+    insert.Bind(3, *record.place);
+  }
+  if (record.day) {
+    insert.Bind(4, *record.day);
+  }
   for (std::size_t i = 0; i < kValueColumns.size(); ++i) {
     const ValueColumn& column = kValueColumns[i];
-    if (const auto value = ReadValue(fields[column.field].View(), column.test)) {
+    if (const auto value = ReadValue(record.fields[column.field].View(), column.test)) {
       insert.Bind(static_cast<int>(i + kFirstValueParameter), *value);
     }
   }
@@ -449,12 +539,17 @@ int InsertRecord(Statement& insert, std::string_view text, const RecordFields& f
   return Finished(rc);
 }
 
+// Each record of the download in the order the console sent it: one that an earlier download
+// brought (as many times as the archive holds it) is counted, any other is added, placed after
+// the record before it in the download when the console's clock stepped back.
 int SqliteArchive::MergeRecords(std::span<const std::string_view> records, MergeCounts& counts) {
-  KnownBodies known(records.size());
-  int rc = ReadKnownBodies(db_.get(), TimesOf(records), known);
+  ArchivedBodies archived(records.size());
+  int rc = archived.Read(db_.get(), TimesOf(records));
   Statement insert(db_.get(), InsertRecordSql());
   rc = rc == SQLITE_OK ? insert.Prepared() : rc;
   std::string storage;
+  std::optional<std::int64_t> previous;
+  std::optional<std::int64_t> previousDay;
   for (auto record = records.begin(); rc == SQLITE_OK && record != records.end(); ++record) {
     const std::string_view text = UpToZero(*record);
     if (text.empty()) {
@@ -462,15 +557,20 @@ int SqliteArchive::MergeRecords(std::span<const std::string_view> records, Merge
     }
     const RecordFields fields = SplitRecord(text);
     const std::optional<RecordTimePoint> taken = RecordTime(fields);
+    const RecordWhen when = WhenOf(fields);
     counts.undated += taken ? 0 : 1;
-    const std::string_view body = RecordBody(text, fields, storage);
-    const bool added = body.data() == storage.data() ? known.AddCopy(body) : known.Add(body);
-    if (!added) {
+    std::optional<std::int64_t> place;
+    if (archived.Take(RecordBody(text, fields, storage), place)) {
       ++counts.alreadyArchived;
-      continue;
+    } else {
+      place = PlaceAfter(when, previous, previousDay);
+      rc = InsertRecord(insert, {text, fields, taken, place, when.day});
+      counts.added += rc == SQLITE_OK ? 1 : 0;
     }
-    rc = InsertRecord(insert, text, fields, taken);
-    counts.added += rc == SQLITE_OK ? 1 : 0;
+    if (place) {
+      previous = place;
+      previousDay = when.day;
+    }
   }
   return rc;
 }
@@ -559,17 +659,17 @@ ArchiveStatus SqliteArchive::ReadRecords(const ArchiveRange& range,
   int rc = Execute(db_.get(), "BEGIN");
   bool stopped = false;
   if (rc == SQLITE_OK && range.whole) {
-    Statement dated(db_.get(), std::string("SELECT text FROM records") + std::string(kDated) +
-                                   std::string(kInTimeOrder));
-    rc = VisitTexts(dated, visit, stopped);
-    // Records whose time cannot be read come last, in the order they were archived.
-    Statement undated(db_.get(), "SELECT text FROM records WHERE taken IS NULL ORDER BY id");
+    Statement placed(db_.get(), std::string("SELECT text FROM records") + std::string(kPlaced) +
+                                    std::string(kInLogOrder));
+    rc = VisitTexts(placed, visit, stopped);
+    // Records whose date cannot be read come last, in the order they were archived.
+    Statement undated(db_.get(), "SELECT text FROM records WHERE place IS NULL ORDER BY id");
     rc = rc == SQLITE_OK ? VisitTexts(undated, visit, stopped) : rc;
   } else if (rc == SQLITE_OK) {
-    Statement inRange(db_.get(), std::string("SELECT text FROM records") +
-                                     std::string(kDatedInRange) + std::string(kInTimeOrder));
-    BindRange(inRange, range);
-    rc = VisitTexts(inRange, visit, stopped);
+    Statement ofDays(db_.get(), std::string("SELECT text FROM records") + std::string(kOfDays) +
+                                    std::string(kInLogOrder));
+    BindRange(ofDays, range);
+    rc = VisitTexts(ofDays, visit, stopped);
   }
   Execute(db_.get(), "COMMIT");
   return Status(rc);
@@ -584,9 +684,11 @@ ArchiveStatus SqliteArchive::ReadSeries(const ArchiveRange& range,
     sql += ", ";
     sql += column != nullptr ? column->name : "NULL";
   }
+  // Only records with a time have a place on a chart's time axis.
   sql += " FROM records";
-  sql += range.whole ? kDated : kDatedInRange;
-  sql += kInTimeOrder;
+  sql += range.whole ? kPlaced : kOfDays;
+  sql += " AND +taken IS NOT NULL";
+  sql += kInLogOrder;
   Statement query(db_.get(), sql);
   if (query.Prepared() != SQLITE_OK) {
     return Status(query.Prepared());
@@ -610,9 +712,11 @@ ArchiveStatus SqliteArchive::ReadSeries(const ArchiveRange& range,
 ArchiveStatus SqliteArchive::ReadLiveSeries(RecordTimePoint begin, RecordTimePoint end,
                                             std::span<const RecordField> fields,
                                             const SeriesVisitor& visit) {
-  Statement query(db_.get(),
-                  "SELECT taken, text FROM live_samples WHERE taken >= ?1 AND taken < ?2 AND "
-                  "taken > coalesce((SELECT max(taken) FROM records), ?1 - 1) ORDER BY taken, id");
+  Statement query(
+      db_.get(),
+      "SELECT taken, text FROM live_samples WHERE taken >= ?1 AND taken < ?2 AND "
+      "taken > coalesce((SELECT max(taken) FROM records WHERE taken >= ?1 AND taken < ?2), "
+      "?1 - 1) ORDER BY taken, id");
   if (query.Prepared() != SQLITE_OK) {
     return Status(query.Prepared());
   }

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Merging a full download into the archive, all new and then all already archived, and reading
-// a year of values for a chart, and writing today's export file from it.
+// Merging a full download into the archive, all new and then all already archived, and a sync's
+// download into a large archive; reading a year of values for a chart; writing today's export
+// file and the CSV file from it, and the memory those take for a large archive.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -145,6 +148,112 @@ void BM_ExportFromArchive(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kDownload));
 }
 BENCHMARK(BM_ExportFromArchive)->Unit(benchmark::kMillisecond);
+
+// Six and a half years of records five minutes apart, and one the console dated 2000-01-01 after
+// its clock was reset, which it keeps in its log for months.
+constexpr std::size_t kLarge = 600000;
+// A sync every six hours.
+constexpr std::size_t kSync = 72;
+
+const std::string& OldRecord() {
+  static const std::string record = [] {
+    std::string text = WeatherModel(5).History(1, 100).front();
+    const std::size_t date = text.find(' ') + 1;
+    return text.replace(date, text.find(' ', date) - date, "2000-1-1");
+  }();
+  return record;
+}
+
+// The large archive, made once a run; the last kSync records of its log come back in each sync.
+struct LargeArchive {
+  fs::path path = BenchPath("large");
+  std::unique_ptr<Archive> archive;
+  std::vector<std::string> lastRecords;
+  ~LargeArchive() {
+    archive.reset();
+    Remove(path);
+  }
+};
+
+LargeArchive& Large() {
+  static LargeArchive large;
+  if (large.lastRecords.empty()) {
+    const std::vector<std::string> lines = WeatherModel(11).History(kLarge, 100);
+    std::vector<std::string_view> records{OldRecord()};
+    records.insert(records.end(), lines.begin(), lines.end());
+    large.archive = OpenFresh(large.path);
+    if (large.archive && !Merged(*large.archive, records, kLarge + 1)) {
+      large.archive.reset();
+    }
+    large.lastRecords.assign(lines.end() - kSync, lines.end());
+  }
+  return large;
+}
+
+// A sync's download merged into the large archive: the console's last 72 records, all archived
+// already; with 1, the log still holds the record dated 2000-01-01, in place of its oldest.
+void BM_SyncIntoLargeArchive(benchmark::State& state) {
+  LargeArchive& large = Large();
+  std::vector<std::string_view> download(large.lastRecords.begin(), large.lastRecords.end());
+  if (state.range(0) == 1) {
+    download.front() = OldRecord();
+  }
+  for (auto _ : state) {
+    if (!large.archive || !Merged(*large.archive, download, 0)) {
+      state.SkipWithError("the merge failed");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kSync));
+}
+BENCHMARK(BM_SyncIntoLargeArchive)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The process's resident memory (kB), and its peak since the last reset.
+std::int64_t MemoryLine(std::string_view name) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with(name)) {
+      return std::stoll(line.substr(name.size()));
+    }
+  }
+  return 0;
+}
+
+void ResetPeakMemory() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// The whole large archive written as today's export file (0) or as the CSV file (1); peak_MB is
+// how far the process's memory grew while writing it, the archive's mapped pages included.
+void BM_ExportLargeArchive(benchmark::State& state) {
+  LargeArchive& large = Large();
+  const fs::path out = fs::temp_directory_path() / "nimbrel-bench-large-export.csv";
+  ExportRequest request;
+  request.wholePeriod = true;
+  request.dataSets.fill(true);
+  const UnitSettings units;
+  std::int64_t grown = 0;
+  for (auto _ : state) {
+    DiskExportFile file;
+    ArchiveStatus fault;
+    ResetPeakMemory();
+    const std::int64_t before = MemoryLine("VmRSS:");
+    const ExportOutcome outcome =
+        !large.archive ? ExportOutcome::kFailed
+        : state.range(0) == 0
+            ? cli::WriteArchiveExport(*large.archive, request, units, out.string(), file, fault)
+            : cli::WriteArchiveCsv(*large.archive, request, units, out.string(), file, fault);
+    grown = std::max(grown, MemoryLine("VmHWM:") - before);
+    if (outcome != ExportOutcome::kWritten) {
+      state.SkipWithError("the export failed");
+      break;
+    }
+  }
+  fs::remove(out);
+  state.counters["peak_MB"] = static_cast<double>(grown) / 1024;
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kLarge));
+}
+BENCHMARK(BM_ExportLargeArchive)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace nimbrel

@@ -74,22 +74,6 @@ int Sync(const GlobalOptions& options, const ArgList& args) {
       });
 }
 
-// The archive's record texts, in time order, for the export writer.
-class TextRecords : public RecordSource {
- public:
-  explicit TextRecords(std::vector<std::string> texts) : texts_(std::move(texts)) {}
-  std::optional<std::string_view> Next() override {
-    if (next_ == texts_.size()) {
-      return std::nullopt;
-    }
-    return texts_[next_++];
-  }
-
- private:
-  std::vector<std::string> texts_;
-  std::size_t next_ = 0;
-};
-
 int WriteTsv(Archive& archive, const ExportRequest& request, const UnitSettings& units,
              const std::string& out) {
   DiskExportFile file;
@@ -103,19 +87,9 @@ int WriteTsv(Archive& archive, const ExportRequest& request, const UnitSettings&
 int WriteCsv(Archive& archive, const ExportRequest& request, const UnitSettings& units,
              const std::string& out) {
   DiskExportFile file;
-  const CsvExport format(request, units);
-  CsvFileWriter writer(file, format);
-  if (!writer.Begin(out)) {
-    return Fail("write file failed !");
-  }
-  bool written = true;
-  const ArchiveStatus status = archive.ReadRecords(RangeOf(request), [&](std::string_view text) {
-    written = writer.Add(text);
-    return written;
-  });
-  if (status || !written || !writer.Finish()) {
-    writer.Abandon();
-    return Fail(status ? status->message : "write file failed !");
+  ArchiveStatus fault;
+  if (WriteArchiveCsv(archive, request, units, out, file, fault) != ExportOutcome::kWritten) {
+    return Fail(fault ? fault->message : "write file failed !");
   }
   return 0;
 }
@@ -143,7 +117,7 @@ int Export(const GlobalOptions& options, ArgList args) {
   if (std::string reason; !CanWriteExportFile(parsed.out, reason)) {
     return Fail("Cannot write '" + parsed.out + "': " + reason + ".");
   }
-  const std::unique_ptr<Archive> archive = OpenCliArchive(options);
+  const std::unique_ptr<Archive> archive = OpenCliArchive(options, ArchiveUse::kExisting);
   if (!archive) {
     return 1;
   }
@@ -194,7 +168,7 @@ int Info(const GlobalOptions& options, const ArgList& args) {
   if (!json && !args.empty()) {
     return Usage("info takes only --json");
   }
-  const std::unique_ptr<Archive> archive = OpenCliArchive(options);
+  const std::unique_ptr<Archive> archive = OpenCliArchive(options, ArchiveUse::kExisting);
   if (!archive) {
     return 1;
   }
@@ -272,21 +246,44 @@ int MergeDownload(Archive& archive, Console& console, const DownloadResult& down
   return complete ? 0 : 1;
 }
 
+namespace {
+
+// Writes each row as the archive hands out its record, so that a large archive is never held;
+// the writer has Begin, Add, Finish and Abandon, as both export writers do.
+template <typename Writer>
+ExportOutcome WriteFromArchive(Archive& archive, const ExportRequest& request,
+                               const std::string& path, Writer& writer, ArchiveStatus& fault) {
+  fault.reset();
+  if (!writer.Begin(path)) {
+    return ExportOutcome::kFailed;
+  }
+  bool written = true;
+  fault = archive.ReadRecords(RangeOf(request), [&](std::string_view text) {
+    written = writer.Add(text);
+    return written;
+  });
+  if (fault || !written || !writer.Finish()) {
+    writer.Abandon();
+    return ExportOutcome::kFailed;
+  }
+  return ExportOutcome::kWritten;
+}
+
+}  // namespace
+
 ExportOutcome WriteArchiveExport(Archive& archive, const ExportRequest& request,
                                  const UnitSettings& units, const std::string& path,
                                  ExportFile& file, ArchiveStatus& fault) {
-  // The writer pulls its records while the archive hands them out, so they are read first.
-  std::vector<std::string> texts;
-  fault = archive.ReadRecords(RangeOf(request), [&](std::string_view text) {
-    texts.emplace_back(text);
-    return true;
-  });
-  if (fault) {
-    return ExportOutcome::kFailed;
-  }
-  TextRecords records(std::move(texts));
-  const std::atomic<bool> never{false};
-  return WriteExportFile(records, request, units, path, file, never);
+  ExportFileWriter writer(file, request, units);
+  return WriteFromArchive(archive, request, path, writer, fault);
+}
+
+ExportOutcome WriteArchiveCsv(Archive& archive, const ExportRequest& request,
+                              const UnitSettings& units, const std::string& path, ExportFile& file,
+                              ArchiveStatus& fault) {
+  const CsvExport format(request, units);
+  CsvFileWriter writer(file, format);
+  return WriteFromArchive(archive, request, path, writer, fault);
 }
 
 int RunArchiveCommand(const GlobalOptions& options) {

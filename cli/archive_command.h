@@ -32,5 +32,9 @@ int MergeDownload(Archive& archive, Console& console, const DownloadResult& down
 ExportOutcome WriteArchiveExport(Archive& archive, const ExportRequest& request,
                                  const UnitSettings& units, const std::string& path,
                                  ExportFile& file, ArchiveStatus& fault);
+// The same as a CSV file for data tools.
+ExportOutcome WriteArchiveCsv(Archive& archive, const ExportRequest& request,
+                              const UnitSettings& units, const std::string& path, ExportFile& file,
+                              ArchiveStatus& fault);
 
 }  // namespace nimbrel::cli

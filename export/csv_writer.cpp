@@ -195,6 +195,8 @@ void AppendCell(std::string_view cell, std::string& out) {
 }
 
 constexpr std::string_view kLineEnd = "\r\n";
+// "2018-01-02" of "2018-01-02T08:05".
+constexpr std::size_t kIsoDateLength = 10;
 // Lines are gathered into writes of about this size.
 constexpr std::size_t kWriteSize = 1 << 16;
 
@@ -223,6 +225,8 @@ void CsvExport::AppendLine(std::string_view recordText, std::string& out) const 
   }
   if (const auto time = RecordTime(fields)) {
     out += IsoMinuteText(*time);
+  } else if (const auto day = RecordTime(fields[kFieldDate].View(), "00:00")) {
+    out += IsoMinuteText(*day).substr(0, kIsoDateLength);  // the date alone, as it reads
   }
   for (const CsvColumn& column : kCsvColumns) {
     if (request_.Includes(column.dataSet)) {

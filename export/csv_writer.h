@@ -15,7 +15,8 @@ namespace nimbrel {
 // record's time in ISO 8601 ("2018-01-02T08:05"); then come the columns of the chosen data sets,
 // in the order of the spreadsheet export, each named with its unit ("outdoor_temperature_f"),
 // with the same conversions and decimals and a dot as the decimal mark. A cell with no reading is
-// empty, and so is the time of a record whose date cannot be read.
+// empty; a record whose time cannot be read has its date alone ("2018-01-02"), one whose date
+// cannot be read an empty first cell.
 class CsvExport {
  public:
   CsvExport(const ExportRequest& request, const UnitSettings& units)

@@ -288,23 +288,6 @@ bool AddRow(std::string_view text, const ExportRequest& request, const RowPlan& 
   return true;
 }
 
-ExportOutcome WriteRows(RecordSource& records, const ExportRequest& request,
-                        const UnitSettings& units, ExportFile& file,
-                        const std::atomic<bool>& cancelled) {
-  const RowPlan plan = MakeRowPlan(request, units);
-  RowBuffer rows(file);
-  while (const std::optional<std::string_view> text = records.Next()) {
-    if (!AddRow(*text, request, plan, rows)) {
-      return ExportOutcome::kFailed;
-    }
-    // Set by the status bar's cancel button or by the console, on other threads.
-    if (cancelled.load()) {
-      return ExportOutcome::kCancelled;
-    }
-  }
-  return rows.Flush() ? ExportOutcome::kWritten : ExportOutcome::kFailed;
-}
-
 }  // namespace
 
 ExportJob MakeExportJob(const HistoryStore& store, SharedState& state, const ExportRequest& request,
@@ -369,23 +352,70 @@ std::optional<std::string_view> StoreRecords::Next() {
   return RecordText(store_.Slot(next_++));
 }
 
+struct ExportFileWriter::Rows {
+  Rows(ExportFile& file, const ExportRequest& request, const UnitSettings& units)
+      : plan(MakeRowPlan(request, units)), buffer(file) {}
+  RowPlan plan;
+  RowBuffer buffer;
+};
+
+ExportFileWriter::ExportFileWriter(ExportFile& file, const ExportRequest& request,
+                                   const UnitSettings& units)
+    : file_(file), request_(request), units_(units) {}
+
+ExportFileWriter::~ExportFileWriter() = default;
+
+bool ExportFileWriter::Begin(const std::string& path) {
+  if (!file_.Create(path)) {
+    return false;
+  }
+  rows_ = std::make_unique<Rows>(file_, request_, units_);
+  if (!WriteHeader(units_, file_)) {
+    Abandon();
+    return false;
+  }
+  return true;
+}
+
+bool ExportFileWriter::Add(std::string_view text) {
+  if (!AddRow(text, request_, rows_->plan, rows_->buffer)) {
+    Abandon();
+    return false;
+  }
+  return true;
+}
+
+bool ExportFileWriter::Finish() {
+  // A full disk must not pass for a finished export; nor may half a file stay behind.
+  if (rows_->buffer.Flush() && file_.Close()) {
+    return true;
+  }
+  Abandon();
+  return false;
+}
+
+void ExportFileWriter::Abandon() {
+  file_.Discard();
+}
+
 ExportOutcome WriteExportFile(RecordSource& records, const ExportRequest& request,
                               const UnitSettings& units, const std::string& path, ExportFile& file,
                               const std::atomic<bool>& cancelled) {
-  if (!file.Create(path)) {
+  ExportFileWriter writer(file, request, units);
+  if (!writer.Begin(path)) {
     return ExportOutcome::kFailed;
   }
-  ExportOutcome outcome = WriteHeader(units, file)
-                              ? WriteRows(records, request, units, file, cancelled)
-                              : ExportOutcome::kFailed;
-  // A full disk must not pass for a finished export; nor may half a file stay behind.
-  if (outcome == ExportOutcome::kWritten && !file.Close()) {
-    outcome = ExportOutcome::kFailed;
+  while (const std::optional<std::string_view> text = records.Next()) {
+    if (!writer.Add(*text)) {
+      return ExportOutcome::kFailed;
+    }
+    // Set by the status bar's cancel button or by the console, on other threads.
+    if (cancelled.load()) {
+      writer.Abandon();
+      return ExportOutcome::kCancelled;
+    }
   }
-  if (outcome != ExportOutcome::kWritten) {
-    file.Discard();
-  }
-  return outcome;
+  return writer.Finish() ? ExportOutcome::kWritten : ExportOutcome::kFailed;
 }
 
 int WriteExport(const ExportJob& job, ExportFile& file) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -74,6 +75,32 @@ enum class ExportOutcome { kWritten, kCancelled, kFailed };
 ExportOutcome WriteExportFile(RecordSource& records, const ExportRequest& request,
                               const UnitSettings& units, const std::string& path, ExportFile& file,
                               const std::atomic<bool>& cancelled);
+
+// Writes an export file from records handed to it one at a time, in the order of the file:
+// Begin, then Add for each record, then Finish. A failed step, or Abandon, deletes the partial
+// file; the rows are gathered into large writes, so no more than a buffer's worth is held.
+class ExportFileWriter {
+ public:
+  ExportFileWriter(ExportFile& file, const ExportRequest& request, const UnitSettings& units);
+  ~ExportFileWriter();
+  ExportFileWriter(const ExportFileWriter&) = delete;
+  ExportFileWriter& operator=(const ExportFileWriter&) = delete;
+
+  // Creates the file and writes the byte-order mark, the title row and the unit row.
+  bool Begin(const std::string& path);
+  // The row of one record, unless its text is empty or its date outside the period.
+  bool Add(std::string_view text);
+  // Writes what is left and closes the file.
+  bool Finish();
+  void Abandon();
+
+ private:
+  struct Rows;
+  ExportFile& file_;
+  const ExportRequest& request_;
+  const UnitSettings& units_;
+  std::unique_ptr<Rows> rows_;
+};
 
 // Writes the export file of the store's records 0 to HistoryTotal - 1. Clears DownloadCancelled
 // first; a cancel clears HistoryReady. Returns kExportEnded (written or cancelled), or

@@ -9,6 +9,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -83,6 +85,14 @@ TEST_F(ArchiveCli, FaultsExitOneAndLoseNothing) {
   const CliRun damaged = Cli("archive info", "damaged.sqlite");
   EXPECT_EQ(damaged.exitCode, 1);
   EXPECT_NE(damaged.err.find("not a database or is damaged"), std::string::npos) << damaged.err;
+  // Commands that only read never make an archive: an empty one must be there already.
+  for (const std::string& command :
+       {std::string("archive info"), "archive export --whole --out " + Out("none.csv")}) {
+    const CliRun missing = Cli(command, "missing.sqlite");
+    EXPECT_EQ(missing.exitCode, 1) << command;
+    EXPECT_NE(missing.err.find("does not exist"), std::string::npos) << missing.err;
+  }
+  std::ofstream(dir_ / "empty.sqlite").close();
   const CliRun empty = Cli("archive export --whole --out " + Out("none.csv"), "empty.sqlite");
   EXPECT_EQ(empty.exitCode, 1);
   EXPECT_NE(empty.err.find("holds no records"), std::string::npos) << empty.err;
@@ -116,6 +126,44 @@ TEST_F(ArchiveCli, FaultsExitOneAndLoseNothing) {
   }
   EXPECT_FALSE(fs::exists(dir_ / "missing.sqlite"));
   EXPECT_FALSE(fs::exists(dir_ / "none.png"));
+}
+
+// The autumn clock change repeats 02:00-02:59 in the console's log, with a reading of the second
+// pass equal to one of the first, and a record whose time cannot be read. The archive's export
+// of that day matches the download's byte for byte, a second sync adds nothing, and the CSV keeps
+// the untimed record's date.
+TEST_F(ArchiveCli, TheRepeatedHourKeepsTheLogsOrder) {
+  const auto line = [](const char* date, const char* time, const char* outdoor) {
+    std::string text = std::string("10 ") + date + " " + time + " 21.5 40 " + outdoor +
+                       " 80 0.3 - 5.0 7.2 180 S 1013.2 1004.7 1 -0.5 --.- 22.0 45";
+    for (int channel = 2; channel <= 7; ++channel) {
+      text += " --.- --";
+    }
+    return text + " -1.2 0.0 2.5 40.1\n";
+  };
+  std::ofstream(dir_ / "history.txt")
+      << line("2026-10-24", "23:55", "3.0") << line("2026-10-25", "02:00", "5.0")
+      << line("2026-10-25", "02:30", "5.5") << line("2026-10-25", "02:00", "5.0")
+      << line("2026-10-25", "02:30", "4.0") << line("2026-10-25", "2:3x", "4.5")
+      << line("2026-10-25", "03:00", "4.0") << line("2026-10-26", "00:00", "2.0");
+  const std::string console = "--simulate --console-history '" + Out("history.txt") + "' ";
+  EXPECT_EQ(Cli(console + "archive sync").out, "8 new, 0 already archived, 0 given up\n");
+  EXPECT_EQ(Cli(console + "archive sync").out, "0 new, 8 already archived, 0 given up\n");
+
+  const std::string day = " --from 2026-10-25 --to 2026-10-25 --out ";
+  ASSERT_EQ(Cli(console + "export" + day + Out("store.csv")).exitCode, 0);
+  ASSERT_EQ(Cli("archive export" + day + Out("archive.xls")).exitCode, 0);
+  EXPECT_EQ(ReadFile(dir_ / "archive.xls"), ReadFile(dir_ / "store.csv"));
+
+  ASSERT_EQ(Cli("archive export --format csv" + day + Out("plain.csv")).exitCode, 0);
+  std::string times;
+  std::istringstream rows(ReadFile(dir_ / "plain.csv"));
+  for (std::string row; std::getline(rows, row);) {
+    times += row.substr(0, row.find(',')) + " ";
+  }
+  EXPECT_EQ(times,
+            "time 2026-10-25T02:00 2026-10-25T02:30 2026-10-25T02:00 2026-10-25T02:30 "
+            "2026-10-25 2026-10-25T03:00 ");
 }
 
 // A sync killed at any moment, the merge included, leaves a sound archive with none or all of the

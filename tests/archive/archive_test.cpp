@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -82,6 +83,13 @@ void Sql(const fs::path& path, const char* sql) {
 TEST(Archive, KeepsEachRecordOnceAndReadsThemInTimeOrder) {
   const TempDir dir;
   const ArchiveOptions options{dir.Path() / "data" / "nimbrel" / "archive.sqlite"};
+  // Made for the user alone from the start, whatever the umask would let others have.
+  const mode_t umaskBefore = umask(0);
+  Open(options);
+  umask(umaskBefore);
+  for (const fs::path& folder : {dir.Path() / "data", dir.Path() / "data" / "nimbrel"}) {
+    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all) << folder;
+  }
   const std::string a = Line("2018-01-02", "08:05");
   const std::string aRefilled = Line("2018-01-02", "08:05", "1.5", "11");
   const std::string b = Line("2018-01-02", "08:05", "2.0");  // same time, another value
@@ -150,6 +158,90 @@ TEST(Archive, KeepsEachRecordOnceAndReadsThemInTimeOrder) {
   EXPECT_GT(info.fileBytes, 0U);
   EXPECT_EQ(fs::status(options.path).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
+}
+
+std::vector<std::string> SeriesTimes(Archive& archive, const ArchiveRange& range) {
+  std::vector<std::string> times;
+  const RecordField fields[] = {kFieldOutdoorTemperature};
+  EXPECT_FALSE(archive.ReadSeries(range, fields, [&](RecordTimePoint time, auto) {
+    times.push_back(IsoMinuteText(time).substr(11));
+  }));
+  return times;
+}
+
+// The autumn clock change repeats 02:00-02:59. Exports and charts keep the console's log order
+// (first pass, then second), and a reading of the second pass equal to one of the first is a
+// reading of its own; only what an earlier download brought is not stored again. A record with a
+// readable date but not time stays in its day's place.
+TEST(Archive, KeepsTheConsolesLogOrderWhereItsClockStepsBack) {
+  const TempDir dir;
+  const fs::path path = dir.Path() / "archive.sqlite";
+  const std::string old = Line("2000-01-01", "00:05");  // a clock reset after a battery change
+  const std::string r1 = Line("2026-10-25", "01:55");
+  const std::string a1 = Line("2026-10-25", "02:00", "5.0");
+  const std::string a2 = Line("2026-10-25", "02:30", "5.5");
+  const std::string b1 = Line("2026-10-25", "02:00", "5.0", "11");  // a1 again, but for the fill
+  const std::string b2 = Line("2026-10-25", "02:30", "4.0");
+  const std::string untimed = Line("2026-10-25", "--:--");
+  const std::string r2 = Line("2026-10-25", "03:00");
+  const std::string r3 = Line("2026-10-25", "03:05");
+  const std::string future = Line("2035-01-01", "00:00");
+
+  struct Step {
+    std::vector<std::string_view> download;
+    std::size_t added, alreadyArchived;
+  };
+  const Step steps[] = {
+      {{r1, a1}, 2, 0},  // synced during the first pass
+      {{r1, a1, a2, b1, b2, untimed, r2}, 5, 2},
+      {{old, a2, b1, b2, untimed, r2, r3, future}, 3, 5},
+      {{old, a2, b1, b2, untimed, r2, r3, future}, 0, 8},
+  };
+  for (const Step& step : steps) {
+    MergeCounts counts;
+    EXPECT_FALSE(Open({path})->Merge(step.download, counts));
+    EXPECT_EQ(counts.added, step.added);
+    EXPECT_EQ(counts.alreadyArchived, step.alreadyArchived);
+  }
+
+  const std::vector<std::string> logOrder = {r1, a1, a2, b1, b2, untimed, r2, r3};
+  const std::vector<std::string> timesInLogOrder = {"01:55", "02:00", "02:30", "02:00",
+                                                    "02:30", "03:00", "03:05"};
+  // As this program finds the file, and as an archive of the version before, placed anew.
+  for (const bool earlierVersion : {false, true}) {
+    if (earlierVersion) {
+      Sql(path,
+          "DROP INDEX records_by_place; ALTER TABLE records DROP COLUMN place; "
+          "ALTER TABLE records DROP COLUMN day; PRAGMA user_version = 1");
+    }
+    const auto archive = Open({path});
+    ASSERT_TRUE(archive);
+    std::vector<std::string> whole = {old};
+    whole.insert(whole.end(), logOrder.begin(), logOrder.end());
+    whole.push_back(future);
+    EXPECT_EQ(Texts(*archive, {}), whole);
+    EXPECT_EQ(Texts(*archive, Period("2026-10-25", "2026-10-25")), logOrder);
+    EXPECT_EQ(Texts(*archive, Period("2026-10-24", "2026-10-24")), std::vector<std::string>{});
+    EXPECT_EQ(SeriesTimes(*archive, Period("2026-10-25", "2026-10-25")), timesInLogOrder);
+  }
+  EXPECT_EQ(QueryText(path, "PRAGMA user_version"), "2");
+
+  // The chart of that day carries on with the live samples after its own last record, 03:05;
+  // the record of 2035 hides none of them.
+  const sys_seconds received{sys_days{2026y / 10 / 25} + 4h};
+  for (const auto& [time, minutes] : {std::pair{"02:45", 0}, std::pair{"04:00", 10}}) {
+    bool kept = false;
+    EXPECT_FALSE(Open({path, 5s, 5min})
+                     ->AddLiveSample(Line("2026-10-25", time),
+                                     received + std::chrono::minutes(minutes), kept));
+    EXPECT_TRUE(kept);
+  }
+  std::vector<std::string> live;
+  const RecordField fields[] = {kFieldOutdoorTemperature};
+  const auto day = local_days{2026y / 10 / 25};
+  EXPECT_FALSE(Open({path})->ReadLiveSeries(
+      day, day + days{1}, fields, [&](auto time, auto) { live.push_back(IsoMinuteText(time)); }));
+  EXPECT_EQ(live, std::vector<std::string>{"2026-10-25T04:00"});
 }
 
 TEST(Archive, KeepsOneLiveSampleEveryPeriod) {
