@@ -10,6 +10,7 @@
 
 #include "simulator/weather_model.h"
 #include "tests/ui/ui_fixture.h"
+#include "ui/archive_keeper.h"
 #include "ui/history_chart_view.h"
 #include "ui/history_panel.h"
 #include "ui/setup_panel.h"
@@ -66,6 +67,49 @@ bool ExportTo(ProgramFixture& fixture, const QString& path) {
                !state.mergeRunning;
       },
       30000);
+}
+
+QByteArray Bytes(const std::filesystem::path& path) {
+  QFile file(QString::fromStdString(path.string()));
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Thirty records in a new archive, then its records table's page overwritten: opening still
+// reads a sound first page; only what reads or writes the records meets the damage.
+bool MakeArchiveDamagedInside(const ArchiveOptions& options, HistoryStore& store) {
+  ArchiveError error;
+  std::unique_ptr<Archive> archive = OpenArchive(options, error);
+  std::vector<std::string> lines;
+  for (int minute = 0; minute < 30; ++minute) {
+    lines.push_back(QString::fromLatin1(kLiveLine)
+                        .replace(QStringLiteral("12:30"),
+                                 QStringLiteral("13:%1").arg(minute, 2, 10, QLatin1Char('0')))
+                        .toStdString());
+    HistoryRecord record{};
+    std::copy(lines.back().begin(), lines.back().end(), record.begin());
+    store.Put(static_cast<std::size_t>(minute), record);
+  }
+  const std::vector<std::string_view> views(lines.begin(), lines.end());
+  MergeCounts counts;
+  if (!archive || archive->Merge(views, counts)) {
+    return false;
+  }
+  archive.reset();
+  sqlite3* db = nullptr;
+  sqlite3_open(options.path.c_str(), &db);
+  sqlite3_stmt* query = nullptr;
+  sqlite3_prepare_v2(db,
+                     "SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM sqlite_master "
+                     "WHERE name = 'records'",
+                     -1, &query, nullptr);
+  const bool found = sqlite3_step(query) == SQLITE_ROW;
+  const qint64 page = found ? sqlite3_column_int64(query, 0) : 0;
+  const qint64 size = found ? sqlite3_column_int64(query, 1) : 0;
+  sqlite3_finalize(query);
+  sqlite3_close(db);
+  QFile file(QString::fromStdString(options.path.string()));
+  return page > 1 && file.open(QIODevice::ReadWrite) && file.seek((page - 1) * size) &&
+         file.write(QByteArray(static_cast<int>(size), '\xA5')) == size;
 }
 
 }  // namespace
@@ -139,6 +183,40 @@ class ArchiveUiTest : public QObject {
     QVERIFY(!panel.findChild<QWidget*>(QStringLiteral("archiveDownload"))->isEnabled());
     QVERIFY(ExportTo(fixture, folder.filePath(QStringLiteral("log.csv"))));
     QCOMPARE(fixture.boxes.boxes.size(), qsizetype{1});
+  }
+
+  // Damage that only a merge meets ends the archive's use for the run: the merge tells it, and
+  // neither later live samples nor another merge nor a chart touch the file again.
+  void DamageFoundAtAMergeEndsEveryWrite() {
+    QTemporaryDir folder;
+    ArchiveOptions options = InFolder(folder);
+    options.liveEvery = std::chrono::minutes(1);
+    HistoryStore store;
+    QVERIFY(MakeArchiveDamagedInside(options, store));
+    const QByteArray damaged = Bytes(options.path);
+
+    SharedState state;
+    ArchiveKeeper keeper(store, state);
+    QList<MergeReport> merges;
+    connect(&keeper, &ArchiveKeeper::MergeFinished, this,
+            [&merges](const MergeReport& report) { merges << report; });
+    keeper.Open(options);
+    QTRY_VERIFY(keeper.Ready());
+    keeper.Merge(DownloadEnd::kComplete, false, 30);
+    QTRY_COMPARE(merges.size(), qsizetype{1});
+    QVERIFY(merges[0].fault && merges[0].fault->fault == ArchiveFault::NotADatabase);
+    QTRY_COMPARE(keeper.Summary().phase, ArchiveSummary::Phase::kNotInUse);
+
+    for (int minute = 0; minute < 3; ++minute) {
+      keeper.AddLiveSample(kLiveLine, std::chrono::sys_seconds(std::chrono::minutes(2 * minute)));
+    }
+    keeper.Merge(DownloadEnd::kComplete, false, 30);
+    std::optional<ChartReply> chart;
+    keeper.ReadChart({}, {}, [&chart](const ChartReply& reply) { chart = reply; });
+    QTRY_VERIFY(chart.has_value() && merges.size() == 2);
+    QVERIFY(!chart->archived && !merges[1].archived);
+    keeper.Finish();
+    QCOMPARE(Bytes(options.path), damaged);
   }
 
   // The History tab charts what the archive holds, read on the archive's thread: the panel
