@@ -38,6 +38,15 @@ std::vector<ChartColumn> ColumnsOf(const ChartSeries& series, const ChartWindow&
 std::optional<ChartSample> SampleNear(const ChartSeries& series, RecordTimePoint time,
                                       std::chrono::seconds reach) {
   const auto& samples = series.samples;
+  if (series.style == ChartStyle::kBars) {
+    const auto after = std::upper_bound(
+        samples.begin(), samples.end(), time,
+        [](RecordTimePoint t, const ChartSample& sample) { return t < sample.time; });
+    if (after == samples.begin() || time >= std::prev(after)->time + kBarSpan) {
+      return std::nullopt;
+    }
+    return *std::prev(after);
+  }
   const auto after = std::lower_bound(
       samples.begin(), samples.end(), time,
       [](const ChartSample& sample, RecordTimePoint t) { return sample.time < t; });

@@ -27,7 +27,8 @@ struct ChartColumn {
 std::vector<ChartColumn> ColumnsOf(const ChartSeries& series, const ChartWindow& window,
                                    int columns);
 
-// The sample nearest to a time, if one is within `reach` of it: the value under the pointer.
+// The value under the pointer: the sample nearest to a time, if one is within `reach` of it; for
+// bars, the bar that stands over the time, however wide.
 std::optional<ChartSample> SampleNear(const ChartSeries& series, RecordTimePoint time,
                                       std::chrono::seconds reach);
 

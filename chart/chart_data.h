@@ -85,6 +85,8 @@ enum class ChartSeriesId : std::uint8_t {
 inline constexpr std::size_t kChartSeriesIdCount = 16;
 
 enum class ChartStyle : std::uint8_t { kLine, kPoints, kBars };
+// How long after its sample's time a bar stands.
+inline constexpr std::chrono::days kBarSpan{1};
 // The value axis a series is read against: the left one, or the right one for a second unit
 // (wind direction beside speed, rain rate beside daily totals).
 enum class ChartAxis : std::uint8_t { kLeft, kRight };
@@ -112,7 +114,7 @@ struct ChartSeries {
   // The decimals the dashboard shows of such a value in this unit.
   int decimals = 1;
   // In time order, in the user's units; a time with no reading has no sample. Daily totals have
-  // one sample a day, at its start.
+  // one sample a day, at its start, and stand as a bar over the day (kBarSpan).
   std::vector<ChartSample> samples;
   ChartStats stats;
   // Two neighbouring samples further apart than this have no line between them.

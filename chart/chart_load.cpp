@@ -176,7 +176,7 @@ ArchiveStatus LoadChart(Archive& archive, const ChartRequest& request, RecordTim
   for (SeriesPlan& plan : plans) {
     ChartSeries& series = plan.series;
     series.stats = StatsOf(series.samples);
-    series.gapLimit = series.style == ChartStyle::kBars ? days{1} : GapLimitOf(series.samples);
+    series.gapLimit = series.style == ChartStyle::kBars ? kBarSpan : GapLimitOf(series.samples);
     data.series.push_back(std::move(series));
   }
   return status;

@@ -79,6 +79,21 @@ void ArchiveKeeper::Open(const ArchiveOptions& options) {
   });
 }
 
+bool ArchiveKeeper::DropWhenUnusable(const ArchiveStatus& fault) {
+  if (!fault ||
+      (fault->fault != ArchiveFault::NotADatabase && fault->fault != ArchiveFault::NewerVersion)) {
+    return false;
+  }
+  // The message says the archive is not used: nothing more is written to it in this run, so the
+  // file stays as it was for whoever looks into it.
+  archive_.reset();
+  Report([this] {
+    summary_.phase = ArchiveSummary::Phase::kNotInUse;
+    emit SummaryChanged();
+  });
+  return true;
+}
+
 void ArchiveKeeper::ReportInfo(bool merged, bool incomplete) {
   ArchiveInfo info;
   // A failed read leaves the counts as they were shown; the file itself is fine.
@@ -106,6 +121,7 @@ void ArchiveKeeper::AddLiveSample(std::string_view text, std::chrono::sys_second
     if (kept) {
       Report([this] { emit LiveSampleKept(); });
     }
+    DropWhenUnusable(fault);
     if (fault && !liveFaultTold_) {
       liveFaultTold_ = true;
       Report([this, message = QString::fromStdString(fault->message)] { emit Fault(message); });
@@ -124,6 +140,7 @@ void ArchiveKeeper::Merge(DownloadEnd end, bool toFile, int recordCount) {
           RecordTexts(store_, static_cast<std::size_t>(std::max(recordCount, 0)));
       report.arrived = texts.size();
       report.fault = archive_->Merge(texts, report.counts);
+      DropWhenUnusable(report.fault);
     }
     state_.mergeRunning = false;
     const bool incomplete =
@@ -145,7 +162,6 @@ void ArchiveKeeper::Merge(DownloadEnd end, bool toFile, int recordCount) {
   emit SummaryChanged();
 }
 
-
 void ArchiveKeeper::ReadChart(const ChartRequest& request, RecordTimePoint now,
                               std::function<void(const ChartReply&)> done) {
   const std::uint64_t ticket = ++chartTicket_;
@@ -157,6 +173,7 @@ void ArchiveKeeper::ReadChart(const ChartRequest& request, RecordTimePoint now,
     reply->archived = archive_ != nullptr;
     if (archive_) {
       reply->fault = LoadChart(*archive_, request, now, reply->data);
+      DropWhenUnusable(reply->fault);
     }
     Report([this, ticket, reply, done] {
       if (ticket == chartTicket_) {

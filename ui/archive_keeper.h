@@ -107,6 +107,9 @@ class ArchiveKeeper : public QObject {
   // Hands a call over to the GUI thread, without waiting.
   void Report(std::function<void()> call);
   void ReportInfo(bool merged, bool incomplete);
+  // After a fault that makes the file unusable (damaged, or of a newer version), closes it and
+  // tells the window it is not in use; true when it did.
+  bool DropWhenUnusable(const ArchiveStatus& fault);
 
   const HistoryStore& store_;
   SharedState& state_;

@@ -212,49 +212,52 @@ void DrawGauge(QPainter& painter) {
 
 }  // namespace
 
-DashboardArt::DashboardArt(qreal pixelRatio) {
-  compass_[0] = TransparentPicture({kDialSize, kDialSize}, pixelRatio, DrawDial);
-  for (int point = 1; point < kCompassPictures; ++point) {
-    compass_[point] =
-        TransparentPicture({kDialSize, kDialSize}, pixelRatio, [point](QPainter& painter) {
-          DrawDial(painter);
-          DrawMarker(painter, point);
-        });
-  }
-  for (const bool pressed : {false, true}) {
-    refresh_[pressed ? 1 : 0] =
-        TransparentPicture({kRefreshWidth, kRefreshHeight}, pixelRatio,
-                           [pressed](QPainter& p) { DrawRefresh(p, pressed); });
-  }
-  for (const bool next : {false, true}) {
-    arrows_[next ? 1 : 0] = TransparentPicture({kArrowSize, kArrowSize}, pixelRatio,
-                                               [next](QPainter& p) { DrawArrow(p, next); });
-  }
-  icons_[static_cast<int>(TileIcon::kThermometer)] =
-      TransparentPicture({kTileIconSize, kTileIconSize}, pixelRatio, DrawThermometer);
-  icons_[static_cast<int>(TileIcon::kWind)] =
-      TransparentPicture({kTileIconSize, kTileIconSize}, pixelRatio, DrawWind);
-  icons_[static_cast<int>(TileIcon::kRain)] =
-      TransparentPicture({kTileIconSize, kTileIconSize}, pixelRatio, DrawRain);
-  icons_[static_cast<int>(TileIcon::kGauge)] =
-      TransparentPicture({kTileIconSize, kTileIconSize}, pixelRatio, DrawGauge);
-}
+DashboardArt::DashboardArt(qreal pixelRatio) : pixelRatio_(pixelRatio) {}
 
 const QPixmap& DashboardArt::Compass(int number) const {
-  return number >= 0 && number < kCompassPictures ? compass_[static_cast<std::size_t>(number)]
-                                                  : none_;
+  if (number < 0 || number >= kCompassPictures) {
+    return none_;
+  }
+  if (number != compassNumber_) {
+    compass_ = QPixmap();  // gone before the next is drawn, so the two are never held at once
+    compass_ = TransparentPicture({kDialSize, kDialSize}, pixelRatio_, [number](QPainter& painter) {
+      DrawDial(painter);
+      if (number > 0) {
+        DrawMarker(painter, number);
+      }
+    });
+    compassNumber_ = number;
+  }
+  return compass_;
 }
 
 const QPixmap& DashboardArt::Refresh(bool pressed) const {
-  return refresh_[pressed ? 1 : 0];
+  QPixmap& picture = refresh_[pressed ? 1 : 0];
+  if (picture.isNull()) {
+    picture = TransparentPicture({kRefreshWidth, kRefreshHeight}, pixelRatio_,
+                                 [pressed](QPainter& p) { DrawRefresh(p, pressed); });
+  }
+  return picture;
 }
 
 const QPixmap& DashboardArt::ChannelArrow(bool next) const {
-  return arrows_[next ? 1 : 0];
+  QPixmap& picture = arrows_[next ? 1 : 0];
+  if (picture.isNull()) {
+    picture = TransparentPicture({kArrowSize, kArrowSize}, pixelRatio_,
+                                 [next](QPainter& p) { DrawArrow(p, next); });
+  }
+  return picture;
 }
 
 const QPixmap& DashboardArt::Icon(TileIcon icon) const {
-  return icons_.at(static_cast<std::size_t>(icon));
+  QPixmap& picture = icons_.at(static_cast<std::size_t>(icon));
+  if (picture.isNull()) {
+    // In TileIcon order.
+    void (*const draw[])(QPainter&) = {DrawThermometer, DrawWind, DrawRain, DrawGauge};
+    picture = TransparentPicture({kTileIconSize, kTileIconSize}, pixelRatio_,
+                                 draw[static_cast<std::size_t>(icon)]);
+  }
+  return picture;
 }
 
 }  // namespace nimbrel::ui

@@ -8,8 +8,9 @@
 
 namespace nimbrel::ui {
 
-// The dashboard's pictures, drawn once when the panel is made and kept for its life. Everything
-// outside a picture's shape is transparent, so the panel shows through.
+// The dashboard's pictures, each drawn when first asked for and then kept; of the compass dial
+// only the picture last asked for is kept, as the wind turns seldom and each is a 160-pixel
+// square. Everything outside a picture's shape is transparent, so the panel shows through.
 class DashboardArt {
  public:
   // Pictures 0 to 16 of the compass dial.
@@ -23,7 +24,7 @@ class DashboardArt {
   explicit DashboardArt(qreal pixelRatio = 1.0);
 
   // The dial without a marker (0), or with the marker at compass point 1 to 16 ("N" to "NNW").
-  // Any other number gives an empty picture, which draws nothing.
+  // Any other number gives an empty picture, which draws nothing. Valid until the next call.
   const QPixmap& Compass(int number) const;
   const QPixmap& Refresh(bool pressed) const;
   // The channel arrows: previous (pointing left) or next (pointing right).
@@ -31,10 +32,12 @@ class DashboardArt {
   const QPixmap& Icon(TileIcon icon) const;
 
  private:
-  std::array<QPixmap, kCompassPictures> compass_;
-  std::array<QPixmap, 2> refresh_;
-  std::array<QPixmap, 2> arrows_;
-  std::array<QPixmap, 4> icons_;
+  qreal pixelRatio_;
+  mutable QPixmap compass_;
+  mutable int compassNumber_ = -1;
+  mutable std::array<QPixmap, 2> refresh_;
+  mutable std::array<QPixmap, 2> arrows_;
+  mutable std::array<QPixmap, 4> icons_;
   QPixmap none_;
 };
 

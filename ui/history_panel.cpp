@@ -207,7 +207,7 @@ void HistoryPanel::SetClock(std::function<RecordTimePoint()> clock) {
 
 // The chosen period starts as the week up to today.
 void HistoryPanel::SetDatesToLastWeek() {
-  const QDate today = ToDateTime(clock_()).date();
+  const QDate today = ChartDateTime(clock_()).date();
   dates_[1]->clearMinimumDate();
   dates_[0]->setDate(today.addDays(-6));
   dates_[1]->setDate(today);

@@ -45,18 +45,6 @@ ChartTexts HistoryChartTexts(const Program& program, const UnitSettings& units) 
   return OwnChartTexts(program.language, units);
 }
 
-QDateTime ToDateTime(RecordTimePoint time) {
-  using namespace std::chrono;
-  const local_days day = floor<days>(time);
-  const year_month_day date{day};
-  const hh_mm_ss clock{time - day};
-  return {
-      QDate(static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
-            static_cast<int>(static_cast<unsigned>(date.day()))),
-      QTime(static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-            static_cast<int>(clock.seconds().count()))};
-}
-
 std::chrono::local_days FromDate(const QDate& date) {
   using namespace std::chrono;
   return local_days{year{date.year()} / month{static_cast<unsigned>(date.month())} /
@@ -72,22 +60,30 @@ QString ReadoutText(const ChartData& data, const ChartTexts& texts, RecordTimePo
                     std::chrono::seconds reach) {
   QStringList parts;
   std::optional<RecordTimePoint> shownTime;
+  std::optional<RecordTimePoint> barDay;
   for (const ChartSeries& series : data.series) {
     if (const std::optional<ChartSample> sample = SampleNear(series, time, reach)) {
       // The time of the sample the first series shows: the one a reader lines the rest up with.
-      shownTime = shownTime.value_or(sample->time);
+      // A bar stands for a whole day, so a sample's own time goes first.
+      if (series.style == ChartStyle::kBars) {
+        barDay = barDay.value_or(sample->time);
+      } else {
+        shownTime = shownTime.value_or(sample->time);
+      }
       const QString value = SeriesName(series, texts) + QLatin1Char(' ') +
                             ValueText(series, sample->value, data.units);
       parts << value.toHtmlEscaped().replace(QLatin1Char(' '), QStringLiteral("&nbsp;"));
     }
   }
-  if (!shownTime) {
+  if (!shownTime && !barDay) {
     return {};
   }
+  const QString when =
+      shownTime ? ChartTimeText(texts.locale, *shownTime)
+                : texts.locale.toString(ChartDateTime(*barDay).date(), QLocale::ShortFormat);
   // The time in bold on its own line, the values after it, wrapped between values only.
   return QStringLiteral("<b>%1</b><br>%2")
-      .arg(texts.locale.toString(ToDateTime(*shownTime), QLocale::ShortFormat).toHtmlEscaped(),
-           parts.join(QStringLiteral(" &nbsp;· ")));
+      .arg(when.toHtmlEscaped(), parts.join(QStringLiteral(" &nbsp;· ")));
 }
 
 }  // namespace nimbrel::ui

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QDate>
-#include <QDateTime>
 #include <QString>
 
 #include "chart/chart_data.h"
@@ -16,15 +15,13 @@ struct Program;
 // user's locale for dates and times.
 ChartTexts HistoryChartTexts(const Program& program, const UnitSettings& units);
 
-// The console's clock reads like the PC's local time, without a time zone.
-QDateTime ToDateTime(RecordTimePoint time);
 std::chrono::local_days FromDate(const QDate& date);
 
 // A series' name as the chart shows it ("CH2" for channel 2).
 QString SeriesName(const ChartSeries& series, const ChartTexts& texts);
 
 // The time and, for each series with a sample near it, the value: what lies under the pointer,
-// as rich text. Empty when no series has one.
+// as rich text. Empty when no series has one. Over a day's bar alone, the time is its date.
 QString ReadoutText(const ChartData& data, const ChartTexts& texts, RecordTimePoint time,
                     std::chrono::seconds reach);
 

@@ -41,17 +41,14 @@ MainWindow::MainWindow(Program& program) : program_(program) {
   dashboard_ =
       new DashboardPanel(program_, *(statusBar_ = new StatusBarPanel(program_, this)), this, this);
   setup_ = new SetupPanel(program_, this, this);
-  history_ = new HistoryPanel(program_, this, this);
 
   const int header = DialogY(kHeaderBarUnits);
   const int status = DialogY(kStatusBarUnits);
   headerBar_->setGeometry(0, 0, kWindowWidth, header);
   dashboard_->setGeometry(0, header, kWindowWidth, kWindowHeight - header - status);
   setup_->setGeometry(dashboard_->geometry());
-  history_->setGeometry(dashboard_->geometry());
   statusBar_->setGeometry(0, kWindowHeight - status, kWindowWidth, status);
   setup_->hide();
-  history_->hide();
 
   readerBridge_ = std::make_unique<ReaderBridge>(program_, *dashboard_, *statusBar_);
   uploadBridge_ = std::make_unique<UploadBridge>(*setup_, shuttingDown_);
@@ -59,7 +56,23 @@ MainWindow::MainWindow(Program& program) : program_(program) {
   connect(headerBar_, &HeaderBarPanel::ShowPanelRequested, this, &MainWindow::ShowPanel);
   connect(headerBar_, &HeaderBarPanel::LanguageChanged, this, &MainWindow::RelabelAll);
   connect(setup_, &SetupPanel::UnitsChanged, dashboard_, qOverload<>(&QWidget::update));
-  connect(setup_, &SetupPanel::UnitsChanged, history_, &HistoryPanel::UnitsChanged);
+  connect(setup_, &SetupPanel::UnitsChanged, this, [this] {
+    if (history_ != nullptr) {
+      history_->UnitsChanged();
+    }
+  });
+}
+
+HistoryPanel& MainWindow::History() {
+  if (history_ == nullptr) {
+    history_ = new HistoryPanel(program_, this, this);
+    history_->setGeometry(dashboard_->geometry());
+    history_->hide();
+    if (archive_) {
+      history_->SetArchive(archive_.get());
+    }
+  }
+  return *history_;
 }
 
 MainWindow::~MainWindow() {
@@ -84,19 +97,24 @@ void MainWindow::UseArchive(const ArchiveOptions& options) {
           &DashboardPanel::ArchiveMerged);
   dashboard_->SetArchive(archive_.get());
   setup_->SetArchive(archive_.get());
-  history_->SetArchive(archive_.get());
+  if (history_ != nullptr) {
+    history_->SetArchive(archive_.get());
+  }
   archive_->Open(options);
 }
 
 void MainWindow::ShowPanel(int panel) {
   shownPanel_ = panel;
+  if (panel == 3) {
+    History();
+  }
   QWidget* const panels[] = {dashboard_, setup_, history_};
   if (panel >= 1 && panel <= 3) {
     // The shown one first, so that the middle never stands empty for a frame.
     QWidget* const shown = panels[panel - 1];
     shown->show();
     for (QWidget* other : panels) {
-      if (other != shown) {
+      if (other != nullptr && other != shown) {
         other->hide();
       }
     }
@@ -188,7 +206,9 @@ void MainWindow::RelabelAll() {
   headerBar_->Relabel();
   dashboard_->Relabel();
   setup_->Relabel();
-  history_->Relabel();
+  if (history_ != nullptr) {
+    history_->Relabel();
+  }
   statusBar_->Relabel();
 }
 

@@ -69,7 +69,9 @@ class MainWindow : public QWidget, public LinkStateSink {
   HeaderBarPanel& HeaderBar() { return *headerBar_; }
   DashboardPanel& Dashboard() { return *dashboard_; }
   SetupPanel& Setup() { return *setup_; }
-  HistoryPanel& History() { return *history_; }
+  // Made when first asked for (the History tab, or a caller): until then its widgets and their
+  // memory are not needed.
+  HistoryPanel& History();
   StatusBarPanel& StatusBar() { return *statusBar_; }
 
  protected:
@@ -88,7 +90,7 @@ class MainWindow : public QWidget, public LinkStateSink {
   HeaderBarPanel* headerBar_;
   DashboardPanel* dashboard_;
   SetupPanel* setup_;
-  HistoryPanel* history_;
+  HistoryPanel* history_ = nullptr;
   StatusBarPanel* statusBar_;
   std::atomic<bool> shuttingDown_{false};
   bool shutDown_ = false;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/shell_art.h"
 
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSvgRenderer>
@@ -133,18 +134,36 @@ QPixmap CancelPicture(QSize size, qreal pixelRatio) {
   });
 }
 
+namespace {
+
+// The program's picture, drawn from its SVG at the size asked for whenever one is asked for: a
+// window icon is fetched once, when the window is shown (never on the offscreen platform), so
+// keeping every size would hold a third of a megabyte for nothing.
+class ProgramIconEngine : public QIconEngine {
+ public:
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+    QSvgRenderer(QStringLiteral(":/nimbrel.svg")).render(painter, QRectF(rect));
+  }
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return TransparentPicture(size, 1.0, [&](QPainter& painter) {
+      paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+    });
+  }
+  QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+    QList<QSize> sizes;
+    for (const int side : {16, 24, 32, 48, 64, 128, 256}) {
+      sizes << QSize(side, side);
+    }
+    return sizes;
+  }
+  QIconEngine* clone() const override { return new ProgramIconEngine; }
+  QString key() const override { return QStringLiteral("nimbrel"); }
+};
+
+}  // namespace
+
 QIcon ProgramIcon() {
-  QSvgRenderer renderer(QStringLiteral(":/nimbrel.svg"));
-  QIcon icon;
-  if (!renderer.isValid()) {
-    return icon;
-  }
-  for (const int side : {16, 24, 32, 48, 64, 128, 256}) {
-    icon.addPixmap(TransparentPicture({side, side}, 1.0, [&renderer, side](QPainter& painter) {
-      renderer.render(&painter, QRectF(0, 0, side, side));
-    }));
-  }
-  return icon;
+  return QIcon(new ProgramIconEngine);
 }
 
 }  // namespace nimbrel::ui

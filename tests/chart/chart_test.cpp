@@ -158,6 +158,24 @@ TEST_F(ChartLoad, SeriesMatchTheDashboardAndEndWithTheLiveSample) {
   EXPECT_EQ(columns[3 * 24 + 12].last, outdoor.samples.back().value);
   EXPECT_EQ(SampleNear(outdoor, At(2025, 1, 3, 0, 4), minutes{5})->time, At(2025, 1, 3, 0, 5));
   EXPECT_FALSE(SampleNear(outdoor, At(2025, 1, 4), hours{1}));
+
+  // Under the pointer, a daily bar stands for its whole day, whatever the reach.
+  const ChartData rain = Load(ChartKind::kRain);
+  const ChartSeries& daily = rain.series.at(0);
+  const struct {
+    RecordTimePoint pointer;
+    std::optional<RecordTimePoint> bar;
+  } bars[] = {
+      {At(2025, 1, 2, 6, 30), At(2025, 1, 2)},  {At(2025, 1, 2, 18, 30), At(2025, 1, 2)},
+      {At(2025, 1, 2, 23, 59), At(2025, 1, 2)}, {At(2025, 1, 3), At(2025, 1, 3)},
+      {At(2025, 1, 4, 0, 1), std::nullopt},     {At(2025, 1, 1, 23, 59), std::nullopt},
+      {At(2025, 1, 5, 23, 59), At(2025, 1, 5)}, {At(2025, 1, 6), std::nullopt},
+  };
+  for (const auto& c : bars) {
+    const std::optional<ChartSample> shown = SampleNear(daily, c.pointer, minutes{63});
+    EXPECT_EQ(shown ? std::optional(shown->time) : std::nullopt, c.bar)
+        << c.pointer.time_since_epoch().count();
+  }
 }
 
 // Whatever the number of columns, they hold the series' true extremes and its first and last.

@@ -7,11 +7,14 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <ctime>
 
 #include "simulator/weather_model.h"
 #include "tests/ui/ui_fixture.h"
+#include "ui/archive_keeper.h"
 #include "ui/history_chart_view.h"
 #include "ui/history_panel.h"
+#include "ui/history_texts.h"
 #include "ui/setup_panel.h"
 
 namespace nimbrel::ui::testing {
@@ -66,6 +69,98 @@ bool ExportTo(ProgramFixture& fixture, const QString& path) {
                !state.mergeRunning;
       },
       30000);
+}
+
+QByteArray Bytes(const std::filesystem::path& path) {
+  QFile file(QString::fromStdString(path.string()));
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Thirty records in a new archive, then its records table's page overwritten: opening still
+// reads a sound first page; only what reads or writes the records meets the damage.
+bool MakeArchiveDamagedInside(const ArchiveOptions& options, HistoryStore& store) {
+  ArchiveError error;
+  std::unique_ptr<Archive> archive = OpenArchive(options, error);
+  std::vector<std::string> lines;
+  for (int minute = 0; minute < 30; ++minute) {
+    lines.push_back(QString::fromLatin1(kLiveLine)
+                        .replace(QStringLiteral("12:30"),
+                                 QStringLiteral("13:%1").arg(minute, 2, 10, QLatin1Char('0')))
+                        .toStdString());
+    HistoryRecord record{};
+    std::copy(lines.back().begin(), lines.back().end(), record.begin());
+    store.Put(static_cast<std::size_t>(minute), record);
+  }
+  const std::vector<std::string_view> views(lines.begin(), lines.end());
+  MergeCounts counts;
+  if (!archive || archive->Merge(views, counts)) {
+    return false;
+  }
+  archive.reset();
+  sqlite3* db = nullptr;
+  sqlite3_open(options.path.c_str(), &db);
+  sqlite3_stmt* query = nullptr;
+  sqlite3_prepare_v2(db,
+                     "SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM sqlite_master "
+                     "WHERE name = 'records'",
+                     -1, &query, nullptr);
+  const bool found = sqlite3_step(query) == SQLITE_ROW;
+  const qint64 page = found ? sqlite3_column_int64(query, 0) : 0;
+  const qint64 size = found ? sqlite3_column_int64(query, 1) : 0;
+  sqlite3_finalize(query);
+  sqlite3_close(db);
+  QFile file(QString::fromStdString(options.path.string()));
+  return page > 1 && file.open(QIODevice::ReadWrite) && file.seek((page - 1) * size) &&
+         file.write(QByteArray(static_cast<int>(size), '\xA5')) == size;
+}
+
+RecordTimePoint At(int y, unsigned m, unsigned d, int h = 0, int min = 0) {
+  using namespace std::chrono;
+  return local_days{year{y} / m / d} + hours{h} + minutes{min};
+}
+
+// The process's time zone for one test, put back after it.
+class TimeZone {
+ public:
+  explicit TimeZone(const char* zone)
+      : before_(qgetenv("TZ")), had_(qEnvironmentVariableIsSet("TZ")) {
+    qputenv("TZ", zone);
+    tzset();
+  }
+  ~TimeZone() {
+    had_ ? qputenv("TZ", before_) : qunsetenv("TZ");
+    tzset();
+  }
+  TimeZone(const TimeZone&) = delete;
+  TimeZone& operator=(const TimeZone&) = delete;
+
+ private:
+  QByteArray before_;
+  bool had_;
+};
+
+// A rain chart of `window`: a daily total bar at the start of each day from 28 to 30 March
+// 2025, and rain rates at 02:30 on the 30th, which Berlin's clocks skip.
+ChartData RainChart(ChartWindow window) {
+  ChartData data;
+  data.kind = ChartKind::kRain;
+  data.window = window;
+  ChartSeries daily;
+  daily.id = ChartSeriesId::kDailyRain;
+  daily.style = ChartStyle::kBars;
+  daily.unit = u"mm";
+  daily.samples = {{At(2025, 3, 28), 4.2}, {At(2025, 3, 29), 1.5}, {At(2025, 3, 30), 0.4}};
+  ChartSeries rate;
+  rate.id = ChartSeriesId::kRainRate;
+  rate.axis = ChartAxis::kRight;
+  rate.unit = u"mm/h";
+  rate.samples = {{At(2025, 3, 30, 2, 30), 0.8}};
+  for (ChartSeries* series : {&daily, &rate}) {
+    series->stats = StatsOf(series->samples);
+    series->gapLimit = std::chrono::hours(1);
+  }
+  data.series = {daily, rate};
+  return data;
 }
 
 }  // namespace
@@ -139,6 +234,88 @@ class ArchiveUiTest : public QObject {
     QVERIFY(!panel.findChild<QWidget*>(QStringLiteral("archiveDownload"))->isEnabled());
     QVERIFY(ExportTo(fixture, folder.filePath(QStringLiteral("log.csv"))));
     QCOMPARE(fixture.boxes.boxes.size(), qsizetype{1});
+  }
+
+  // Damage that only a merge meets ends the archive's use for the run: the merge tells it, and
+  // neither later live samples nor another merge nor a chart touch the file again.
+  void DamageFoundAtAMergeEndsEveryWrite() {
+    QTemporaryDir folder;
+    ArchiveOptions options = InFolder(folder);
+    options.liveEvery = std::chrono::minutes(1);
+    HistoryStore store;
+    QVERIFY(MakeArchiveDamagedInside(options, store));
+    const QByteArray damaged = Bytes(options.path);
+
+    SharedState state;
+    ArchiveKeeper keeper(store, state);
+    QList<MergeReport> merges;
+    connect(&keeper, &ArchiveKeeper::MergeFinished, this,
+            [&merges](const MergeReport& report) { merges << report; });
+    keeper.Open(options);
+    QTRY_VERIFY(keeper.Ready());
+    keeper.Merge(DownloadEnd::kComplete, false, 30);
+    QTRY_COMPARE(merges.size(), qsizetype{1});
+    QVERIFY(merges[0].fault && merges[0].fault->fault == ArchiveFault::NotADatabase);
+    QTRY_COMPARE(keeper.Summary().phase, ArchiveSummary::Phase::kNotInUse);
+
+    for (int minute = 0; minute < 3; ++minute) {
+      keeper.AddLiveSample(kLiveLine, std::chrono::sys_seconds(std::chrono::minutes(2 * minute)));
+    }
+    keeper.Merge(DownloadEnd::kComplete, false, 30);
+    std::optional<ChartReply> chart;
+    keeper.ReadChart({}, {}, [&chart](const ChartReply& reply) { chart = reply; });
+    QTRY_VERIFY(chart.has_value() && merges.size() == 2);
+    QVERIFY(!chart->archived && !merges[1].archived);
+    keeper.Finish();
+    QCOMPARE(Bytes(options.path), damaged);
+  }
+
+  // The console's times carry no zone: one in a spring-forward gap prints as it was taken, in the
+  // title and under the pointer; over a day's bar the readout shows that day's bar at any hour.
+  // A picture saved over one that is there replaces it whole or not at all.
+  void ChartTimesAndPictures() {
+    const TimeZone berlin("Europe/Berlin");
+    ChartTexts texts = OwnChartTexts(LanguageIndex::kEnglish, {});
+    texts.locale = QLocale(QLocale::English, QLocale::UnitedKingdom);
+    const ChartData week = RainChart({At(2025, 3, 24, 2, 31), At(2025, 3, 31, 2, 31)});
+    const std::chrono::seconds weekReach(7 * 24 * 3600 / 160);  // 4 columns of 640
+    const QString day29 = QStringLiteral("<b>29/03/2025</b><br>Daily&nbsp;rain&nbsp;1.5&nbsp;mm");
+    const struct {
+      RecordTimePoint pointer;
+      QString shown;
+    } readouts[] = {
+        {At(2025, 3, 30, 2, 30),
+         QStringLiteral("<b>30/03/2025 02:30</b><br>Daily&nbsp;rain&nbsp;0.4&nbsp;mm &nbsp;· "
+                        "Rain&nbsp;rate&nbsp;0.8&nbsp;mm/h")},
+        {At(2025, 3, 29, 6, 30), day29},
+        {At(2025, 3, 29, 18, 30), day29},
+        {At(2025, 3, 29, 23, 50), day29},
+        {At(2025, 3, 28), QStringLiteral("<b>28/03/2025</b><br>Daily&nbsp;rain&nbsp;4.2&nbsp;mm")},
+        {At(2025, 3, 31, 1), QString()},
+    };
+    for (const auto& c : readouts) {
+      QCOMPARE(ReadoutText(week, texts, c.pointer, weekReach), c.shown);
+    }
+
+    QTemporaryDir folder;
+    const QString svg = folder.filePath(QStringLiteral("day.svg"));
+    QString error;
+    QVERIFY(SaveChart(RainChart({At(2025, 3, 30, 2, 31), At(2025, 3, 31, 2, 31)}), texts,
+                      QSize(640, 400), svg, error));
+    QFile day(svg);
+    QVERIFY(day.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(day.readAll())
+                .contains(QStringLiteral("30/03/2025 02:31 \u2013 31/03/2025 02:30")));
+
+    // No room for a temporary name beside a name this long: the save fails before the picture
+    // there is touched.
+    const QString picture = folder.filePath(QString(250, QLatin1Char('c')) + ".png");
+    QFile old(picture);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old picture") == 11);
+    old.close();
+    QVERIFY(!SaveChart(week, texts, QSize(640, 400), picture, error));
+    QVERIFY2(error.startsWith(QStringLiteral("The chart cannot be written to")), qPrintable(error));
+    QVERIFY(old.open(QIODevice::ReadOnly) && old.readAll() == "old picture");
   }
 
   // The History tab charts what the archive holds, read on the archive's thread: the panel

@@ -49,7 +49,9 @@ class ShellTest : public QObject {
     ProgramFixture fixture(std::nullopt);
     MainWindow& window = fixture.Open();
     QCOMPARE(window.windowTitle(), QStringLiteral("NIMBREL"));
-    QVERIFY(!window.windowIcon().isNull());
+    // The icon is drawn when asked for, at the size asked for.
+    const QImage icon = window.windowIcon().pixmap(48).toImage();
+    QVERIFY(icon.size() == QSize(48, 48) && qAlpha(icon.pixel(24, 24)) > 0);
     QVERIFY(!fixture.Prog().state.linkConnected && !fixture.Prog().reader.Running());
     // Typed text and check marks against their boxes, and each tab's text against its face.
     for (const QWidget* widget : window.findChildren<QWidget*>()) {

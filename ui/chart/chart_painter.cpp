@@ -4,12 +4,12 @@
 #include <QBuffer>
 #include <QDate>
 #include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QLineF>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QTime>
 #include <algorithm>
@@ -60,16 +60,6 @@ QString Number(double value, int decimals) {
 
 QString Unit(std::u16string_view unit) {
   return QString::fromUtf16(unit.data(), static_cast<qsizetype>(unit.size()));
-}
-
-QDateTime DateTimeOf(RecordTimePoint time) {
-  const auto day = std::chrono::floor<days>(time);
-  const std::chrono::year_month_day date{day};
-  const std::chrono::hh_mm_ss clock{time - day};
-  return {
-      QDate(static_cast<int>(date.year()), static_cast<int>(unsigned(date.month())),
-            static_cast<int>(unsigned(date.day()))),
-      QTime(static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()))};
 }
 
 bool HasRightAxis(const ChartData& data) {
@@ -246,7 +236,7 @@ void DrawTimeAxis(QPainter& painter, const ChartFrame& frame, const QLocale& loc
     const double x = XOfTime(frame, tick);
     painter.setPen(QPen(kGrid, 1));
     painter.drawLine(QPointF(x, frame.plot.top()), QPointF(x, frame.plot.bottom()));
-    const QDateTime when = DateTimeOf(tick);
+    const QDateTime when = ChartDateTime(tick);
     QString label;
     if (monthly) {
       label = locale.monthName(when.date().month(), QLocale::ShortFormat);
@@ -326,7 +316,7 @@ void DrawBars(QPainter& painter, const ChartFrame& frame, const ValueAxis& axis,
   const double zero = YOf(frame.plot, axis, std::max(axis.low, 0.0));
   for (const ChartSample& sample : series.samples) {
     const double left = std::max(XOfTime(frame, sample.time), frame.plot.left());
-    const double right = std::min(XOfTime(frame, sample.time + days{1}), frame.plot.right());
+    const double right = std::min(XOfTime(frame, sample.time + kBarSpan), frame.plot.right());
     if (right <= left) {
       continue;
     }
@@ -393,11 +383,9 @@ void DrawTitle(QPainter& painter, const QRectF& rect, const ChartData& data,
   painter.setFont(FontOf(kTitlePixels, true));
   painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
                    texts.kindTitles[static_cast<std::size_t>(data.kind)]);
-  const QString period =
-      texts.locale.toString(DateTimeOf(data.window.begin), QLocale::ShortFormat) +
-      QStringLiteral(" \u2013 ") +
-      texts.locale.toString(DateTimeOf(data.window.end - std::chrono::minutes{1}),
-                            QLocale::ShortFormat);
+  const QString period = ChartTimeText(texts.locale, data.window.begin) +
+                         QStringLiteral(" \u2013 ") +
+                         ChartTimeText(texts.locale, data.window.end - std::chrono::minutes{1});
   painter.setFont(FontOf(kTextPixels));
   painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, period);
 }
@@ -443,6 +431,23 @@ QString AxisUnit(const ChartData& data, ChartAxis side) {
 }
 
 }  // namespace
+
+QDateTime ChartDateTime(RecordTimePoint time) {
+  const auto day = std::chrono::floor<days>(time);
+  const std::chrono::year_month_day date{day};
+  const std::chrono::hh_mm_ss clock{time - day};
+  return {QDate(static_cast<int>(date.year()), static_cast<int>(unsigned(date.month())),
+                static_cast<int>(unsigned(date.day()))),
+          QTime(static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                static_cast<int>(clock.seconds().count())),
+          Qt::UTC};
+}
+
+QString ChartTimeText(const QLocale& locale, RecordTimePoint time) {
+  const QDateTime when = ChartDateTime(time);
+  return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+         locale.toString(when.time(), QLocale::ShortFormat);
+}
 
 ChartTexts OwnChartTexts(LanguageIndex language, const UnitSettings& units) {
   const auto text = [language](int key) {
@@ -523,6 +528,38 @@ void PaintChart(QPainter& painter, const QRectF& rect, const ChartData& data,
   painter.restore();
 }
 
+namespace {
+
+// The whole picture as the file's bytes; false when it cannot be drawn (too large to hold).
+bool DrawPicture(const ChartData& data, const ChartTexts& texts, QSize size, bool svg,
+                 QBuffer& picture) {
+  const QRectF rect(QPointF(0, 0), QSizeF(size));
+  if (svg) {
+    QSvgGenerator generator;
+    generator.setOutputDevice(&picture);
+    generator.setSize(size);
+    generator.setViewBox(rect);
+    generator.setTitle(texts.kindTitles[static_cast<std::size_t>(data.kind)]);
+    QPainter painter;
+    if (!painter.begin(&generator)) {
+      return false;
+    }
+    PaintChart(painter, rect, data, texts);
+    return painter.end();
+  }
+  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) {
+    return false;
+  }
+  {
+    QPainter painter(&image);
+    PaintChart(painter, rect, data, texts);
+  }
+  return image.save(&picture, "PNG");
+}
+
+}  // namespace
+
 bool SaveChart(const ChartData& data, const ChartTexts& texts, QSize size, const QString& path,
                QString& error) {
   const QString suffix = QFileInfo(path).suffix().toLower();
@@ -536,26 +573,17 @@ bool SaveChart(const ChartData& data, const ChartTexts& texts, QSize size, const
   }
   QBuffer picture;
   picture.open(QIODevice::WriteOnly);
-  const QRectF rect(QPointF(0, 0), QSizeF(size));
-  if (suffix == QLatin1String("svg")) {
-    QSvgGenerator svg;
-    svg.setOutputDevice(&picture);
-    svg.setSize(size);
-    svg.setViewBox(rect);
-    svg.setTitle(texts.kindTitles[static_cast<std::size_t>(data.kind)]);
-    QPainter painter(&svg);
-    PaintChart(painter, rect, data, texts);
-  } else {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    {
-      QPainter painter(&image);
-      PaintChart(painter, rect, data, texts);
-    }
-    image.save(&picture, "PNG");
+  if (!DrawPicture(data, texts, size, suffix == QLatin1String("svg"), picture)) {
+    error = QStringLiteral("The chart cannot be drawn at %1 x %2 pixels.")
+                .arg(size.width())
+                .arg(size.height());
+    return false;
   }
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-      file.write(picture.data()) != picture.data().size() || !file.flush()) {
+  // Written beside the file and renamed over it, so that a picture already there stays whole
+  // until the new one is complete.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(picture.data()) != picture.data().size() ||
+      !file.commit()) {
     error =
         QStringLiteral("The chart cannot be written to \"%1\" (%2).").arg(path, file.errorString());
     return false;

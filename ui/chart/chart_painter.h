@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDateTime>
 #include <QLocale>
 #include <QPainter>
 #include <QRectF>
@@ -31,6 +32,12 @@ struct ChartTexts {
 // say, with the system's locale; the window and the command line draw with the same words.
 ChartTexts OwnChartTexts(LanguageIndex language, const UnitSettings& units);
 
+// A record's time as a date and time without a zone: the console's clock reads like local time
+// but never falls into a clock change's gap, where a local QDateTime would be invalid.
+QDateTime ChartDateTime(RecordTimePoint time);
+// The locale's short date and time of a record's time.
+QString ChartTimeText(const QLocale& locale, RecordTimePoint time);
+
 // Where the plot area lies in a chart drawn into `rect`, and the times it spans.
 struct ChartFrame {
   QRectF plot;
@@ -47,7 +54,8 @@ void PaintChart(QPainter& painter, const QRectF& rect, const ChartData& data,
                 const ChartTexts& texts);
 
 // Writes the chart as a PNG or SVG file, by the path's extension (any case). False with a text for
-// the user in `error` when the extension is neither or the file cannot be written.
+// the user in `error` when the extension is neither or the file cannot be written; a file already
+// at `path` is then left as it was.
 bool SaveChart(const ChartData& data, const ChartTexts& texts, QSize size, const QString& path,
                QString& error);
 
