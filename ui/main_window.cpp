@@ -67,7 +67,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::Start() {
-  LinkState(ConsoleIsOurs() && program_.device.FindStation() ? kConnected : kGone);
+  LinkState(program_.device.FindStation() ? kConnected : kGone);
   uploadSocket_ = MakeUploadSocket();
   uploadClock_ = std::make_unique<SteadyUploadClock>();
   uploadWorker_ = std::make_unique<UploadWorker>(
@@ -113,6 +113,10 @@ void MainWindow::LinkState(int state) {
 }
 
 void MainWindow::Connect() {
+  if (program_.device.LastOpenFailure() == OpenFailure::kBusy) {
+    TellConsoleOwner(QString::fromStdString(program_.device.HeldBy()));
+    return;
+  }
   if (program_.device.LastOpenFailure() == OpenFailure::kPermission && !permissionTold_) {
     permissionTold_ = true;
     // Shown from the event loop: the box's own loop must not run inside the connection sequence.
@@ -153,22 +157,11 @@ void MainWindow::Disconnect() {
 }
 
 void MainWindow::DeviceChanged(DeviceEvent event, const std::string& path) {
-  if (event != DeviceEvent::kRemoval && !ConsoleIsOurs()) {
-    return;
-  }
   OnDeviceChange(event, path, program_.device, *this);
 }
 
-void MainWindow::SetConsoleOwnerCheck(std::function<std::optional<QString>()> check) {
-  ownerCheck_ = std::move(check);
-}
-
-bool MainWindow::ConsoleIsOurs() {
-  const std::optional<QString> owner = ownerCheck_ ? ownerCheck_() : std::nullopt;
-  if (!owner) {
-    return true;
-  }
-  const QString text = QStringLiteral("The console is in use by %1.").arg(*owner);
+void MainWindow::TellConsoleOwner(const QString& owner) {
+  const QString text = QStringLiteral("The console is in use by %1.").arg(owner);
   statusBar_->ShowNote(text);
   if (!ownerTold_) {
     ownerTold_ = true;
@@ -181,7 +174,6 @@ bool MainWindow::ConsoleIsOurs() {
           QStringLiteral("Error"), MessageBoxes::Icon::kError);
     });
   }
-  return false;
 }
 
 void MainWindow::RelabelAll() {
