@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/station_fakes.h"
 #include "tests/support/temp_dir.h"
 
 namespace nimbrel {
@@ -33,19 +34,11 @@ std::string ReadAll(const fs::path& path) {
 // A console that is always there and opens at once; the lock is what is under test.
 class OpenConsole : public HidBackend {
  public:
-  class Idle : public StationTransport {
-   public:
-    ReadResult ReadFrame(StationFrame&, std::chrono::milliseconds) override {
-      return ReadResult::kTimeout;
-    }
-    bool WriteCommand(const StationCommand&) override { return true; }
-    bool IsValid() const override { return true; }
-  };
   std::vector<HidInterfaceInfo> Enumerate() override {
     return {{"console", kStationVendorId, kStationProductId, kStationUsagePage, kStationUsage}};
   }
   std::unique_ptr<StationTransport> Open(const std::string&) override {
-    return std::make_unique<Idle>();
+    return std::make_unique<testing::FakeTransport>();
   }
 };
 
