@@ -25,12 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
-
 // A console that is always there and opens at once; the lock is what is under test.
 class OpenConsole : public HidBackend {
  public:
@@ -104,6 +98,12 @@ TEST(ConsoleLock, HoldersWithDifferentEnvironmentsExcludeEachOther) {
   int status = -1;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ostringstream text;
+  text << std::ifstream(path).rdbuf();
+  return text.str();
 }
 
 // A link planted where the console's node is looked for is never followed, the file it names
