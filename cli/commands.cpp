@@ -107,7 +107,8 @@ constexpr std::array kCommands = {
     CliCommand{
         "serve",
         " [--mqtt URL [--mqtt-ca FILE] [--mqtt-user NAME] [--mqtt-password-file FILE]\n"
-        "         [--mqtt-topic PREFIX] [--ha-prefix P | --no-ha-discovery]] [--sync-hours N]\n"
+        "         [--mqtt-client-id ID] [--mqtt-topic PREFIX] [--ha-prefix P]\n"
+        "         [--ha-legacy-classes] [--no-ha-discovery]] [--sync-hours N]\n"
         "         [upload's --wu-/--wc- options] [--verbose]\n"
         "      Run unattended until SIGTERM or SIGINT: follow the console as it comes and goes,\n"
         "      keep its live readings in the archive and sync its log at start and every N\n"
@@ -118,11 +119,17 @@ constexpr std::array kCommands = {
         "      One line per event on stderr; --verbose adds the details.\n"
         "      --mqtt URL             mqtt://HOST[:PORT] or mqtts://HOST[:PORT]\n"
         "      --mqtt-ca FILE         the certificate authority of an mqtts:// broker\n"
+        "                             (default: the system's)\n"
         "      --mqtt-user NAME       the broker's login; the password comes from\n"
         "      --mqtt-password-file FILE or the environment variable NIMBREL_MQTT_PASSWORD\n"
+        "      --mqtt-client-id ID    the name at the broker (default: one of this machine\n"
+        "                             and PREFIX)\n"
         "      --mqtt-topic PREFIX    PREFIX/state (JSON) and PREFIX/status (default nimbrel)\n"
         "      --ha-prefix P          Home Assistant discovery under P (default homeassistant)\n"
-        "      --no-ha-discovery      publish no discovery configs\n",
+        "      --ha-legacy-classes    for Home Assistant before 2025.4: wind direction without\n"
+        "                             the wind_direction and measurement_angle classes\n"
+        "      --no-ha-discovery      publish no discovery configs\n"
+        "      Retained topics that earlier settings left on the broker are cleared.\n",
         kServeRunner, "MQTT (libmosquitto) and the weather archive"},
 };
 

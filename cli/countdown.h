@@ -15,6 +15,16 @@ class Countdown {
   // `wanted` 0 waits for the interrupt alone.
   explicit Countdown(long wanted) : wanted_(wanted) {}
 
+  // Takes one of the wanted events for a thread about to bring it about; false once every one is
+  // taken, so that an event arriving while the waiting thread is still waking up is not done too.
+  bool Claim() {
+    std::lock_guard lock(mutex_);
+    if (wanted_ > 0 && claimed_ >= wanted_) {
+      return false;
+    }
+    ++claimed_;
+    return true;
+  }
   void Count() {
     std::lock_guard lock(mutex_);
     ++counted_;
@@ -35,6 +45,7 @@ class Countdown {
   const long wanted_;
   std::mutex mutex_;
   std::condition_variable changed_;
+  long claimed_ = 0;
   long counted_ = 0;
 };
 

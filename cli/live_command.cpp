@@ -42,6 +42,9 @@ class LivePrinter : public CommandMessages {
       : CommandMessages(console), args_(args), units_(units), printed_(printed) {}
 
   void LiveMessage(const HistoryRecord& text) override {
+    if (!printed_.Claim()) {
+      return;  // the count is printed; the main thread is on its way to disconnect
+    }
     DecodeLiveText(RecordText(text), readings_);
     const std::string out = args_.json ? LiveJsonLine(readings_, units_) + "\n"
                                        : LiveTextLines(readings_, units_) + "\n";

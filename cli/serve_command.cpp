@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -46,8 +47,10 @@ struct MqttArgs {
   std::string caFile;
   std::string user;
   std::string passwordFile;
+  std::string clientId;  // empty: one of this machine and prefix
   MqttTopics topics;
   bool discovery = true;
+  HaClasses classes = HaClasses::kCurrent;
 };
 
 struct ServeArgs {
@@ -79,6 +82,8 @@ bool TakeMqttOption(std::string_view arg, std::string_view value, MqttArgs& mqtt
     mqtt.user = value;
   } else if (arg == "--mqtt-password-file") {
     mqtt.passwordFile = value;
+  } else if (arg == "--mqtt-client-id") {
+    mqtt.clientId = value;
   } else if (arg == "--mqtt-topic") {
     mqtt.topics.prefix = value;
   } else if (arg == "--ha-prefix") {
@@ -90,11 +95,25 @@ bool TakeMqttOption(std::string_view arg, std::string_view value, MqttArgs& mqtt
 }
 
 std::optional<std::string> CheckMqttArgs(const MqttArgs& mqtt) {
-  if (!ParseBrokerUrl(mqtt.url)) {
+  const std::optional<BrokerAddress> broker = ParseBrokerUrl(mqtt.url);
+  if (!broker) {
     return "--mqtt takes mqtt://HOST[:PORT] or mqtts://HOST[:PORT]";
   }
   if (!ValidTopicPrefix(mqtt.topics.prefix) || !ValidTopicPrefix(mqtt.topics.haPrefix)) {
-    return "a topic prefix may not be empty, hold '+' or '#', or begin or end with '/'";
+    return "a topic prefix may not be empty, hold '+', '#' or control characters, or begin or "
+           "end with '/'";
+  }
+  if (!mqtt.clientId.empty() && !ValidClientId(mqtt.clientId)) {
+    return "--mqtt-client-id takes 1 to 64 letters, digits, '-', '_', '.' or ':'";
+  }
+  if (!mqtt.caFile.empty() && !broker->tls) {
+    return "--mqtt-ca is for an mqtts:// broker; " + mqtt.url + " is not encrypted";
+  }
+  // Found now rather than at every attempt to connect, for ever.
+  std::error_code error;
+  if (!mqtt.caFile.empty() &&
+      (!std::filesystem::is_regular_file(mqtt.caFile, error) || !std::ifstream(mqtt.caFile))) {
+    return "cannot read the certificate authority file " + mqtt.caFile;
   }
   return std::nullopt;
 }
@@ -110,6 +129,8 @@ std::optional<std::string> ParseServeArgs(const std::vector<std::string_view>& a
       parsed.verbose = true;
     } else if (arg == "--no-ha-discovery") {
       mqtt.discovery = false;
+    } else if (arg == "--ha-legacy-classes") {
+      mqtt.classes = HaClasses::kBefore2025_4;
     } else if (arg == "--mqtt-password") {
       return "the password is read from --mqtt-password-file FILE or NIMBREL_MQTT_PASSWORD only";
     } else if (i + 1 == args.size()) {
@@ -368,7 +389,15 @@ std::unique_ptr<MqttPublisher> StartPublisher(const MqttArgs& mqtt, MqttClient& 
   publisher.broker = *ParseBrokerUrl(mqtt.url);
   publisher.topics = mqtt.topics;
   publisher.discovery = mqtt.discovery;
-  publisher.session.clientId = MqttClientId(mqtt.topics);
+  publisher.classes = mqtt.classes;
+  publisher.announcedFile = AnnouncedTopicsFile();
+  if (publisher.announcedFile.empty()) {
+    log("MQTT: no home folder to remember announced topics in; topics that earlier settings left "
+        "on the broker are not cleared",
+        false);
+  }
+  publisher.session.clientId =
+      mqtt.clientId.empty() ? MqttClientId(MachineId(), mqtt.topics) : mqtt.clientId;
   publisher.session.user = mqtt.user;
   publisher.session.caFile = mqtt.caFile;
   if (auto failure = ReadPassword(mqtt, publisher.session.password)) {

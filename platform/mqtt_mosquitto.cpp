@@ -3,9 +3,16 @@
 
 #include <mosquitto.h>
 
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <set>
+#include <system_error>
 
 namespace nimbrel {
 
@@ -13,6 +20,19 @@ namespace {
 
 constexpr int kAtMostOnce = 0;
 constexpr int kAtLeastOnce = 1;
+
+// The library's text without its full stop, which the log line goes on after; a TLS failure
+// with what usually causes it.
+std::string Reason(int rc) {
+  std::string text = mosquitto_strerror(rc);
+  if (text.ends_with('.')) {
+    text.pop_back();
+  }
+  if (rc == MOSQ_ERR_TLS) {
+    text += " (is the broker's certificate authority trusted? --mqtt-ca names it)";
+  }
+  return text;
+}
 
 void InitLibraryOnce() {
   static std::once_flag once;
@@ -34,6 +54,7 @@ class MosquittoClient : public MqttClient {
                                      const MqttSession& session) override {
     Drop();
     link_ = MqttLink::kConnecting;
+    error_.clear();
     unacknowledged_.clear();
     mosq_ = mosquitto_new(session.clientId.c_str(), true, this);
     if (mosq_ == nullptr) {
@@ -52,17 +73,18 @@ class MosquittoClient : public MqttClient {
                                      session.password.empty() ? nullptr : session.password.c_str());
     }
     if (rc == MOSQ_ERR_SUCCESS && broker.tls) {
-      rc = session.caFile.empty()
-               ? mosquitto_tls_set(mosq_, nullptr, "/etc/ssl/certs", nullptr, nullptr, nullptr)
-               : mosquitto_tls_set(mosq_, session.caFile.c_str(), nullptr, nullptr, nullptr,
-                                   nullptr);
+      rc = session.caFile.empty() ? mosquitto_int_option(mosq_, MOSQ_OPT_TLS_USE_OS_CERTS, 1)
+                                  : mosquitto_tls_set(mosq_, session.caFile.c_str(), nullptr,
+                                                      nullptr, nullptr, nullptr);
     }
     if (rc == MOSQ_ERR_SUCCESS) {
       rc = mosquitto_connect_async(mosq_, broker.host.c_str(), broker.port,
                                    static_cast<int>(session.keepAlive.count()));
     }
     if (rc != MOSQ_ERR_SUCCESS) {
-      return Failed(rc == MOSQ_ERR_ERRNO ? "cannot connect" : mosquitto_strerror(rc));
+      return Failed(rc == MOSQ_ERR_ERRNO
+                        ? "cannot connect: " + std::generic_category().message(errno)
+                        : Reason(rc));
     }
     return std::nullopt;
   }
@@ -75,8 +97,7 @@ class MosquittoClient : public MqttClient {
     const int rc = mosquitto_loop(mosq_, static_cast<int>(wait.count()), 1);
     received_ = nullptr;
     if (rc != MOSQ_ERR_SUCCESS && link_ != MqttLink::kLost) {
-      Lose(rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_NO_CONN ? "connection lost"
-                                                              : mosquitto_strerror(rc));
+      Lose(rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_NO_CONN ? "connection lost" : Reason(rc));
     }
     return link_;
   }
@@ -87,7 +108,7 @@ class MosquittoClient : public MqttClient {
         mosq_, &id, message.topic.c_str(), static_cast<int>(message.payload.size()),
         message.payload.data(), atLeastOnce ? kAtLeastOnce : kAtMostOnce, message.retain);
     if (rc != MOSQ_ERR_SUCCESS) {
-      error_ = mosquitto_strerror(rc);
+      error_ = Reason(rc);
       return false;
     }
     if (atLeastOnce) {
@@ -102,6 +123,7 @@ class MosquittoClient : public MqttClient {
   }
 
   bool Backlogged() const override { return mosq_ != nullptr && mosquitto_want_write(mosq_); }
+  bool Unacknowledged() const override { return !unacknowledged_.empty(); }
 
   void Disconnect(std::chrono::milliseconds wait) override {
     if (mosq_ == nullptr) {
@@ -175,6 +197,37 @@ class MosquittoClient : public MqttClient {
 
 std::unique_ptr<MqttClient> MakeMosquittoClient() {
   return std::make_unique<MosquittoClient>();
+}
+
+std::string MachineId() {
+  if (const char* given = std::getenv("NIMBREL_MACHINE_ID"); given != nullptr && *given) {
+    return given;
+  }
+  for (const char* file : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
+    std::string id;
+    if (std::ifstream in(file); in && std::getline(in, id) && !id.empty()) {
+      return id;
+    }
+  }
+  std::array<char, 256> host{};
+  if (gethostname(host.data(), host.size() - 1) == 0) {
+    return host.data();
+  }
+  return {};
+}
+
+std::filesystem::path AnnouncedTopicsFile() {
+  std::filesystem::path state;
+  // A relative XDG_STATE_HOME is invalid and ignored, like an unset one.
+  if (const char* xdg = std::getenv("XDG_STATE_HOME");
+      xdg != nullptr && std::filesystem::path(xdg).is_absolute()) {
+    state = xdg;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home) {
+    state = std::filesystem::path(home) / ".local" / "state";
+  } else {
+    return {};
+  }
+  return state / "nimbrel" / "mqtt-announced";
 }
 
 }  // namespace nimbrel

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-dev
+  build-essential cmake ninja-build pkg-config clang libclang-rt-dev ccache
   libhidapi-dev libudev-dev
   qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation2 xvfb xauth
   libsqlite3-dev

@@ -17,7 +17,7 @@ struct MqttSession {
   std::string clientId;
   std::string user;      // empty: no login
   std::string password;  // never logged
-  std::string caFile;    // mqtts:// only; empty: the system's certificates
+  std::string caFile;    // mqtts:// only; empty: the system's certificate authorities
   MqttMessage will;
   std::chrono::seconds keepAlive{30};
 };
@@ -41,6 +41,8 @@ class MqttClient {
   // Whether earlier messages still wait to be written: the next state then waits too, so that
   // nothing piles up behind a slow broker.
   virtual bool Backlogged() const = 0;
+  // Whether messages sent at least once still wait for the broker to take them.
+  virtual bool Unacknowledged() const = 0;
   // Waits up to `wait` for the messages sent at least once to be taken, then says goodbye (the
   // broker drops the will).
   virtual void Disconnect(std::chrono::milliseconds wait) = 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/mqtt_payloads.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -15,6 +16,10 @@ namespace {
 // double dash marks them; rain, wind and pressure are never negative, so any dash does.
 enum class Missing : std::uint8_t { kNotANumber, kDoubleDash, kDash };
 
+// How Home Assistant keeps a sensor's statistics: an average of readings, a total that resets
+// (a new cycle starts when it falls), a rolling window that fits neither, or an average of angles.
+enum class Statistics : std::uint8_t { kMeasurement, kTotalIncreasing, kNone, kAngle };
+
 struct NumericKey {
   std::string_view key;
   std::size_t field;
@@ -22,6 +27,7 @@ struct NumericKey {
   std::string_view name;
   std::string_view unit;         // empty: none
   std::string_view deviceClass;  // empty: none fits
+  Statistics statistics = Statistics::kMeasurement;
 };
 
 // Units are written into the configs as they stand, so they are JSON texts already.
@@ -34,8 +40,9 @@ constexpr NumericKey Temperature(std::string_view key, std::size_t field, std::s
 constexpr NumericKey Humidity(std::string_view key, std::size_t field, std::string_view name) {
   return {key, field, Missing::kNotANumber, name, "%", "humidity"};
 }
-constexpr NumericKey Rain(std::string_view key, std::size_t field, std::string_view name) {
-  return {key, field, Missing::kDash, name, "mm", "precipitation"};
+constexpr NumericKey Rain(std::string_view key, std::size_t field, std::string_view name,
+                          Statistics statistics) {
+  return {key, field, Missing::kDash, name, "mm", "precipitation", statistics};
 }
 
 constexpr std::array kNumericKeys = {
@@ -43,13 +50,13 @@ constexpr std::array kNumericKeys = {
     Humidity("indoor_humidity", kFieldIndoorHumidity, "Indoor humidity"),
     Temperature("outdoor_temperature", kFieldOutdoorTemperature, "Outdoor temperature"),
     Humidity("outdoor_humidity", kFieldOutdoorHumidity, "Outdoor humidity"),
-    Rain("rain_daily", kFieldDailyRain, "Rain today"),
+    Rain("rain_daily", kFieldDailyRain, "Rain today", Statistics::kTotalIncreasing),
     NumericKey{"rain_rate", kFieldRainRate, Missing::kDash, "Rain rate", "mm/h",
                "precipitation_intensity"},
     NumericKey{"wind_speed", kFieldWindSpeed, Missing::kDash, "Wind speed", "km/h", "wind_speed"},
     NumericKey{"wind_gust", kFieldWindGust, Missing::kDash, "Wind gust", "km/h", "wind_speed"},
     NumericKey{"wind_direction", kFieldWindDirectionDegrees, Missing::kDash, "Wind direction",
-               kDegrees, ""},
+               kDegrees, "wind_direction", Statistics::kAngle},
     NumericKey{"pressure_relative", kFieldRelativePressure, Missing::kDash, "Relative pressure",
                "hPa", "pressure"},
     NumericKey{"pressure_absolute", kFieldAbsolutePressure, Missing::kDash, "Absolute pressure",
@@ -72,9 +79,9 @@ constexpr std::array kNumericKeys = {
     Temperature("ch7_temperature", 30, "Channel 7 temperature"),
     Humidity("ch7_humidity", 31, "Channel 7 humidity"),
     Temperature("wind_chill", kFieldWindChill, "Wind chill"),
-    Rain("rain_hourly", kFieldHourlyRain, "Rain last hour"),
-    Rain("rain_weekly", kFieldWeeklyRain, "Rain this week"),
-    Rain("rain_monthly", kFieldMonthlyRain, "Rain this month"),
+    Rain("rain_hourly", kFieldHourlyRain, "Rain last hour", Statistics::kNone),
+    Rain("rain_weekly", kFieldWeeklyRain, "Rain this week", Statistics::kTotalIncreasing),
+    Rain("rain_monthly", kFieldMonthlyRain, "Rain this month", Statistics::kTotalIncreasing),
     NumericKey{"logger", kFieldLoggerPercent, Missing::kNotANumber, "Logger fill", "%", ""},
 };
 
@@ -85,6 +92,10 @@ struct TextKey {
 
 constexpr std::array kTextKeys = {TextKey{"wind_compass", kFieldWindDirectionPoint},
                                   TextKey{"date", kFieldDate}, TextKey{"time", kFieldTime}};
+
+bool ControlCharacter(char c) {
+  return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+}
 
 bool MarkedMissing(std::string_view field, Missing missing) {
   switch (missing) {
@@ -136,20 +147,65 @@ std::string JsonString(std::string_view text) {
 }
 
 // Home Assistant's ids allow letters, digits, '_' and '-' only.
-std::string IdPart(std::string_view text) {
-  std::string id(text);
-  for (char& c : id) {
-    const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                         (c >= '0' && c <= '9') || c == '_' || c == '-';
-    if (!allowed) {
-      c = '_';
-    }
+bool IdCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '-';
+}
+
+// FNV-1a: stable across builds and machines, which std::hash is not.
+std::uint64_t StableHash(std::string_view text) {
+  std::uint64_t hash = 0xcbf29ce484222325U;
+  for (const char c : text) {
+    hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3U;
   }
-  return id;
+  return hash;
+}
+
+std::string Hex(std::uint64_t value, std::size_t digits) {
+  constexpr std::string_view kHex = "0123456789abcdef";
+  std::string hex(digits, '0');
+  for (std::size_t i = digits; i-- > 0; value >>= 4) {
+    hex[i] = kHex[value & 0xf];
+  }
+  return hex;
+}
+
+struct ConfigClasses {
+  std::string_view deviceClass;
+  std::string_view stateClass;  // empty: none
+};
+
+ConfigClasses ClassesOf(const NumericKey& key, HaClasses classes) {
+  switch (key.statistics) {
+    case Statistics::kTotalIncreasing:
+      return {key.deviceClass, "total_increasing"};
+    case Statistics::kNone:
+      return {key.deviceClass, {}};
+    case Statistics::kAngle:
+      if (classes == HaClasses::kBefore2025_4) {
+        return {{}, "measurement"};
+      }
+      return {key.deviceClass, "measurement_angle"};
+    case Statistics::kMeasurement:
+      break;
+  }
+  return {key.deviceClass, "measurement"};
+}
+
+std::string ConfigTopic(const MqttTopics& topics, std::string_view node, const NumericKey& key) {
+  return topics.haPrefix + "/sensor/" + std::string(node) + "/" + std::string(key.key) + "/config";
+}
+
+// The prefix as ids held it before "home/wx" and "home_wx" were kept apart.
+std::string EarlierNodeId(std::string_view prefix) {
+  std::string node(prefix);
+  std::replace_if(
+      node.begin(), node.end(), [](char c) { return !IdCharacter(c); }, '_');
+  return node;
 }
 
 std::string DiscoveryConfig(const MqttTopics& topics, const NumericKey& key,
-                            const std::string& device) {
+                            const std::string& device, HaClasses classes) {
   std::string config = "{\"name\":" + JsonString(key.name) +
                        ",\"state_topic\":" + JsonString(topics.State()) +
                        ",\"value_template\":\"{{ value_json." + std::string(key.key) + " }}\"" +
@@ -158,11 +214,15 @@ std::string DiscoveryConfig(const MqttTopics& topics, const NumericKey& key,
   if (!key.unit.empty()) {
     config += ",\"unit_of_measurement\":\"" + std::string(key.unit) + "\"";
   }
-  if (!key.deviceClass.empty()) {
-    config += ",\"device_class\":\"" + std::string(key.deviceClass) + "\"";
+  const ConfigClasses chosen = ClassesOf(key, classes);
+  if (!chosen.deviceClass.empty()) {
+    config += ",\"device_class\":\"" + std::string(chosen.deviceClass) + "\"";
   }
-  return config + ",\"state_class\":\"measurement\",\"expire_after\":" +
-         std::to_string(kStateExpirySeconds) + ",\"device\":{\"identifiers\":[\"" + device +
+  if (!chosen.stateClass.empty()) {
+    config += ",\"state_class\":\"" + std::string(chosen.stateClass) + "\"";
+  }
+  return config + ",\"expire_after\":" + std::to_string(kStateExpirySeconds) +
+         ",\"device\":{\"identifiers\":[\"" + device +
          "\"],\"name\":\"Nimbrel weather station\",\"model\":\"USB console 1941:8021\"}}";
 }
 
@@ -197,7 +257,8 @@ std::optional<BrokerAddress> ParseBrokerUrl(std::string_view url) {
   if (host.starts_with('[') && host.ends_with(']')) {
     host = host.substr(1, host.size() - 2);
   }
-  if (host.empty() || host.find_first_of("/@?# ") != std::string_view::npos) {
+  if (host.empty() || host.find_first_of("/@?# ") != std::string_view::npos ||
+      std::any_of(host.begin(), host.end(), ControlCharacter)) {
     return std::nullopt;
   }
   address.host = host;
@@ -206,7 +267,8 @@ std::optional<BrokerAddress> ParseBrokerUrl(std::string_view url) {
 
 bool ValidTopicPrefix(std::string_view prefix) {
   return !prefix.empty() && prefix.find_first_of("+#") == std::string_view::npos &&
-         !prefix.starts_with('/') && !prefix.ends_with('/');
+         std::none_of(prefix.begin(), prefix.end(), ControlCharacter) && !prefix.starts_with('/') &&
+         !prefix.ends_with('/');
 }
 
 std::string LiveStateJson(std::string_view liveText) {
@@ -223,20 +285,56 @@ std::string LiveStateJson(std::string_view liveText) {
   return json;
 }
 
-std::string MqttClientId(const MqttTopics& topics) {
-  return "nimbrel-" + IdPart(topics.prefix);
+std::string MqttClientId(std::string_view machineId, const MqttTopics& topics) {
+  // The prefix itself may be long or hold anything a topic may; its hash is short and plain.
+  const std::string identity = std::string(machineId) + '\n' + topics.prefix;
+  return "nimbrel-" + Hex(StableHash(identity), 15);
 }
 
-std::vector<MqttMessage> DiscoveryConfigs(const MqttTopics& topics) {
-  const std::string node = IdPart(topics.prefix);
+bool ValidClientId(std::string_view id) {
+  return !id.empty() && id.size() <= 64 && std::all_of(id.begin(), id.end(), [](char c) {
+    return IdCharacter(c) || c == '.' || c == ':';
+  });
+}
+
+std::string NodeId(std::string_view prefix) {
+  if (std::all_of(prefix.begin(), prefix.end(), IdCharacter)) {
+    return std::string(prefix);
+  }
+  return EarlierNodeId(prefix) + "_" + Hex(StableHash(prefix), 8);
+}
+
+std::vector<MqttMessage> DiscoveryConfigs(const MqttTopics& topics, HaClasses classes) {
+  const std::string node = NodeId(topics.prefix);
   const std::string device = "nimbrel_" + node;
   std::vector<MqttMessage> configs;
   configs.reserve(kNumericKeys.size());
   for (const NumericKey& key : kNumericKeys) {
-    configs.push_back({topics.haPrefix + "/sensor/" + node + "/" + std::string(key.key) + "/config",
-                       DiscoveryConfig(topics, key, device), true});
+    configs.push_back(
+        {ConfigTopic(topics, node, key), DiscoveryConfig(topics, key, device, classes), true});
   }
   return configs;
+}
+
+std::vector<std::string> RetainedTopics(const MqttTopics& topics, bool discovery) {
+  std::vector<std::string> retained{topics.State(), topics.Status()};
+  if (discovery) {
+    for (MqttMessage& config : DiscoveryConfigs(topics)) {
+      retained.push_back(std::move(config.topic));
+    }
+  }
+  return retained;
+}
+
+std::vector<std::string> UnrecordedTopics(const MqttTopics& topics) {
+  std::vector<std::string> unrecorded = RetainedTopics(topics, true);
+  const std::string earlier = EarlierNodeId(topics.prefix);
+  if (earlier != NodeId(topics.prefix)) {
+    for (const NumericKey& key : kNumericKeys) {
+      unrecorded.push_back(ConfigTopic(topics, earlier, key));
+    }
+  }
+  return unrecorded;
 }
 
 }  // namespace nimbrel

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -10,22 +11,25 @@
 #include <string>
 #include <thread>
 
+#include "service/mqtt_announced.h"
 #include "service/mqtt_client.h"
 
 namespace nimbrel {
 
-// The pause before the next attempt to reach the broker: 1 s, doubling with every failure up to
-// one minute, back to 1 s once a connection has worked.
+// The pause before the next attempt to reach the broker: `first`, doubling with every failure up
+// to `longest`, back to `first` once a connection has lasted.
 class RetryPause {
  public:
-  static constexpr std::chrono::seconds kFirst{1};
-  static constexpr std::chrono::seconds kLongest{60};
+  RetryPause(std::chrono::milliseconds first, std::chrono::milliseconds longest)
+      : first_(first), longest_(longest), next_(first) {}
 
-  std::chrono::seconds Next();
-  void Reset() { next_ = kFirst; }
+  std::chrono::milliseconds Next();
+  void Reset() { next_ = first_; }
 
  private:
-  std::chrono::seconds next_ = kFirst;
+  std::chrono::milliseconds first_;
+  std::chrono::milliseconds longest_;
+  std::chrono::milliseconds next_;
 };
 
 struct PublisherOptions {
@@ -33,8 +37,17 @@ struct PublisherOptions {
   MqttSession session;  // its will is set by the publisher
   MqttTopics topics;
   bool discovery = true;
+  HaClasses classes = HaClasses::kCurrent;
+  // Where the retained topics left on brokers are remembered; empty: nowhere, so nothing left
+  // behind by other settings is cleared.
+  std::filesystem::path announcedFile;
   // How long the broker has to answer a connection.
   std::chrono::milliseconds connectWait{10'000};
+  std::chrono::milliseconds firstRetry{1'000};
+  std::chrono::milliseconds longestRetry{60'000};
+  // A connection that ends sooner does not start the pauses again: a broker that takes us and
+  // drops us at once (another client with our name, a login it dislikes) is not hammered.
+  std::chrono::milliseconds steadyAfter{60'000};
 };
 
 // A line for the log; `detail` lines only show with --verbose.
@@ -57,17 +70,36 @@ class MqttPublisher {
   void Stop();
 
  private:
+  // How one connection ended.
+  struct SessionEnd {
+    bool stopped = false;    // the service stops
+    bool connected = false;  // the broker took the connection
+    bool steady = false;     // and it lasted
+    std::string failure;     // why it ended, when not stopped
+  };
+
   void Run(std::stop_token stop);
-  bool Session(std::stop_token stop);
-  bool AwaitConnection(std::stop_token stop);
+  SessionEnd Session(std::stop_token stop);
+  bool Serve(std::stop_token stop, SessionEnd& end);
+  std::optional<std::string> AwaitConnection(std::stop_token stop);
   void Announce();
+  void ClearLeftovers();
+  void KeepRecord(const std::set<std::string>& topics);
+  void RecordWhenDelivered();
   void PublishPendingState();
-  void Pause(std::chrono::seconds pause, std::stop_token stop);
+  void Pause(std::chrono::milliseconds pause, std::stop_token stop);
+  std::string Where() const;
 
   MqttClient& client_;
   const PublisherOptions options_;
   const ServiceLogLine log_;
+  const std::set<std::string> retained_;  // what these settings leave on the broker
   RetryPause retry_;
+  // On the publisher's thread only.
+  bool brief_ = false;  // the last connection ended before it was steady
+  AnnouncedTopics announced_;
+  bool recordPending_ = false;  // the file still names cleared topics until the broker has them
+  bool recordFailed_ = false;
   std::mutex mutex_;
   std::condition_variable_any wake_;
   std::string latest_;  // the newest state, published again after every reconnection

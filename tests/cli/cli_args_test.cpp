@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
+#include "cli/countdown.h"
 #include "cli/export_args.h"
 #include "cli/live_view.h"
 #include "cli/options.h"
@@ -86,6 +90,31 @@ TEST(LiveJson, HoldsTheLoggerTheRawFieldsAndWhatTheDashboardShows) {
   const std::string lines = LiveTextLines(readings, units);
   EXPECT_TRUE(lines.starts_with("indoorTemperature   70.7 °F\nindoorHumidity      40 %\n"))
       << lines;
+}
+
+// A count is a count: readings that arrive on other threads while the waiting thread wakes up
+// are not taken once the wanted number is.
+TEST(Countdown, TakesExactlyTheWantedEventsFromThreadsRacingForThem) {
+  for (const long wanted : {1L, 3L}) {
+    Countdown countdown(wanted);
+    std::atomic<long> done = 0;
+    {
+      std::vector<std::jthread> threads;
+      for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+          for (int i = 0; i < 50; ++i) {
+            if (countdown.Claim()) {
+              ++done;
+              countdown.Count();
+            }
+          }
+        });
+      }
+    }
+    EXPECT_EQ(done, wanted);
+  }
+  Countdown forever(0);  // 0 waits for the interrupt alone, so every event is taken
+  EXPECT_TRUE(forever.Claim() && forever.Claim());
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // nimbrel-cli serve as it runs unattended, against a real mosquitto on a free port of 127.0.0.1
-// and the built-in console: what Home Assistant reads, how the service ends, and that a broker
-// that is away holds nothing up.
+// and the built-in console: what Home Assistant reads, how the service ends, that a broker that
+// is away holds nothing up, and how the publisher copes with brokers that drop it or never answer.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -11,13 +11,19 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "platform/mqtt_mosquitto.h"
+#include "service/mqtt_publisher.h"
 #include "tests/upload/local_http_server.h"
 
 namespace nimbrel::testing {
@@ -75,10 +81,11 @@ class Child {
 
 // The first `count` messages of a topic, retained ones included, "topic payload" a line; fewer
 // after `seconds`.
-std::string Read(std::uint16_t port, const std::string& topic, int count = 1, int seconds = 20) {
+std::string Read(std::uint16_t port, const std::string& topic, int count = 1, int seconds = 20,
+                 const std::string& options = "") {
   const std::string command = "mosquitto_sub -h 127.0.0.1 -p " + std::to_string(port) + " -t '" +
                               topic + "' -v -C " + std::to_string(count) + " -W " +
-                              std::to_string(seconds) + " 2>/dev/null";
+                              std::to_string(seconds) + options + " 2>/dev/null";
   std::string out;
   if (FILE* pipe = popen(command.c_str(), "r")) {
     char chunk[4096];
@@ -88,6 +95,55 @@ std::string Read(std::uint16_t port, const std::string& topic, int count = 1, in
     pclose(pipe);
   }
   return out;
+}
+
+// The lines a publisher logs, waited for by the test's thread.
+class LogRecorder {
+ public:
+  struct Line {
+    std::string text;
+    bool detail;
+  };
+
+  ServiceLogLine Sink() {
+    return [this](std::string_view text, bool detail) {
+      std::lock_guard lock(mutex_);
+      lines_.push_back({std::string(text), detail});
+      changed_.notify_all();
+    };
+  }
+  // The first line that holds `text`, if one comes within `limit`.
+  std::optional<Line> WaitFor(std::string_view text, std::chrono::seconds limit) {
+    std::unique_lock lock(mutex_);
+    std::optional<Line> found;
+    changed_.wait_for(lock, limit, [&] {
+      for (const Line& line : lines_) {
+        if (line.text.find(text) != std::string::npos) {
+          found = line;
+          return true;
+        }
+      }
+      return false;
+    });
+    return found;
+  }
+  std::vector<Line> Lines() {
+    std::lock_guard lock(mutex_);
+    return lines_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Line> lines_;
+};
+
+std::size_t Count(const std::string& text, std::string_view part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
 }
 
 // A live text with readings, dashes and fields that are not numbers, and its state object.
@@ -127,12 +183,38 @@ class ServeWithBroker : public ::testing::Test {
     return broker;
   }
 
-  std::unique_ptr<Child> Serve(const std::string& options) {
-    return std::make_unique<Child>("env XDG_CONFIG_HOME='" + (dir_ / "config").string() +
-                                   "' XDG_DATA_HOME='" + (dir_ / "data").string() + "' '" +
-                                   NIMBREL_CLI + "' --simulate --console-live '" +
-                                   (dir_ / "live.txt").string() + "' --console-period " + options +
-                                   " 2>>'" + (dir_ / "serve.log").string() + "'");
+  std::unique_ptr<Child> Serve(const std::string& options, const std::string& environment = "",
+                               const std::string& log = "serve.log") {
+    return std::make_unique<Child>(
+        "env XDG_CONFIG_HOME='" + (dir_ / "config").string() + "' XDG_DATA_HOME='" +
+        (dir_ / "data").string() + "' XDG_STATE_HOME='" + (dir_ / "state").string() + "' " +
+        environment + " '" + NIMBREL_CLI + "' --simulate --console-live '" +
+        (dir_ / "live.txt").string() + "' --console-period " + options + " 2>>'" +
+        (dir_ / log).string() + "'");
+  }
+
+  std::string Log(const std::string& name = "serve.log") const {
+    std::ostringstream text;
+    text << std::ifstream(dir_ / name).rdbuf();
+    return text.str();
+  }
+  // Whether the log comes to hold `part` `count` times within a minute.
+  bool LogHolds(const std::string& name, std::string_view part, std::size_t count = 1) const {
+    for (int i = 0; i < 600 && Count(Log(name), part) < count; ++i) {
+      std::this_thread::sleep_for(100ms);
+    }
+    return Count(Log(name), part) >= count;
+  }
+
+  PublisherOptions Publisher(std::string clientId) const {
+    PublisherOptions options;
+    options.broker = {"127.0.0.1", port_, false};
+    options.session.clientId = std::move(clientId);
+    options.discovery = false;
+    options.firstRetry = 100ms;
+    options.longestRetry = 3200ms;
+    options.connectWait = 500ms;
+    return options;
   }
 
   std::string Status() const { return Read(port_, "nimbrel/status"); }
@@ -187,6 +269,142 @@ TEST_F(ServeWithBroker, UploadsGoOnWithoutTheBrokerAndItIsFoundAgainAfterARestar
   }
   serve->Signal(SIGTERM);
   EXPECT_EQ(serve->Wait(2s), 0);
+}
+
+// Two machines with one prefix: each its own client ID, and neither knocks the other off the
+// broker (each says "connected" once, even with --verbose, while readings go on).
+TEST_F(ServeWithBroker, TwoMachinesWithOnePrefixKeepTheirConnections) {
+  const auto broker = StartBroker();
+  const auto one =
+      Serve("live=1,wu=0,wc=0,time=0 serve --verbose" + mqtt_, "NIMBREL_MACHINE_ID=one", "one.log");
+  const auto two =
+      Serve("live=1,wu=0,wc=0,time=0 serve --verbose" + mqtt_, "NIMBREL_MACHINE_ID=two", "two.log");
+  for (const std::string log : {"one.log", "two.log"}) {
+    EXPECT_TRUE(LogHolds(log, "MQTT: published", 4)) << Log(log);
+  }
+  const std::string first = Log("one.log");
+  const std::string second = Log("two.log");
+  EXPECT_EQ(Count(first, ": connected as nimbrel-"), 1U) << first;
+  EXPECT_EQ(Count(second, ": connected as nimbrel-"), 1U) << second;
+  const auto id = [](const std::string& log) {
+    const std::size_t at = log.find("connected as ");
+    return at == std::string::npos ? std::string()
+                                   : log.substr(at + 13, log.find('\n', at) - at - 13);
+  };
+  EXPECT_NE(id(first), id(second));
+  EXPECT_EQ(first.find("connection lost"), std::string::npos);
+}
+
+// A broker that takes the connection and drops it at once (here: another client with the same
+// name) gets ever longer pauses, not one attempt a second; "connected" is news the first time
+// only.
+TEST_F(ServeWithBroker, BriefConnectionsBackOffAndTheirRepeatsAreDetails) {
+  const auto broker = StartBroker();
+  const std::unique_ptr<MqttClient> clients[] = {MakeMosquittoClient(), MakeMosquittoClient()};
+  LogRecorder logs[2];
+  {
+    MqttPublisher first(*clients[0], Publisher("nimbrel-same"), logs[0].Sink());
+    MqttPublisher second(*clients[1], Publisher("nimbrel-same"), logs[1].Sink());
+    EXPECT_TRUE(logs[0].WaitFor("next attempt in 0.8 s", 60s) ||
+                logs[1].WaitFor("next attempt in 0.8 s", 1s));
+  }
+  for (LogRecorder& log : logs) {
+    std::size_t connected = 0;
+    std::size_t news = 0;
+    for (const LogRecorder::Line& line : log.Lines()) {
+      if (line.text.find("connected as nimbrel-same") != std::string::npos) {
+        ++connected;
+        news += line.detail ? 0 : 1;
+      }
+    }
+    EXPECT_GE(connected, 2U);
+    EXPECT_EQ(news, 1U);
+  }
+}
+
+// A listener that never answers stands in for a broker that hangs: the failure says so, in the
+// log without --verbose.
+TEST_F(ServeWithBroker, ABrokerThatNeverAnswersIsNamedInTheLog) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port_);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 8), 0);
+  const std::unique_ptr<MqttClient> client = MakeMosquittoClient();
+  LogRecorder log;
+  {
+    MqttPublisher publisher(*client, Publisher("nimbrel-silent"), log.Sink());
+    const auto line = log.WaitFor("no answer within 0.5 s", 60s);
+    ASSERT_TRUE(line);
+    EXPECT_FALSE(line->detail);
+  }
+  close(listener);
+}
+
+// What an earlier run announced and a later one no longer does is cleared, across restarts: the
+// old prefix's state, status and configs, the old Home Assistant prefix's configs, all configs
+// once discovery is off, and, at the first start, a config an earlier version left under the id
+// "old/wx" had before it was told apart from "old_wx". What the broker retains is counted.
+TEST_F(ServeWithBroker, LeftoversOfEarlierSettingsAreCleared) {
+  const auto broker = StartBroker();
+  std::system(("mosquitto_pub -p " + std::to_string(port_) +
+               " -t homeassistant/sensor/old_wx/rain_rate/config -r -m '{}'")
+                  .c_str());
+  struct Run {
+    std::string options;
+    std::string prefix;
+    int retained;  // state, status and the configs
+  };
+  const Run runs[] = {
+      {"--mqtt-topic old/wx", "old/wx", 35},
+      {"--mqtt-topic new", "new", 35},
+      {"--mqtt-topic new --ha-prefix ha2", "new", 35},
+      {"--mqtt-topic new --ha-prefix ha2 --no-ha-discovery", "new", 2},
+  };
+  for (const Run& run : runs) {
+    const auto serve = Serve("live=1,wu=0,wc=0,time=0 serve " + run.options + mqtt_);
+    // Clearing goes before "online" on one connection, so it is done once "online" is seen.
+    EXPECT_EQ(Read(port_, run.prefix + "/status", 1, 40), run.prefix + "/status online\n")
+        << run.options;
+    EXPECT_NE(Read(port_, run.prefix + "/state", 1, 40), "") << run.options;
+    const std::string retained = Read(port_, "#", 100, 2, " --retained-only");
+    EXPECT_EQ(std::count(retained.begin(), retained.end(), '\n'), run.retained)
+        << run.options << "\n"
+        << retained;
+    serve->Signal(SIGTERM);
+    EXPECT_EQ(serve->Wait(5s), 0);
+    std::system(
+        ("mosquitto_pub -p " + std::to_string(port_) + " -t " + run.prefix + "/status -r -n")
+            .c_str());
+  }
+  EXPECT_NE(Log().find("cleared 35 retained topics"), std::string::npos) << Log();
+}
+
+// TLS: the system's certificate authorities (here through OpenSSL's SSL_CERT_FILE) without
+// --mqtt-ca; wrong TLS and client ID options refused at start with status 2.
+TEST_F(ServeWithBroker, TlsTrustsTheSystemsAuthoritiesAndWrongOptionsAreRefused) {
+  const std::string tls = TLS_DIR;
+  std::ofstream(dir_ / "broker.conf", std::ios::app)
+      << "certfile " << tls << "/127.0.0.1.pem\nkeyfile " << tls << "/127.0.0.1.key\n";
+  const auto broker = StartBroker();
+  const std::string mqtts = " --sync-hours 0 --mqtt mqtts://127.0.0.1:" + std::to_string(port_);
+  const auto serve =
+      Serve("live=1,wu=0,wc=0,time=0 serve" + mqtts, "SSL_CERT_FILE='" + tls + "/127.0.0.1.pem'");
+  EXPECT_TRUE(LogHolds("serve.log", "connected as nimbrel-")) << Log();
+  serve->Signal(SIGTERM);
+  EXPECT_EQ(serve->Wait(5s), 0);
+  const std::pair<std::string, std::string_view> refused[] = {
+      {mqtts + " --mqtt-ca '" + (dir_ / "missing.pem").string() + "'",
+       "cannot read the certificate authority file"},
+      {mqtt_ + " --mqtt-ca '" + tls + "/127.0.0.1.pem'", "--mqtt-ca is for an mqtts:// broker"},
+      {mqtt_ + " --mqtt-client-id 'a b'", "--mqtt-client-id takes"},
+  };
+  for (const auto& [options, message] : refused) {
+    EXPECT_EQ(Serve("live=1 serve" + options)->Wait(20s), 2) << options;
+    EXPECT_NE(Log().find(message), std::string::npos) << Log();
+  }
 }
 
 }  // namespace

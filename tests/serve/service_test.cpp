@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The station service's rules that need no broker: broker addresses, the retry pauses, the
-// discovery configs. The state object is checked against a
-// real broker in serve_broker_test.cpp. Then nimbrel-cli itself: one owner per console, and serve
-// keeping the archive whole across an unplugged console.
+// names and ids, the discovery configs, the record of what was announced. The state object is
+// checked against a real broker in serve_broker_test.cpp. Then nimbrel-cli itself: one owner per
+// console, and serve keeping the archive whole across an unplugged console.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "platform/console_lock.h"
@@ -31,25 +33,49 @@ TEST(BrokerUrl, TakesMqttAndMqttsWithTheirDefaultPortsAndRefusesTheRest) {
       {"mqtt://host:12x", std::nullopt},
       {"mqtt://user@host", std::nullopt},
       {"mqtt://host/topic", std::nullopt},
+      {"mqtt://ho\nst", std::nullopt},
   };
   for (const auto& [url, expected] : cases) {
     EXPECT_EQ(ParseBrokerUrl(url), expected) << url;
   }
-  for (const std::string_view prefix : {"", "a/+", "#", "/a", "a/"}) {
+  for (const std::string_view prefix : {"", "a/+", "#", "/a", "a/", "a\nb", "a\tb"}) {
     EXPECT_FALSE(ValidTopicPrefix(prefix)) << prefix;
   }
   EXPECT_TRUE(ValidTopicPrefix("home/weather"));
 }
 
-TEST(RetryPause, DoublesUpToAMinuteAndStartsAgainAfterAConnection) {
-  RetryPause pause;
+TEST(RetryPause, DoublesUpToItsLongestAndStartsAgainAfterAConnection) {
+  RetryPause pause(std::chrono::seconds(1), std::chrono::minutes(1));
   std::vector<long> seconds;
   for (int i = 0; i < 8; ++i) {
-    seconds.push_back(pause.Next().count());
+    seconds.push_back(std::chrono::duration_cast<std::chrono::seconds>(pause.Next()).count());
   }
   EXPECT_EQ(seconds, (std::vector<long>{1, 2, 4, 8, 16, 32, 60, 60}));
   pause.Reset();
-  EXPECT_EQ(pause.Next().count(), 1);
+  EXPECT_EQ(pause.Next(), std::chrono::seconds(1));
+}
+
+// Ids Home Assistant and brokers take: prefixes that are ids already keep them (so do users'
+// entities); others never meet one of those; client IDs differ by machine and by prefix. The
+// pinned values must never change: users' entities and sessions hang on them.
+TEST(Names, NodeAndClientIdsAreStableAndNeverShared) {
+  for (const std::string_view kept : {"nimbrel", "home_wx", "my-station2"}) {
+    EXPECT_EQ(NodeId(kept), kept);
+  }
+  EXPECT_EQ(NodeId("home/wx"), "home_wx_1afae0dc");
+  EXPECT_NE(NodeId("home.wx"), NodeId("home/wx"));
+  const std::string id = MqttClientId("machine-a", {"nimbrel"});
+  EXPECT_EQ(id, "nimbrel-4abbeb912bc0817");
+  EXPECT_LE(id.size(), 23U);
+  EXPECT_NE(MqttClientId("machine-b", {"nimbrel"}), id);
+  EXPECT_NE(MqttClientId("machine-a", {"home/wx"}), MqttClientId("machine-a", {"home_wx"}));
+  for (const std::string_view good : {"a", "nimbrel-garden.2:x"}) {
+    EXPECT_TRUE(ValidClientId(good)) << good;
+  }
+  for (const std::string_view bad : {std::string_view(), {"a b"}, {"a/b"}, {"a\0b", 3}}) {
+    EXPECT_FALSE(ValidClientId(bad)) << bad;
+  }
+  EXPECT_FALSE(ValidClientId(std::string(65, 'a')));
 }
 
 // Every config names a key of the state, one device and ids Home Assistant accepts, whatever the
@@ -58,17 +84,85 @@ TEST(Discovery, OneConfigPerNumericKeyUnderOneDevice) {
   const std::vector<MqttMessage> configs = DiscoveryConfigs({"home/wx", "ha"});
   ASSERT_EQ(configs.size(), 33U);
   const MqttMessage& rate = configs[5];
-  EXPECT_EQ(rate.topic, "ha/sensor/home_wx/rain_rate/config");
+  EXPECT_EQ(rate.topic, "ha/sensor/home_wx_1afae0dc/rain_rate/config");
   EXPECT_TRUE(rate.retain);
   for (const std::string_view part :
        {"\"state_topic\":\"home/wx/state\"", "\"value_template\":\"{{ value_json.rain_rate }}\"",
-        "\"unique_id\":\"nimbrel_home_wx_rain_rate\"", "\"availability_topic\":\"home/wx/status\"",
-        "\"unit_of_measurement\":\"mm/h\"", "\"device_class\":\"precipitation_intensity\"",
-        "\"state_class\":\"measurement\"", "\"expire_after\":900",
-        "\"identifiers\":[\"nimbrel_home_wx\"]"}) {
+        "\"unique_id\":\"nimbrel_home_wx_1afae0dc_rain_rate\"",
+        "\"availability_topic\":\"home/wx/status\"", "\"unit_of_measurement\":\"mm/h\"",
+        "\"device_class\":\"precipitation_intensity\"", "\"state_class\":\"measurement\"",
+        "\"expire_after\":900", "\"identifiers\":[\"nimbrel_home_wx_1afae0dc\"]"}) {
     EXPECT_NE(rate.payload.find(part), std::string::npos) << part;
   }
   EXPECT_EQ(configs.back().payload.find("device_class"), std::string::npos);  // logger
+  std::vector<std::string> topics = RetainedTopics({"home/wx", "ha"}, true);
+  EXPECT_EQ(topics.size(), 35U);
+  EXPECT_EQ(topics[2], "ha/sensor/home_wx_1afae0dc/indoor_temperature/config");
+  EXPECT_EQ(RetainedTopics({"home/wx", "ha"}, false),
+            (std::vector<std::string>{"home/wx/state", "home/wx/status"}));
+  EXPECT_EQ(UnrecordedTopics({"home_wx", "ha"}), RetainedTopics({"home_wx", "ha"}, true));
+  topics = UnrecordedTopics({"home/wx", "ha"});
+  ASSERT_EQ(topics.size(), 68U);
+  EXPECT_EQ(topics[35], "ha/sensor/home_wx/indoor_temperature/config");
+}
+
+// Totals that reset, a rolling hour, a rate, and an angle averaged on a circle; Home Assistant
+// before 2025.4 gets the wind direction as it knew it.
+TEST(Discovery, ClassesOfRainAndWindDirection) {
+  struct Row {
+    std::string_view key;
+    HaClasses classes;
+    std::string_view deviceClass;  // empty: none
+    std::string_view stateClass;   // empty: none
+  };
+  const Row rows[] = {
+      {"rain_daily", HaClasses::kCurrent, "precipitation", "total_increasing"},
+      {"rain_weekly", HaClasses::kCurrent, "precipitation", "total_increasing"},
+      {"rain_monthly", HaClasses::kBefore2025_4, "precipitation", "total_increasing"},
+      {"rain_hourly", HaClasses::kCurrent, "precipitation", ""},
+      {"rain_rate", HaClasses::kCurrent, "precipitation_intensity", "measurement"},
+      {"wind_direction", HaClasses::kCurrent, "wind_direction", "measurement_angle"},
+      {"wind_direction", HaClasses::kBefore2025_4, "", "measurement"},
+      {"wind_speed", HaClasses::kBefore2025_4, "wind_speed", "measurement"},
+  };
+  for (const Row& row : rows) {
+    const std::vector<MqttMessage> configs = DiscoveryConfigs({}, row.classes);
+    const auto config = std::find_if(configs.begin(), configs.end(), [&](const MqttMessage& m) {
+      return m.topic.ends_with("/" + std::string(row.key) + "/config");
+    });
+    ASSERT_NE(config, configs.end()) << row.key;
+    const auto named = [&](std::string_view field, std::string_view value) {
+      const std::string part = "\"" + std::string(field) + "\":";
+      return value.empty() ? config->payload.find(part) == std::string::npos
+                           : config->payload.find(part + "\"" + std::string(value) + "\"") !=
+                                 std::string::npos;
+    };
+    EXPECT_TRUE(named("device_class", row.deviceClass)) << row.key << "\n" << config->payload;
+    EXPECT_TRUE(named("state_class", row.stateClass)) << row.key << "\n" << config->payload;
+  }
+}
+
+// What was announced survives a restart, per broker, in a file only the user reads; a missing
+// file is nothing announced, a damaged line is skipped.
+TEST(AnnouncedTopicsFile, KeepsEachBrokersTopicsAcrossRuns) {
+  namespace fs = std::filesystem;
+  const fs::path dir =
+      fs::temp_directory_path() / ("nimbrel-announced-" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  const fs::path file = dir / "state" / "mqtt-announced";
+  AnnouncedTopics read;
+  EXPECT_EQ(ReadAnnouncedTopics(file, read), std::nullopt);
+  EXPECT_TRUE(read.empty());
+  const AnnouncedTopics written{{"a:1883", {"x/state", "x/status"}}, {"b:8883", {"ha/s/y/c"}}};
+  EXPECT_EQ(WriteAnnouncedTopics(file, written), std::nullopt);
+  EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  std::ofstream(file, std::ios::app) << "no tab\n\tno broker\nno topic\t\n";
+  EXPECT_EQ(ReadAnnouncedTopics(file, read), std::nullopt);
+  EXPECT_EQ(read, written);
+  EXPECT_NE(WriteAnnouncedTopics(dir / "state" / "mqtt-announced" / "below a file", written),
+            std::nullopt);
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ class UploadWorkerTest : public ::testing::Test {
   SteadyUploadClock clock;
   std::ostringstream diagnostics;
   RecordingUploads messages;
-  UploadTimeouts timeouts{.send = 2s, .receive = 300ms, .retryPause = 10ms};
+  UploadTimeouts timeouts{.send = 2s, .receive = 1s, .retryPause = 10ms};
   std::optional<UploadWorker> worker;
 };
 
@@ -49,13 +49,13 @@ TEST_F(UploadWorkerTest, EachFaultCostsOnlyItsOwnRequest) {
   const RefusingPort refusing;
   std::string garbage(700, '\0');
   std::iota(garbage.begin(), garbage.end(), '\7');  // every byte value, CR, LF and NUL among them
-  timeouts.reply = 400ms;
+  timeouts.reply = 1500ms;
   for (ServerReply reply : std::initializer_list<ServerReply>{
            {"HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nsuccess\n"},
            {"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n\r\n{\"code\":200}"},
            {"HTTP/1.0 200 OK\r\n\r\nsuccess", true},
            // Every byte well within the receive time-out, but the whole never ends in time.
-           {.text = "HTTP/1.0 200 OK\r\n\r\nsuccess", .trickle = 100ms},
+           {.text = "HTTP/1.0 200 OK\r\n\r\nsuccess", .trickle = 300ms},
            {.text = "HTTP/1.0 200 OK\r\n\r\nsuccess success ", .endless = true},
            {garbage}}) {
     server.Script(reply);

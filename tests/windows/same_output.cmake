@@ -23,6 +23,17 @@ function(run_both name)
   endif()
 endfunction()
 
+# A count is a count on both systems: a reading more says so, rather than as a difference.
+function(expect_lines name count)
+  foreach(system linux windows)
+    file(STRINGS ${WORK}/${name}.${system}.out lines)
+    list(LENGTH lines got)
+    if(NOT got EQUAL count)
+      message(FATAL_ERROR "${name}: the ${system} build printed ${got} lines, not ${count}")
+    endif()
+  endforeach()
+endfunction()
+
 function(expect_same name what)
   file(SIZE ${WORK}/${name}.linux.${what} size)
   if(size EQUAL 0)
@@ -41,8 +52,10 @@ endfunction()
 # three texts of live.txt (cold, stormy, hot, sensors missing) are the same at any time.
 run_both(live --simulate --console-live ${CMAKE_CURRENT_LIST_DIR}/live.txt ${units}
          live --count 3 --json)
+expect_lines(live 3)
 expect_same(live out)
 run_both(live-generated --simulate --console-seed 11 live --count 1 --json)
+expect_lines(live-generated 1)
 expect_same(live-generated out)
 run_both(export --simulate --console-seed 11 ${units} export --whole --out @OUT@)
 expect_same(export Ωé.csv)
