@@ -114,6 +114,7 @@ void MainWindow::LinkState(int state) {
 
 void MainWindow::Connect() {
   if (program_.device.LastOpenFailure() == OpenFailure::kBusy) {
+    Disconnect();  // as for a console that is away: the window shows the archive meanwhile
     TellConsoleOwner(QString::fromStdString(program_.device.HeldBy()));
     return;
   }
