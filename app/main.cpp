@@ -14,7 +14,6 @@
 #include "app/app_options.h"
 #include "app/device_watcher.h"
 #include "archive/archive.h"
-#include "platform/console_lock.h"
 #include "platform/console_source.h"
 #include "platform/settings_user.h"
 #include "ui/main_window.h"
@@ -88,20 +87,6 @@ int main(int argc, char** argv) {
       console,
       [&window](DeviceEvent event, const std::string& path) { window.DeviceChanged(event, path); },
       &window);
-  // The USB console has one owner at a time: the window or the station service.
-  std::unique_ptr<ConsoleLock> consoleLock;
-  if (!options.simulated) {
-    window.SetConsoleOwnerCheck([&consoleLock]() -> std::optional<QString> {
-      if (!consoleLock) {
-        ConsoleClaim claim = ConsoleClaim::Take(ConsoleLockPath(), "nimbrel");
-        if (!claim.lock) {
-          return QString::fromStdString(claim.heldBy);
-        }
-        consoleLock = std::move(claim.lock);
-      }
-      return std::nullopt;
-    });
-  }
   window.Start();
   const int result = application.exec();
   window.Shutdown();

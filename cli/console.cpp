@@ -29,6 +29,9 @@ std::optional<std::string> Console::Connect(ReaderMessages& messages) {
   if (device_.LastOpenFailure() == OpenFailure::kPermission) {
     return std::string(kNoPermissionText);
   }
+  if (device_.LastOpenFailure() == OpenFailure::kBusy) {
+    return "The weather station console is in use by " + device_.HeldBy() + ".";
+  }
   state_.linkConnected = true;
   reader_.Start({device_, state_, counters_, store_.get(), messages});
   Send(CMD_CANCEL);

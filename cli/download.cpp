@@ -153,6 +153,11 @@ void DownloadMonitor::Reset() {
   seen_ = Fresh(seen_.liveMessages);
 }
 
+void DownloadMonitor::NewLink() {
+  std::lock_guard lock(mutex_);
+  seen_ = Fresh(0);
+}
+
 DownloadMonitor::Snapshot DownloadMonitor::Fresh(int liveMessages) {
   Snapshot fresh;
   fresh.liveMessages = liveMessages;

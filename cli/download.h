@@ -64,6 +64,9 @@ class DownloadMonitor : public CommandMessages {
   void RestartStallClock();
   // Forgets the last download's end, before the next one starts.
   void Reset();
+  // Forgets the live messages of an earlier link too, before connecting again: the next download
+  // then waits for the new link's answer to the greeting.
+  void NewLink();
 
  private:
   template <typename Change>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/serve_command.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <condition_variable>
@@ -20,7 +21,6 @@
 #include "cli/console.h"
 #include "cli/download.h"
 #include "cli/upload_command.h"
-#include "platform/console_lock.h"
 #include "platform/interrupt.h"
 #include "platform/mqtt_mosquitto.h"
 #include "platform/settings_user.h"
@@ -60,9 +60,16 @@ struct ServeArgs {
   UploadArgs uploads;
 };
 
+// A year at most: more would overflow the clock's arithmetic into a download every second.
+constexpr long kMaxSyncHours = 8760;
+// After a sync that did not complete, the next one comes when the console comes back, or after
+// this pause if it stays.
+constexpr auto kSyncRetry = std::chrono::hours(1);
+
 bool ParseHours(std::string_view text, long& hours) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), hours);
-  return error == std::errc() && end == text.data() + text.size() && hours >= 0;
+  return error == std::errc() && end == text.data() + text.size() && hours >= 0 &&
+         hours <= kMaxSyncHours;
 }
 
 // Takes one MQTT option and its value; false when `arg` is not one.
@@ -130,7 +137,7 @@ std::optional<std::string> ParseServeArgs(const std::vector<std::string_view>& a
       return "unexpected argument '" + std::string(arg) + "'";
     } else if (arg == "--sync-hours") {
       if (!ParseHours(args[++i], parsed.syncHours)) {
-        return "--sync-hours takes a whole number of hours, 0 for never";
+        return "--sync-hours takes a whole number of hours up to 8760, 0 for never";
       }
     } else if (TakeMqttOption(arg, args[i + 1], mqtt)) {
       mqttGiven = mqttGiven || arg == "--mqtt";
@@ -310,7 +317,8 @@ void KeepLiveSample(Service& service) {
   }
 }
 
-void SyncArchive(Service& service) {
+// True when the whole log arrived; what did arrive is archived either way.
+bool SyncArchive(Service& service) {
   service.log("archive sync: downloading the console's log", true);
   const std::string destination =
       service.options.archive.empty() ? "archive" : service.options.archive;
@@ -318,15 +326,21 @@ void SyncArchive(Service& service) {
       DownloadHistory(service.console, service.messages, service.interrupt, kSyncStallSeconds,
                       destination, {"what arrived is archived", "Sync cancelled.", false});
   std::string line;
-  MergeDownload(service.archive, service.console, download, line);
+  const bool complete = MergeDownload(service.archive, service.console, download, line) == 0;
   if (!line.empty()) {
     service.log("archive sync: " + line, false);
   }
+  return complete;
 }
 
-// Connects to the console; says so once while it stays away.
+// Connects to the console; says so once while it stays away or another program holds it.
 bool ConnectConsole(Service& service, std::string& lastFailure) {
-  if (const auto failure = service.console.Connect(service.messages)) {
+  // A new link: the download waits for this console's answer to the greeting, not an old one's.
+  service.messages.NewLink();
+  if (auto failure = service.console.Connect(service.messages)) {
+    if (service.console.Device().LastOpenFailure() == OpenFailure::kBusy) {
+      *failure += " Waiting until it is free.";
+    }
     service.console.Disconnect();
     service.log(*failure, *failure == lastFailure);
     lastFailure = *failure;
@@ -339,17 +353,24 @@ bool ConnectConsole(Service& service, std::string& lastFailure) {
 
 void Serve(Service& service) {
   const auto syncEvery = std::chrono::hours(service.args.syncHours);
+  const auto retryEvery = std::min<Clock::duration>(kSyncRetry, syncEvery);
   auto nextSync = Clock::now();
+  bool synced = true;  // the last sync brought the whole log
   bool connected = false;
   std::string lastFailure;
   while (!service.interrupt.Interrupted()) {
-    if (!connected && !(connected = ConnectConsole(service, lastFailure))) {
-      service.pause.For(kConsolePoll);
-      continue;
+    if (!connected) {
+      if (!(connected = ConnectConsole(service, lastFailure))) {
+        service.pause.For(kConsolePoll);
+        continue;
+      }
+      if (!synced) {
+        nextSync = Clock::now();  // what a pulled plug left out is fetched as soon as it is back
+      }
     }
     if (service.args.syncHours > 0 && Clock::now() >= nextSync) {
-      SyncArchive(service);
-      nextSync = Clock::now() + syncEvery;
+      synced = SyncArchive(service);
+      nextSync = Clock::now() + (synced ? syncEvery : retryEvery);
     }
     KeepLiveSample(service);
     service.pause.For(kTick);
@@ -402,15 +423,6 @@ int RunServeCommand(const GlobalOptions& options) {
   }
   Pause pause;
   InterruptWatcher interrupt([&pause] { pause.Wake(); });
-  // The built-in console is this process's own: only the USB console has another owner to fear.
-  ConsoleClaim claim;
-  if (!options.simulate) {
-    claim = ConsoleClaim::Take(ConsoleLockPath(), "nimbrel-cli serve");
-    if (!claim.lock) {
-      return Fail("nimbrel-cli serve: the console is in use by " + claim.heldBy +
-                  "; end it first.");
-    }
-  }
   const std::unique_ptr<Archive> archive = OpenCliArchive(options);
   if (!archive) {
     return 1;

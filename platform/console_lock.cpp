@@ -3,26 +3,64 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <array>
-#include <cstdlib>
-#include <system_error>
+#include <charconv>
+#include <fstream>
+#include <sstream>
 
 namespace nimbrel {
 
 namespace {
 
-constexpr std::string_view kLockName = "nimbrel-console.lock";
+template <typename Number>
+std::string Digits(Number value, int base) {
+  std::array<char, 24> text{};
+  const auto result = std::to_chars(text.data(), text.data() + text.size(), value, base);
+  return std::string(text.data(), result.ptr);
+}
 
-std::string ReadHolder(int fd) {
-  std::array<char, 256> text{};
-  const ssize_t size = pread(fd, text.data(), text.size() - 1, 0);
-  std::string holder(text.data(), size > 0 ? static_cast<std::size_t>(size) : 0);
-  while (!holder.empty() && (holder.back() == '\n' || holder.back() == '\0')) {
-    holder.pop_back();
+// How /proc/locks names a file: the device of its file system in hex (two digits at least), then
+// its inode.
+std::string LockedFileId(const struct stat& file) {
+  const auto hex = [](unsigned value) { return (value < 16 ? "0" : "") + Digits(value, 16); };
+  return hex(major(file.st_dev)) + ":" + hex(minor(file.st_dev)) + ":" + Digits(file.st_ino, 10);
+}
+
+// The process holding an exclusive flock on `fd`'s file, as the system lists it.
+std::optional<long> LockHolderPid(int fd) {
+  struct stat file {};
+  if (fstat(fd, &file) != 0) {
+    return std::nullopt;
   }
-  return holder.empty() ? "another program" : holder;
+  const std::string id = LockedFileId(file);
+  std::ifstream locks("/proc/locks");
+  for (std::string line; std::getline(locks, line);) {
+    std::istringstream fields(line);
+    std::string number, kind, mode, access, pid, where;
+    // Waiting claims are listed with "->" and hold nothing.
+    if (fields >> number >> kind >> mode >> access >> pid >> where && kind == "FLOCK" &&
+        where == id) {
+      long value = 0;
+      if (std::from_chars(pid.data(), pid.data() + pid.size(), value).ec == std::errc()) {
+        return value;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+std::string HolderName(int fd) {
+  const std::optional<long> pid = LockHolderPid(fd);
+  if (!pid || *pid <= 0) {
+    return "another program";
+  }
+  std::string name;
+  std::getline(std::ifstream("/proc/" + std::to_string(*pid) + "/comm"), name);
+  return (name.empty() ? "a program" : name) + " (pid " + std::to_string(*pid) + ")";
 }
 
 }  // namespace
@@ -31,34 +69,30 @@ ConsoleLock::~ConsoleLock() {
   close(static_cast<int>(file_));
 }
 
-ConsoleClaim ConsoleClaim::Take(const std::filesystem::path& path, std::string_view program) {
-  std::error_code ignored;
-  std::filesystem::create_directories(path.parent_path(), ignored);
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+bool ConsoleLock::Covers(const std::filesystem::path& node) const {
+  struct stat held {};
+  struct stat named {};
+  return fstat(static_cast<int>(file_), &held) == 0 && lstat(node.c_str(), &named) == 0 &&
+         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+ConsoleClaim ConsoleClaim::Take(const std::filesystem::path& path) {
+  // Read-only, never created, never through a link; non-blocking so that a FIFO planted in its
+  // place cannot hang the open.
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    return {nullptr, "nobody: the lock file " + path.string() + " cannot be opened"};
+    return {};
   }
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ConsoleClaim busy{nullptr, ReadHolder(fd)};
+    ConsoleClaim busy{nullptr, HolderName(fd)};
     close(fd);
     return busy;
-  }
-  const std::string holder = std::string(program) + " (pid " + std::to_string(getpid()) + ")\n";
-  if (ftruncate(fd, 0) != 0 || pwrite(fd, holder.data(), holder.size(), 0) < 0) {
-    // The lock holds all the same; only its holder's name is missing.
   }
   return {std::unique_ptr<ConsoleLock>(new ConsoleLock(fd)), {}};
 }
 
-std::filesystem::path ConsoleLockPath() {
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime) {
-    return std::filesystem::path(runtime) / kLockName;
-  }
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config) {
-    return std::filesystem::path(config) / "nimbrel" / kLockName;
-  }
-  const char* home = std::getenv("HOME");
-  return std::filesystem::path(home != nullptr ? home : "/tmp") / ".config" / "nimbrel" / kLockName;
+std::filesystem::path ConsoleLockPath(const std::string& node) {
+  return node;
 }
 
 }  // namespace nimbrel

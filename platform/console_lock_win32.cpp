@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <windows.h>
+// windows.h first: the shell's header needs its types.
+#include <shlobj.h>
 
 #include <array>
 #include <string>
 #include <system_error>
 
 #include "platform/console_lock.h"
+#include "platform/win32_text.h"
 
 namespace nimbrel {
 namespace {
@@ -48,15 +51,24 @@ void WriteHolder(HANDLE file, const std::string& holder) {
   }
 }
 
-std::wstring Environment(const wchar_t* name) {
-  std::wstring value(MAX_PATH, L'\0');
-  DWORD length = ::GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
-  if (length >= value.size()) {
-    value.resize(length);
-    length = ::GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+// The user's local application data folder as the system knows it, whatever the environment says.
+std::filesystem::path LocalAppData() {
+  PWSTR folder = nullptr;
+  std::filesystem::path path;
+  if (::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &folder) == S_OK) {
+    path = folder;
   }
-  value.resize(length < value.size() ? length : 0);
-  return value;
+  ::CoTaskMemFree(folder);
+  return path;
+}
+
+// This program's name without its folder and ".exe".
+std::string ProgramName() {
+  std::wstring path(MAX_PATH, L'\0');
+  const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  path.resize(length < path.size() ? length : 0);
+  const std::string name = WideToUtf8(std::filesystem::path(path).stem().wstring());
+  return name.empty() ? "nimbrel" : name;
 }
 
 }  // namespace
@@ -65,32 +77,36 @@ ConsoleLock::~ConsoleLock() {
   ::CloseHandle(AsHandle(file_));  // drops the lock
 }
 
-ConsoleClaim ConsoleClaim::Take(const std::filesystem::path& path, std::string_view program) {
+bool ConsoleLock::Covers(const std::filesystem::path&) const {
+  return true;  // one lock file stands for every console
+}
+
+ConsoleClaim ConsoleClaim::Take(const std::filesystem::path& path) {
+  if (path.empty()) {
+    return {};
+  }
   std::error_code ignored;
   std::filesystem::create_directories(path.parent_path(), ignored);
-  const HANDLE file =
-      ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A link planted in the file's place is opened as itself, never followed.
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    return {nullptr, "nobody: the lock file " + path.string() + " cannot be opened"};
+    return {};
   }
   if (!LockFile(file)) {
     ConsoleClaim busy{nullptr, ReadHolder(file)};
     ::CloseHandle(file);
     return busy;
   }
-  WriteHolder(file,
-              std::string(program) + " (pid " + std::to_string(::GetCurrentProcessId()) + ")\n");
+  WriteHolder(file, ProgramName() + " (pid " + std::to_string(::GetCurrentProcessId()) + ")\n");
   return {std::unique_ptr<ConsoleLock>(new ConsoleLock(reinterpret_cast<std::intptr_t>(file))), {}};
 }
 
-std::filesystem::path ConsoleLockPath() {
-  std::wstring folder = Environment(L"LOCALAPPDATA");
-  if (folder.empty()) {
-    std::error_code ignored;
-    folder = std::filesystem::temp_directory_path(ignored).wstring();
-  }
-  return std::filesystem::path(folder) / L"nimbrel" / kLockName;
+std::filesystem::path ConsoleLockPath(const std::string&) {
+  // Never the temporary folder, where others may plant files: no folder, no lock file.
+  const std::filesystem::path folder = LocalAppData();
+  return folder.empty() ? folder : folder / L"nimbrel" / kLockName;
 }
 
 }  // namespace nimbrel

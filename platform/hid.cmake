@@ -23,5 +23,6 @@ nimbrel_warnings(nimbrel_platform_hid)
 
 # The console to talk to: the USB console or the built-in simulated one.
 add_library(nimbrel_platform_console STATIC ${CMAKE_CURRENT_LIST_DIR}/console_source.cpp)
-target_link_libraries(nimbrel_platform_console PUBLIC nimbrel_simulator nimbrel_platform_hid)
+target_link_libraries(nimbrel_platform_console PUBLIC nimbrel_simulator nimbrel_platform_hid
+                                                        nimbrel_platform_lock)
 nimbrel_warnings(nimbrel_platform_console)

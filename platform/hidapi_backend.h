@@ -21,7 +21,9 @@ inline constexpr std::string_view kNoPermissionText =
     "\n"
     "    sudo udevadm control --reload && sudo udevadm trigger\n"
     "\n"
-    "and unplug the console and plug it in again.";
+    "and unplug the console and plug it in again. Where nobody logs in at the machine (a "
+    "service run with loginctl enable-linger), the rule gives the console to the group plugdev: "
+    "add the account to it (sudo usermod -aG plugdev USER) and start its session anew.";
 
 // HID access through hidapi (the hidraw backend on Linux).
 class HidapiBackend : public HidBackend {

@@ -25,6 +25,8 @@ constexpr std::string_view kHelp =
     "                           live=S,wu=S,wc=S,time=S (default live=5,wu=30,wc=60,time=3600)\n"
     "  --console-pace usb       keep a real console's pace, about one frame a millisecond\n"
     "                           (default: answer as fast as the program reads)\n"
+    "  --console-node FILE      take the USB console's one-owner lock on FILE, as if FILE\n"
+    "                           were its device node (the built-in console takes none)\n"
     "  --console-faults LIST    comma-separated faults in history downloads:\n"
     "      bad-crc=R:K          the first K copies of each frame of record R have a wrong CRC\n"
     "                           (10 or more: the program gives the record up)\n"
@@ -274,6 +276,10 @@ std::optional<std::string> ApplyConsoleOption(std::string_view name, std::string
   }
   if (name == "--console-pace") {
     return ParseConsolePace(value, options.pace);
+  }
+  if (name == "--console-node") {
+    options.lockNode = path;
+    return std::string();
   }
   return std::nullopt;
 }

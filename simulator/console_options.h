@@ -69,6 +69,8 @@ struct ConsoleOptions {
   ConsolePace pace = ConsolePace::kReader;
   // The console's clock at start; by default five minutes after the generated log's last record.
   std::optional<LocalDateTime> clock;
+  // Locked as the USB console's device node is, when set: the one-owner rule without hardware.
+  std::optional<std::string> lockNode;
   // How long an unplugged console stays away when a fault unplugged it.
   std::chrono::milliseconds replugDelay{3000};
   // How long the console waits before it sends a frame that got no acknowledgement again.

@@ -31,10 +31,12 @@ bool StationDevice::FindStation() {
   const std::string& path = interfaces[*chosen].path;
   std::shared_ptr<StationTransport> opened = backend_.Open(path);
   const OpenFailure failure = opened ? OpenFailure::kNone : backend_.WhyOpenFailed(path);
+  std::string heldBy = failure == OpenFailure::kBusy ? backend_.HeldBy(path) : std::string();
   std::lock_guard lock(mutex_);
   handle_ = std::move(opened);
   found_ = true;
   openFailure_ = failure;
+  heldBy_ = std::move(heldBy);
   return true;
 }
 
@@ -52,6 +54,11 @@ bool StationDevice::Found() const {
 OpenFailure StationDevice::LastOpenFailure() const {
   std::lock_guard lock(mutex_);
   return openFailure_;
+}
+
+std::string StationDevice::HeldBy() const {
+  std::lock_guard lock(mutex_);
+  return heldBy_;
 }
 
 std::shared_ptr<StationTransport> StationDevice::Current() const {

@@ -33,8 +33,9 @@ struct HidInterfaceInfo {
 std::optional<std::size_t> ChooseStationInterface(std::span<const HidInterfaceInfo> interfaces);
 
 // Why a listed interface could not be opened. kPermission is worth telling the user about: the
-// console is there, and only the system's device permissions keep the program from it.
-enum class OpenFailure { kNone, kPermission, kOther };
+// console is there, and only the system's device permissions keep the program from it. kBusy:
+// another program holds the console.
+enum class OpenFailure { kNone, kPermission, kBusy, kOther };
 
 // Lists and opens HID interfaces; the platform provides it (hidapi, or a simulated console).
 class HidBackend {
@@ -45,6 +46,8 @@ class HidBackend {
   virtual std::unique_ptr<StationTransport> Open(const std::string& path) = 0;
   // Why Open(path) just returned nullptr. Backends that cannot tell say kOther.
   virtual OpenFailure WhyOpenFailed(const std::string& /*path*/) { return OpenFailure::kOther; }
+  // Who holds the console when WhyOpenFailed says kBusy ("nimbrel (pid 4242)").
+  virtual std::string HeldBy(const std::string& /*path*/) { return {}; }
 };
 
 // The console as the rest of the program sees it, for the whole run. FindStation may put a new
@@ -65,6 +68,8 @@ class StationDevice : public StationTransport {
   // Why the last FindStation that found the console could not open it; kNone when it opened or
   // when the console was not there.
   OpenFailure LastOpenFailure() const;
+  // Who held the console when LastOpenFailure is kBusy.
+  std::string HeldBy() const;
 
   ReadResult ReadFrame(StationFrame& frame, std::chrono::milliseconds timeout) override;
   bool WriteCommand(const StationCommand& command) override;
@@ -78,6 +83,7 @@ class StationDevice : public StationTransport {
   std::shared_ptr<StationTransport> handle_;
   bool found_ = false;
   OpenFailure openFailure_ = OpenFailure::kNone;
+  std::string heldBy_;
 };
 
 // Whether a device path names the console: a Windows interface path ("vid_1941&pid_8021"), a

@@ -80,7 +80,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::Start() {
-  LinkState(ConsoleIsOurs() && program_.device.FindStation() ? kConnected : kGone);
+  LinkState(program_.device.FindStation() ? kConnected : kGone);
   uploadSocket_ = MakeUploadSocket();
   uploadClock_ = std::make_unique<SteadyUploadClock>();
   uploadWorker_ = std::make_unique<UploadWorker>(
@@ -131,6 +131,11 @@ void MainWindow::LinkState(int state) {
 }
 
 void MainWindow::Connect() {
+  if (program_.device.LastOpenFailure() == OpenFailure::kBusy) {
+    Disconnect();  // as for a console that is away: the window shows the archive meanwhile
+    TellConsoleOwner(QString::fromStdString(program_.device.HeldBy()));
+    return;
+  }
   if (program_.device.LastOpenFailure() == OpenFailure::kPermission && !permissionTold_) {
     permissionTold_ = true;
     // Shown from the event loop: the box's own loop must not run inside the connection sequence.
@@ -171,22 +176,11 @@ void MainWindow::Disconnect() {
 }
 
 void MainWindow::DeviceChanged(DeviceEvent event, const std::string& path) {
-  if (event != DeviceEvent::kRemoval && !ConsoleIsOurs()) {
-    return;
-  }
   OnDeviceChange(event, path, program_.device, *this);
 }
 
-void MainWindow::SetConsoleOwnerCheck(std::function<std::optional<QString>()> check) {
-  ownerCheck_ = std::move(check);
-}
-
-bool MainWindow::ConsoleIsOurs() {
-  const std::optional<QString> owner = ownerCheck_ ? ownerCheck_() : std::nullopt;
-  if (!owner) {
-    return true;
-  }
-  const QString text = QStringLiteral("The console is in use by %1.").arg(*owner);
+void MainWindow::TellConsoleOwner(const QString& owner) {
+  const QString text = QStringLiteral("The console is in use by %1.").arg(owner);
   statusBar_->ShowNote(text);
   if (!ownerTold_) {
     ownerTold_ = true;
@@ -199,7 +193,6 @@ bool MainWindow::ConsoleIsOurs() {
           QStringLiteral("Error"), MessageBoxes::Icon::kError);
     });
   }
-  return false;
 }
 
 void MainWindow::RelabelAll() {

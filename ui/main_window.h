@@ -55,10 +55,6 @@ class MainWindow : public QWidget, public LinkStateSink {
   // WM_LINK_STATE: 4 runs the connection sequence, 5 the disconnection sequence.
   void LinkState(int state) override;
 
-  // Asked before the console is opened: the program that owns the console, or nothing when it
-  // is free for the window. Without this the window never asks.
-  void SetConsoleOwnerCheck(std::function<std::optional<QString>()> check);
-
   // A device arrived or went (the device watcher, or the simulated console's plug).
   void DeviceChanged(DeviceEvent event, const std::string& path);
 
@@ -78,8 +74,8 @@ class MainWindow : public QWidget, public LinkStateSink {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // Whether the window may open the console; says once when another program owns it.
-  bool ConsoleIsOurs();
+  // Another program holds the console: said in the status bar each time, in a box once.
+  void TellConsoleOwner(const QString& owner);
   void Connect();
   void Disconnect();
   void RelabelAll();
@@ -95,8 +91,7 @@ class MainWindow : public QWidget, public LinkStateSink {
   std::atomic<bool> shuttingDown_{false};
   bool shutDown_ = false;
   bool permissionTold_ = false;  // the missing USB permission is told once a run
-  std::function<std::optional<QString>()> ownerCheck_;
-  bool ownerTold_ = false;  // so is another program's hold on the console
+  bool ownerTold_ = false;       // so is another program's hold on the console
   std::unique_ptr<ReaderBridge> readerBridge_;
   std::unique_ptr<UploadBridge> uploadBridge_;
   std::unique_ptr<UploadSocket> uploadSocket_;

@@ -103,9 +103,17 @@ if(SYSTEMD_ANALYZE)
   endif()
 endif()
 file(READ "${unit}" text)
-foreach(part "[Unit]" "[Service]" "[Install]" "ExecStart=${PREFIX}/bin/nimbrel-cli serve ")
+# A wrong option is not restarted for ever, and the hardening stays.
+foreach(part "[Unit]" "[Service]" "[Install]" "ExecStart=${PREFIX}/bin/nimbrel-cli serve "
+        "RestartPreventExitStatus=2" "NoNewPrivileges=yes" "MemoryDenyWriteExecute=yes"
+        "SystemCallArchitectures=native")
   string(FIND "${text}" "${part}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "${unit} lacks '${part}'")
   endif()
 endforeach()
+# A user's manager has no network-online.target: waiting for it would wait for nothing.
+string(FIND "${text}" "network-online.target" at)
+if(NOT at EQUAL -1)
+  message(FATAL_ERROR "${unit} names network-online.target, which a user manager lacks")
+endif()

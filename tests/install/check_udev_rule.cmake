@@ -109,6 +109,16 @@ foreach(line IN LISTS lines)
   if(items MATCHES "(^|;)SUBSYSTEM==([a-z]+)(;|$)")
     list(APPEND subsystems ${CMAKE_MATCH_2})
   endif()
+  # Without a seat (a headless service) the hidraw node is reached through its group: read and
+  # write for it, nothing for others.
+  if(items MATCHES "(^|;)SUBSYSTEM==hidraw(;|$)")
+    foreach(wanted "GROUP=plugdev" "MODE=0660")
+      list(FIND items "${wanted}" at)
+      if(at EQUAL -1)
+        fail("${line}" "the hidraw rule lacks ${wanted}")
+      endif()
+    endforeach()
+  endif()
 endforeach()
 
 foreach(subsystem hidraw usb)

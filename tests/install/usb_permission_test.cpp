@@ -126,8 +126,10 @@ TEST(CliConsole, ConnectFailsWithTheFixWhenTheConsoleMayNotBeOpened) {
   ASSERT_TRUE(failure.has_value());
   EXPECT_EQ(*failure, kNoPermissionText);
   EXPECT_NE(failure->find("70-nimbrel.rules"), std::string::npos);
-  EXPECT_NE(failure->find("sudo udevadm control --reload && sudo udevadm trigger"),
-            std::string::npos);
+  for (const std::string_view fix :
+       {"sudo udevadm control --reload && sudo udevadm trigger", "sudo usermod -aG plugdev USER"}) {
+    EXPECT_NE(failure->find(fix), std::string::npos) << fix;
+  }
   EXPECT_FALSE(console.State().linkConnected);
 
   scripted.plugged = false;

@@ -1,14 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The station service's rules that need no broker: broker addresses, the retry pauses, the
 // names and ids, the discovery configs, the record of what was announced. The state object is
-// checked against a real broker in serve_broker_test.cpp.
+// checked against a real broker in serve_broker_test.cpp. Then nimbrel-cli itself: one owner per
+// console, and serve keeping the archive whole across an unplugged console.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
+#include "platform/console_lock.h"
 #include "service/mqtt_publisher.h"
+#include "tests/cli/cli_folder.h"
 
 namespace nimbrel {
 namespace {
@@ -160,3 +167,123 @@ TEST(AnnouncedTopicsFile, KeepsEachBrokersTopicsAcrossRuns) {
 
 }  // namespace
 }  // namespace nimbrel
+
+namespace nimbrel::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::size_t Count(const std::string& text, std::string_view part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+class ServiceRun : public CliFolderTest {
+ protected:
+  void SetUp() override {
+    CliFolderTest::SetUp();
+    std::ofstream{node_};
+  }
+  void TearDown() override { Stop(); }
+
+  // nimbrel-cli in the background, its stderr in serve.log.
+  void Start(const std::string& args) {
+    const std::string command = "XDG_CONFIG_HOME=" + OutArg("config") +
+                                " XDG_DATA_HOME=" + OutArg("data") + " exec " +
+                                Quoted(NIMBREL_CLI) + " " + args + " 2>" + OutArg("serve.log");
+    pid_ = fork();
+    if (pid_ == 0) {
+      execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
+      _exit(127);
+    }
+  }
+  // Its exit code after SIGTERM.
+  int Stop() {
+    if (pid_ <= 0) {
+      return -1;
+    }
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(std::exchange(pid_, -1), &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  // The log once it holds `part` `times` times; generous, since the machine may be busy.
+  std::string WaitForLog(std::string_view part, std::size_t times = 1) {
+    std::string log;
+    for (int i = 0; i < 1200 && Count(log = ReadFile(dir_ / "serve.log"), part) < times; ++i) {
+      std::this_thread::sleep_for(50ms);
+    }
+    return log;
+  }
+
+  const std::string node_ = Out("hidraw0");
+  pid_t pid_ = -1;
+};
+
+// Every command that opens the console refuses it while another program holds its lock and says
+// who; the built-in console belongs to its process alone and takes no lock.
+TEST_F(ServiceRun, CommandsRefuseAConsoleHeldElsewhere) {
+  const ConsoleClaim window = ConsoleClaim::Take(node_);
+  ASSERT_NE(window.lock, nullptr);
+  const std::string held = "--simulate --console-node " + OutArg("hidraw0") + " ";
+  const std::string busy = "in use by ";
+  const std::pair<std::string, std::string> cases[] = {
+      {held + "live --count 1", busy},
+      {held + "upload --count 1 --wu-id ID --wu-key KEY --wu-endpoint 127.0.0.1:9", busy},
+      {held + "export --whole --out " + OutArg("x.csv"), busy},
+      {held + "--archive " + OutArg("a.sqlite") + " archive sync", busy},
+      {"--simulate serve --sync-hours 8761", "--sync-hours takes a whole number of hours up to"},
+      {"--simulate serve --sync-hours 9999999999999999999", "--sync-hours takes"},
+  };
+  const std::string pid = "(pid " + std::to_string(getpid()) + ").";
+  for (const auto& [args, message] : cases) {
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.exitCode, message == busy ? 1 : 2) << args;
+    EXPECT_NE(run.err.find(message), std::string::npos) << args << ": " << run.err;
+    EXPECT_TRUE(message != busy || run.err.find(pid) != std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(Out("x.csv")));
+  EXPECT_EQ(Cli("--simulate live --count 1").exitCode, 0);
+}
+
+// While the window holds the console, serve waits and says so once; it goes on when the console
+// is free, without a restart.
+TEST_F(ServiceRun, ServeWaitsForTheConsoleTheWindowHolds) {
+  ConsoleClaim window = ConsoleClaim::Take(node_);
+  ASSERT_NE(window.lock, nullptr);
+  Start("--simulate --console-node " + OutArg("hidraw0") + " serve --sync-hours 0");
+  WaitForLog("Waiting until it is free.");
+  std::this_thread::sleep_for(5s);  // two looks at least; a slow machine only tests less
+  window.lock.reset();
+  const std::string log = WaitForLog("console connected");
+  EXPECT_EQ(Count(log, "The weather station console is in use by "), 1U) << log;
+  EXPECT_EQ(Count(log, "console connected"), 1U) << log;
+  EXPECT_EQ(Stop(), 0);
+  EXPECT_NE(ConsoleClaim::Take(node_).lock, nullptr);  // ended, so the lock is free
+}
+
+// A console pulled out during the sync is synced again as soon as it is back: the archive gets
+// the records the first download missed, after the console's answer to the new greeting.
+TEST_F(ServiceRun, AnIncompleteSyncIsMadeGoodWhenTheConsoleComesBack) {
+  Start(
+      "--simulate --console-records 500 --console-faults unplug-after=100 --console-period "
+      "live=1 --archive " +
+      OutArg("a.sqlite") + " serve");
+  const std::string log = WaitForLog("archive sync: ", 2);
+  EXPECT_NE(log.find("archive sync: 100 new, 0 already archived, 0 given up; the download was "
+                     "incomplete (100 of 500 records arrived)"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("console gone"), std::string::npos) << log;
+  EXPECT_NE(log.find("archive sync: 400 new, 100 already archived, 0 given up\n"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(Count(log, "console connected"), 2U) << log;
+  EXPECT_EQ(Stop(), 0);
+}
+
+}  // namespace
+}  // namespace nimbrel::testing
