@@ -10,6 +10,7 @@
 #include <fstream>
 #include <limits>
 #include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -162,13 +163,19 @@ ArchiveStatus CheckIdentity(sqlite3* db, const ArchiveOptions& options) {
   std::int64_t application = 0;
   std::int64_t version = 0;
   std::int64_t objects = 0;
-  int rc = QueryInt(db, "PRAGMA application_id", application);
+  // One read, so that another program's first migration is seen whole or not at all, never as
+  // tables without the mark that makes them ours.
+  int rc = Execute(db, "BEGIN");
+  if (rc == SQLITE_OK) {
+    rc = QueryInt(db, "PRAGMA application_id", application);
+  }
   if (rc == SQLITE_OK) {
     rc = QueryInt(db, "PRAGMA user_version", version);
   }
   if (rc == SQLITE_OK) {
     rc = QueryInt(db, "SELECT count(*) FROM sqlite_master", objects);
   }
+  Execute(db, "COMMIT");
   if (rc != SQLITE_OK) {
     return ErrorFor(rc, db, options);
   }
@@ -260,7 +267,7 @@ ArchiveStatus CreateArchiveFile(const ArchiveOptions& options) {
   return std::nullopt;
 }
 
-int EnableWal(sqlite3* db) {
+int SwitchToWal(sqlite3* db) {
   Statement mode(db, "PRAGMA journal_mode = WAL");
   if (mode.Prepared() != SQLITE_OK) {
     return mode.Prepared();
@@ -270,6 +277,20 @@ int EnableWal(sqlite3* db) {
     return rc;
   }
   return mode.Text(0) == "wal" ? SQLITE_OK : SQLITE_READONLY;
+}
+
+// Two programs that open a new archive at once both switch it to WAL; the switch needs the file to
+// itself, and SQLite refuses it at once, without its busy wait, while the other holds it: so wait
+// here, as long as for any other write.
+int EnableWal(sqlite3* db, std::chrono::milliseconds busyWait) {
+  constexpr auto kStep = std::chrono::milliseconds(20);
+  int rc = SwitchToWal(db);
+  for (auto waited = std::chrono::milliseconds(0); (rc & 0xFF) == SQLITE_BUSY && waited < busyWait;
+       waited += kStep) {
+    std::this_thread::sleep_for(kStep);
+    rc = SwitchToWal(db);
+  }
+  return rc;
 }
 
 ArchiveStatus Connect(const ArchiveOptions& options, Connection& db) {
@@ -294,7 +315,7 @@ ArchiveStatus Connect(const ArchiveOptions& options, Connection& db) {
   // Larger pages than the default: fewer writes for a merge, fewer reads for a chart. Only a new,
   // empty file takes the size.
   rc = Execute(raw, "PRAGMA page_size = 65536");
-  rc = rc == SQLITE_OK ? EnableWal(raw) : rc;
+  rc = rc == SQLITE_OK ? EnableWal(raw, options.busyWait) : rc;
   // A power cut may then cost the last merge, never the file's consistency; FULL makes a merge
   // that was reported as done survive it too.
   if (rc == SQLITE_OK) {

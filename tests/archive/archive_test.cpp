@@ -422,5 +422,39 @@ TEST(Archive, WaitsABoundedTimeForAnotherWriter) {
   EXPECT_EQ(counts.added, 1U);
 }
 
+// Programs that start together (the window and the service at log-in) and find no archive yet
+// create one and both use it: neither is told that the other is writing.
+TEST(Archive, ProgramsOpeningANewArchiveAtOnceAllUseIt) {
+  const TempDir dir;
+  for (int round = 0; round < 20; ++round) {
+    const ArchiveOptions options{dir.Path() / ("archive" + std::to_string(round) + ".sqlite")};
+    int start[2];
+    ASSERT_EQ(pipe(start), 0);
+    std::vector<pid_t> children;
+    for (int child = 0; child < 3; ++child) {
+      if (const pid_t pid = fork(); pid == 0) {
+        close(start[1]);
+        char go = 0;
+        (void)!read(start[0], &go, 1);  // all start when the pipe closes
+        ArchiveError error{};
+        const bool opened = OpenArchive(options, error) != nullptr;
+        if (!opened) {
+          std::fprintf(stderr, "%s\n", error.message.c_str());
+        }
+        _exit(opened ? 0 : 1);
+      } else {
+        children.push_back(pid);
+      }
+    }
+    close(start[0]);
+    close(start[1]);
+    for (const pid_t pid : children) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace nimbrel::testing
