@@ -283,7 +283,11 @@ TEST_F(ExportWriterTest, CsvFileForDataTools) {
   ASSERT_TRUE(writer.Begin(path));
   for (const std::string_view text :
        {kRecord, std::string_view("7 2018-3-8 0:00 21.5 45 --.- -- - - - - 1,5 X 1009.0 -- 1"),
-        std::string_view("7 2018-2-30 0:00 21.5 45 3.2 80 0.0 0.0 0.0 0.0 9\"0")}) {
+        std::string_view("7 2018-2-30 0:00 21.5 45 3.2 80 0.0 0.0 0.0 0.0 9\"0"),
+        // A time or a month past the clock's and the calendar's: no time, and no date either
+        // where the date is none.
+        std::string_view("7 2018-3-9 24:00 21.5 45 --.- -- - - - - 1"),
+        std::string_view("7 2018-13-1 0:00 21.5 45 --.- -- - - - - 1")}) {
     ASSERT_TRUE(writer.Add(text));
   }
   ASSERT_TRUE(writer.Finish());
@@ -293,7 +297,9 @@ TEST_F(ExportWriterTest, CsvFileForDataTools) {
             "daily_rain_in,weekly_rain_in,monthly_rain_in\r\n"
             "2018-03-07T10:05,29.82,37.7,80,6.2,9.3,28.4,270,0.02,0.01,0.05,0.21,0.79\r\n"
             "2018-03-08T00:00,,,,,,,\"1,5\",,,,,\r\n"
-            ",,37.7,80,0.0,0.0,,\"9\"\"0\",0.00,,0.00,,\r\n");
+            ",,37.7,80,0.0,0.0,,\"9\"\"0\",0.00,,0.00,,\r\n"
+            "2018-03-09,,,,,,,1,,,,,\r\n"
+            ",,,,,,,1,,,,,\r\n");
 }
 
 }  // namespace
