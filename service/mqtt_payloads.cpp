@@ -274,12 +274,15 @@ bool ValidTopicPrefix(std::string_view prefix) {
 std::string LiveStateJson(std::string_view liveText) {
   const RecordFields fields = SplitRecord(liveText.substr(0, 255));
   std::string json = "{";
+  // Appended piece by piece: gcc 12's -O3 mistakes a chain of string sums for overlapping copies.
+  const auto member = [&json](std::string_view key, const std::string& value) {
+    json.append("\"").append(key).append("\":").append(value).append(",");
+  };
   for (const NumericKey& key : kNumericKeys) {
-    json += "\"" + std::string(key.key) +
-            "\":" + JsonNumber(fields[key.field].View(), key.missing) + ",";
+    member(key.key, JsonNumber(fields[key.field].View(), key.missing));
   }
   for (const TextKey& key : kTextKeys) {
-    json += "\"" + std::string(key.key) + "\":" + JsonString(fields[key.field].View()) + ",";
+    member(key.key, JsonString(fields[key.field].View()));
   }
   json.back() = '}';
   return json;
