@@ -94,7 +94,9 @@ TEST(Archive, KeepsEachRecordOnceAndReadsThemInTimeOrder) {
   const std::string aRefilled = Line("2018-01-02", "08:05", "1.5", "11");
   const std::string b = Line("2018-01-02", "08:05", "2.0");  // same time, another value
   const std::string c = Line("2018-1-1", "23:55");
-  const std::string d = Line("2018-01-03", "00:00", "--.-");
+  // No outdoor temperature, and a rain rate whose dash alone marks it as none.
+  std::string d = Line("2018-01-03", "00:00", "--.-");
+  d.replace(d.find(" - 5.0 "), 7, " -0.4 5.0 ");
   const std::string undated = Line("2018-02-30", "08:05");
 
   struct Step {
