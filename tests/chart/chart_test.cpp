@@ -178,6 +178,37 @@ TEST_F(ChartLoad, SeriesMatchTheDashboardAndEndWithTheLiveSample) {
   }
 }
 
+// A gap is a spacing of more than three typical ones, kept between ten minutes and six hours; a
+// spacing of exactly the limit is none. The pointer reaches a sample exactly its reach away.
+TEST(ChartGaps, ThreeTypicalSpacingsWithinTenMinutesAndSixHours) {
+  const struct {
+    std::vector<int> minutesApart;
+    minutes limit;
+  } cases[] = {
+      {{5, 5, 30, 5}, minutes{15}},
+      {{1, 1, 1}, minutes{10}},
+      {{180, 180, 180}, hours{6}},
+      {{}, hours{6}},
+  };
+  for (const auto& c : cases) {
+    std::vector<ChartSample> samples{{At(2025, 1, 1), 0}};
+    for (const int apart : c.minutesApart) {
+      samples.push_back({samples.back().time + minutes{apart}, 0});
+    }
+    EXPECT_EQ(GapLimitOf(samples), c.limit) << c.minutesApart.size();
+  }
+  ChartSeries series;
+  series.gapLimit = minutes{15};
+  for (const int at : {0, 15, 31}) {
+    series.samples.push_back({At(2025, 1, 1) + minutes{at}, 1});
+  }
+  const auto columns = ColumnsOf(series, {At(2025, 1, 1), At(2025, 1, 1, 1)}, 60);
+  EXPECT_TRUE(columns[0].gapBefore);
+  EXPECT_FALSE(columns[15].gapBefore);
+  EXPECT_TRUE(columns[31].gapBefore);
+  EXPECT_EQ(SampleNear(series, At(2025, 1, 1, 0, 20), minutes{5})->time, At(2025, 1, 1, 0, 15));
+}
+
 // Whatever the number of columns, they hold the series' true extremes and its first and last.
 TEST(ChartColumns, DecimationKeepsMinimumAndMaximum) {
   ChartSeries series;
