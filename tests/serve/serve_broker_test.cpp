@@ -146,9 +146,10 @@ std::size_t Count(const std::string& text, std::string_view part) {
   return count;
 }
 
-// A live text with readings, dashes and fields that are not numbers, and its state object.
+// A live text with readings, dashes and fields that are not numbers, and its state object. A
+// pressure is never below zero: any dash marks it as none.
 constexpr std::string_view kLiveText =
-    "57 2025-3-4 10:15 -3.5 45 --.- x1 -.- 0.0 12.5 1-2 270 W 1013.2 -- 3 -10.25 --.- 20.1 50 "
+    "57 2025-3-4 10:15 -3.5 45 --.- x1 -.- 0.0 12.5 1-2 270 W 1013.2 -1 3 -10.25 --.- 20.1 50 "
     "--.- -- --.- -- --.- -- --.- -- --.- -- --.- -- -0.5 1.2 abc 7";
 constexpr std::string_view kState =
     "{\"indoor_temperature\":-3.5,\"indoor_humidity\":45,\"outdoor_temperature\":null,"
