@@ -4,9 +4,7 @@
 // is away holds nothing up, and how the publisher copes with brokers that drop it or never answer.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +22,7 @@
 
 #include "platform/mqtt_mosquitto.h"
 #include "service/mqtt_publisher.h"
+#include "tests/support/child_process.h"
 #include "tests/upload/local_http_server.h"
 
 namespace nimbrel::testing {
@@ -43,41 +42,6 @@ std::uint16_t FreePort() {
   close(s);
   return ntohs(address.sin_port);
 }
-
-// A child process run through the shell; SIGKILLed at the end if still running.
-class Child {
- public:
-  explicit Child(const std::string& command) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), nullptr);
-      _exit(127);
-    }
-  }
-  ~Child() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  void Signal(int signal) const { kill(pid_, signal); }
-  // The exit code, or -1 when the child has not ended within `limit`.
-  int Wait(std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    int status = 0;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > end) {
-        return -1;
-      }
-      std::this_thread::sleep_for(10ms);
-    }
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-
- private:
-  pid_t pid_ = -1;
-};
 
 // The first `count` messages of a topic, retained ones included, "topic payload" a line; fewer
 // after `seconds`.
@@ -138,14 +102,6 @@ class LogRecorder {
   std::vector<Line> lines_;
 };
 
-std::size_t Count(const std::string& text, std::string_view part) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-    ++count;
-  }
-  return count;
-}
-
 // A live text with readings, dashes and fields that are not numbers, and its state object.
 constexpr std::string_view kLiveText =
     "57 2025-3-4 10:15 -3.5 45 --.- x1 -.- 0.0 12.5 1-2 270 W 1013.2 -- 3 -10.25 --.- 20.1 50 "
@@ -175,7 +131,7 @@ class ServeWithBroker : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   std::unique_ptr<Child> StartBroker() {
-    auto broker = std::make_unique<Child>(std::string(MOSQUITTO) + " -c '" +
+    auto broker = std::make_unique<Child>("exec " + std::string(MOSQUITTO) + " -c '" +
                                           (dir_ / "broker.conf").string() + "' 2>/dev/null");
     for (int i = 0; i < 100 && !Accepts(); ++i) {
       std::this_thread::sleep_for(50ms);
@@ -186,7 +142,7 @@ class ServeWithBroker : public ::testing::Test {
   std::unique_ptr<Child> Serve(const std::string& options, const std::string& environment = "",
                                const std::string& log = "serve.log") {
     return std::make_unique<Child>(
-        "env XDG_CONFIG_HOME='" + (dir_ / "config").string() + "' XDG_DATA_HOME='" +
+        "exec env XDG_CONFIG_HOME='" + (dir_ / "config").string() + "' XDG_DATA_HOME='" +
         (dir_ / "data").string() + "' XDG_STATE_HOME='" + (dir_ / "state").string() + "' " +
         environment + " '" + NIMBREL_CLI + "' --simulate --console-live '" +
         (dir_ / "live.txt").string() + "' --console-period " + options + " 2>>'" +

@@ -4,9 +4,6 @@
 // checked against a real broker in serve_broker_test.cpp. Then nimbrel-cli itself: one owner per
 // console, and serve keeping the archive whole across an unplugged console.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -16,6 +13,7 @@
 #include "platform/console_lock.h"
 #include "service/mqtt_publisher.h"
 #include "tests/cli/cli_folder.h"
+#include "tests/support/child_process.h"
 
 namespace nimbrel {
 namespace {
@@ -173,42 +171,22 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::size_t Count(const std::string& text, std::string_view part) {
-  std::size_t count = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-    ++count;
-  }
-  return count;
-}
-
 class ServiceRun : public CliFolderTest {
  protected:
   void SetUp() override {
     CliFolderTest::SetUp();
     std::ofstream{node_};
   }
-  void TearDown() override { Stop(); }
-
   // nimbrel-cli in the background, its stderr in serve.log.
   void Start(const std::string& args) {
-    const std::string command = "XDG_CONFIG_HOME=" + OutArg("config") +
-                                " XDG_DATA_HOME=" + OutArg("data") + " exec " +
-                                Quoted(NIMBREL_CLI) + " " + args + " 2>" + OutArg("serve.log");
-    pid_ = fork();
-    if (pid_ == 0) {
-      execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
-      _exit(127);
-    }
+    cli_ = std::make_unique<Child>("XDG_CONFIG_HOME=" + OutArg("config") +
+                                   " XDG_DATA_HOME=" + OutArg("data") + " exec " +
+                                   Quoted(NIMBREL_CLI) + " " + args + " 2>" + OutArg("serve.log"));
   }
   // Its exit code after SIGTERM.
   int Stop() {
-    if (pid_ <= 0) {
-      return -1;
-    }
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(std::exchange(pid_, -1), &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    cli_->Signal(SIGTERM);
+    return cli_->Wait(60s);
   }
   // The log once it holds `part` `times` times; generous, since the machine may be busy.
   std::string WaitForLog(std::string_view part, std::size_t times = 1) {
@@ -220,7 +198,7 @@ class ServiceRun : public CliFolderTest {
   }
 
   const std::string node_ = Out("hidraw0");
-  pid_t pid_ = -1;
+  std::unique_ptr<Child> cli_;
 };
 
 // Every command that opens the console refuses it while another program holds its lock and says
