@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -11,6 +10,7 @@
 #include "simulator/simulated_console.h"
 #include "station/link.h"
 #include "tests/support/station_fakes.h"
+#include "tests/support/temp_dir.h"
 
 namespace nimbrel::testing {
 namespace {
@@ -266,11 +266,10 @@ TEST(ConsoleOptionsTest, OptionsAreTakenOrRefusedWithTheCulpritNamedAndNothingCh
 }
 
 TEST(ConsoleFilesTest, ConsoleFilesAreCheckedForWhatTheConsoleCanSend) {
-  const auto dir = std::filesystem::temp_directory_path() / "nimbrel-console-files-test";
-  std::filesystem::create_directories(dir);
+  const TempDir dir("nimbrel-console-files-");
   const auto WriteFile = [&dir](const char* name, const std::string& text) {
-    std::ofstream((dir / name).string(), std::ios::binary) << text;
-    return (dir / name).string();
+    std::ofstream(dir.File(name), std::ios::binary) << text;
+    return dir.File(name);
   };
   const std::string longest(kMaxRecordText, 'r');
   ConsoleOptions options;
@@ -288,7 +287,6 @@ TEST(ConsoleFilesTest, ConsoleFilesAreCheckedForWhatTheConsoleCanSend) {
   EXPECT_EQ(ApplyConsoleOption("--console-wc", "/nonexistent/wc.txt", options),
             "/nonexistent/wc.txt: cannot be read");
   EXPECT_FALSE(options.weathercloudLines);
-  std::filesystem::remove_all(dir);
 }
 
 TEST(ParamTextsTest, TextsAreMadeFromTheReadingsInTheServicesUnits) {

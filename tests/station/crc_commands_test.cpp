@@ -1,46 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <random>
-
 #include "station/link.h"
 #include "tests/support/station_fakes.h"
 
 namespace nimbrel::testing {
 namespace {
-
-// An oracle written by others: Python's binascii.crc_hqx is CRC-16/XMODEM with initial value 0.
-TEST(StationCrc16, AgreesWithPythonOnRandomBuffers) {
-  std::mt19937 random(1941);
-  std::vector<std::vector<std::uint8_t>> buffers(40);
-  std::string script = "import binascii\nfor h in [";
-  for (auto& buffer : buffers) {
-    buffer.resize(1 + random() % 80);
-    script += "'";
-    for (auto& byte : buffer) {
-      byte = static_cast<std::uint8_t>(random());
-      script += "0123456789abcdef"[byte >> 4];
-      script += "0123456789abcdef"[byte & 15];
-    }
-    script += "',";
-  }
-  script += "]: print(binascii.crc_hqx(bytes.fromhex(h), 0))\n";
-  FILE* python = popen(("python3 -c \"" + script + "\" 2>/dev/null").c_str(), "r");
-  ASSERT_NE(python, nullptr);
-  std::vector<unsigned> expected;
-  for (unsigned value = 0; std::fscanf(python, "%u", &value) == 1;) {
-    expected.push_back(value);
-  }
-  if (pclose(python) != 0 && expected.empty()) {
-    GTEST_SKIP() << "python3 is not available";
-  }
-  ASSERT_EQ(expected.size(), buffers.size());
-  for (std::size_t i = 0; i < buffers.size(); ++i) {
-    EXPECT_EQ(StationCrc16(buffers[i].data(), 0, buffers[i].size()), expected[i]) << "buffer " << i;
-  }
-  EXPECT_EQ(StationCrc16(buffers[0].data(), 3, 3), 0);
-}
 
 // Every command byte for byte: the fixed ones put the CRC high byte first, date and time low first.
 TEST(StationCommands, EveryCommandByteForByte) {

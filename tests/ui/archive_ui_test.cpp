@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "simulator/weather_model.h"
+#include "tests/archive/sqlite_query.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/archive_keeper.h"
 #include "ui/history_chart_view.h"
@@ -97,18 +98,11 @@ bool MakeArchiveDamagedInside(const ArchiveOptions& options, HistoryStore& store
     return false;
   }
   archive.reset();
-  sqlite3* db = nullptr;
-  sqlite3_open(options.path.c_str(), &db);
-  sqlite3_stmt* query = nullptr;
-  sqlite3_prepare_v2(db,
-                     "SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM sqlite_master "
-                     "WHERE name = 'records'",
-                     -1, &query, nullptr);
-  const bool found = sqlite3_step(query) == SQLITE_ROW;
-  const qint64 page = found ? sqlite3_column_int64(query, 0) : 0;
-  const qint64 size = found ? sqlite3_column_int64(query, 1) : 0;
-  sqlite3_finalize(query);
-  sqlite3_close(db);
+  const auto number = [&options](const char* sql) {
+    return QString::fromStdString(nimbrel::testing::QueryText(options.path, sql)).toLongLong();
+  };
+  const qint64 page = number("SELECT rootpage FROM sqlite_master WHERE name = 'records'");
+  const qint64 size = number("PRAGMA page_size");
   QFile file(QString::fromStdString(options.path.string()));
   return page > 1 && file.open(QIODevice::ReadWrite) && file.seek((page - 1) * size) &&
          file.write(QByteArray(static_cast<int>(size), '\xA5')) == size;
