@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -23,6 +24,7 @@
 #include "platform/mqtt_mosquitto.h"
 #include "service/mqtt_publisher.h"
 #include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
 #include "tests/upload/local_http_server.h"
 
 namespace nimbrel::testing {
@@ -31,16 +33,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+// A port of 127.0.0.1 that nothing uses once the test's socket is gone.
 std::uint16_t FreePort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t size = sizeof address;
-  getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-  close(s);
-  return ntohs(address.sin_port);
+  return RefusingPort().port;
 }
 
 // The first `count` messages of a topic, retained ones included, "topic payload" a line; fewer
@@ -122,13 +117,10 @@ constexpr std::string_view kState =
 class ServeWithBroker : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     std::ofstream(dir_ / "live.txt") << kLiveText << "\n";
     std::ofstream(dir_ / "broker.conf")
         << "listener " << port_ << " 127.0.0.1\nallow_anonymous true\npersistence false\n";
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::unique_ptr<Child> StartBroker() {
     auto broker = std::make_unique<Child>("exec " + std::string(MOSQUITTO) + " -c '" +
@@ -188,7 +180,8 @@ class ServeWithBroker : public ::testing::Test {
 
   const std::uint16_t port_ = FreePort();
   const std::string mqtt_ = " --sync-hours 0 --mqtt mqtt://127.0.0.1:" + std::to_string(port_);
-  fs::path dir_ = fs::temp_directory_path() / ("nimbrel-serve-" + std::to_string(getpid()));
+  const TempDir folder_{"nimbrel-serve-"};
+  const fs::path& dir_ = folder_.Path();
 };
 
 // What Home Assistant reads, then "offline" after a clean stop (within 2 s, exit 0) and, through
@@ -235,20 +228,16 @@ TEST_F(ServeWithBroker, TwoMachinesWithOnePrefixKeepTheirConnections) {
       Serve("live=1,wu=0,wc=0,time=0 serve --verbose" + mqtt_, "NIMBREL_MACHINE_ID=one", "one.log");
   const auto two =
       Serve("live=1,wu=0,wc=0,time=0 serve --verbose" + mqtt_, "NIMBREL_MACHINE_ID=two", "two.log");
+  std::set<std::string> ids;
   for (const std::string log : {"one.log", "two.log"}) {
     EXPECT_TRUE(LogHolds(log, "MQTT: published", 4)) << Log(log);
+    const std::string text = Log(log);
+    EXPECT_EQ(Count(text, ": connected as nimbrel-"), 1U) << text;
+    EXPECT_EQ(text.find("connection lost"), std::string::npos) << text;
+    const std::size_t at = text.find("connected as ");
+    ids.insert(at == std::string::npos ? "" : text.substr(at, text.find('\n', at) - at));
   }
-  const std::string first = Log("one.log");
-  const std::string second = Log("two.log");
-  EXPECT_EQ(Count(first, ": connected as nimbrel-"), 1U) << first;
-  EXPECT_EQ(Count(second, ": connected as nimbrel-"), 1U) << second;
-  const auto id = [](const std::string& log) {
-    const std::size_t at = log.find("connected as ");
-    return at == std::string::npos ? std::string()
-                                   : log.substr(at + 13, log.find('\n', at) - at - 13);
-  };
-  EXPECT_NE(id(first), id(second));
-  EXPECT_EQ(first.find("connection lost"), std::string::npos);
+  EXPECT_EQ(ids.size(), 2U);
 }
 
 // A broker that takes the connection and drops it at once (here: another client with the same
@@ -281,22 +270,16 @@ TEST_F(ServeWithBroker, BriefConnectionsBackOffAndTheirRepeatsAreDetails) {
 // A listener that never answers stands in for a broker that hangs: the failure says so, in the
 // log without --verbose.
 TEST_F(ServeWithBroker, ABrokerThatNeverAnswersIsNamedInTheLog) {
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port_);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(listener, 8), 0);
+  const RefusingPort silent;
+  ASSERT_EQ(listen(silent.socket, 8), 0);  // connections are taken, never answered
+  PublisherOptions options = Publisher("nimbrel-silent");
+  options.broker.port = silent.port;
   const std::unique_ptr<MqttClient> client = MakeMosquittoClient();
   LogRecorder log;
-  {
-    MqttPublisher publisher(*client, Publisher("nimbrel-silent"), log.Sink());
-    const auto line = log.WaitFor("no answer within 0.5 s", 60s);
-    ASSERT_TRUE(line);
-    EXPECT_FALSE(line->detail);
-  }
-  close(listener);
+  MqttPublisher publisher(*client, options, log.Sink());
+  const auto line = log.WaitFor("no answer within 0.5 s", 60s);
+  ASSERT_TRUE(line);
+  EXPECT_FALSE(line->detail);
 }
 
 // What an earlier run announced and a later one no longer does is cleared, across restarts: the

@@ -96,24 +96,6 @@ class SimulatorTest : public ::testing::Test, public ReaderSide {
   std::unique_ptr<StationReader> reader;
 };
 
-TEST_F(SimulatorTest, FramesPassTheRealChecksAndEveryMessageReachesTheReader) {
-  ConsoleOptions options;
-  options.liveLines = {std::string(kSampleLine)};
-  options.periods = {1s, 2s, 3s, 0s};
-  Start(options);
-  StationFrame frame{};
-  ASSERT_EQ(console->ReadFrame(frame, 0ms), ReadResult::kFrame);
-  EXPECT_EQ(frame, MessageFrames(MSG_RECORD, kSampleLine)[0]);  // frame 1 of 3, 54 bytes
-  reader->HandleFrame(frame);  // the reader answers; the rest goes through its own reads
-
-  // The connection sends a live text and a time request; then live, wu and wc at their periods.
-  const std::string live = "live " + std::string(kSampleLine);
-  const std::string wc = "wc " + WeathercloudParamText(kSampleLine);
-  ASSERT_TRUE(PumpUntil(Seen(wc), 100));
-  EXPECT_EQ(messages.Get(),
-            (Events{live, "time", live, live, "wu " + WuParamText(kSampleLine), live, wc}));
-}
-
 // Ten bad copies give a record up while fewer are resent, and every download loses it again: the
 // fault is the console's data. A skipped frame loses its record and leaves the download open; the
 // stop flag cancels it; either happens once. "No history" answers every request.

@@ -138,10 +138,10 @@ class ShellTest : public QObject {
     const QString installed = prefix.filePath(QStringLiteral("share/doc/nimbrel/Nimbrel_help.pdf"));
     QVERIFY(QDir().mkpath(bin) && QDir().mkpath(QFileInfo(installed).path()));
     QCOMPARE(HelpDocumentPath(bin), beside);
-    for (const QString& file : {installed, beside}) {  // a plain path, without ".."
-      QVERIFY(QFile(file).open(QIODevice::WriteOnly));
-      QCOMPARE(HelpDocumentPath(bin), file);
-    }
+    // The installed one alone is found by the install test, through the installed layout.
+    QVERIFY(QFile(installed).open(QIODevice::WriteOnly) &&
+            QFile(beside).open(QIODevice::WriteOnly));
+    QCOMPARE(HelpDocumentPath(bin), beside);
   }
 
   // Each step of the language box relabels the header, the dashboard, the setup panel (its
