@@ -23,9 +23,6 @@ namespace fs = std::filesystem;
 // Every run with its archive in the test's folder.
 class ArchiveCli : public CliFolderTest {
  protected:
-  std::string Command(const std::string& args, const char* archive = "archive.sqlite") const {
-    return CliFolderTest::Command("--archive '" + Out(archive) + "' " + args);
-  }
   CliRun Cli(const std::string& args, const char* archive = "archive.sqlite") const {
     return CliFolderTest::Cli("--archive '" + Out(archive) + "' " + args);
   }
@@ -170,7 +167,8 @@ TEST_F(ArchiveCli, KilledSyncLeavesNoneOrAll) {
   using namespace std::chrono_literals;
   for (const auto wait : {300ms, 1000ms, 0ms}) {
     fs::remove(dir_ / "archive.sqlite");
-    Child sync(Command("--simulate --console-records 60000 archive sync"));
+    Child sync(Command("--archive " + OutArg("archive.sqlite") +
+                       " --simulate --console-records 60000 archive sync"));
     if (wait > 0ms) {
       std::this_thread::sleep_for(wait);
     } else {  // the download is in: the merge is under way

@@ -24,7 +24,6 @@ TEST(LanguagePacks, BuiltInPacksAreTheFilesAndFillEveryKey) {
     std::ifstream in(std::string(NIMBREL_PACK_DIR) + "/" + std::string(name), std::ios::binary);
     const std::vector<std::uint8_t> file{std::istreambuf_iterator<char>(in), {}};
     const auto embedded = EmbeddedPackBytes(language);
-    ASSERT_GE(file.size(), 2u) << name;
     EXPECT_TRUE(std::equal(embedded.begin(), embedded.end(), file.begin(), file.end())) << name;
     const LanguageTable& table = tables.Table(language);
     for (std::size_t entry = 0; entry < table.size(); ++entry) {

@@ -141,11 +141,7 @@ class ServeWithBroker : public ::testing::Test {
         (dir_ / log).string() + "'");
   }
 
-  std::string Log(const std::string& name = "serve.log") const {
-    std::ostringstream text;
-    text << std::ifstream(dir_ / name).rdbuf();
-    return text.str();
-  }
+  std::string Log(const std::string& name = "serve.log") const { return ReadFile(dir_ / name); }
   // Whether the log comes to hold `part` `count` times within a minute.
   bool LogHolds(const std::string& name, std::string_view part, std::size_t count = 1) const {
     for (int i = 0; i < 600 && Count(Log(name), part) < count; ++i) {

@@ -24,17 +24,14 @@ TEST(BrokerUrl, TakesMqttAndMqttsWithTheirDefaultPortsAndRefusesTheRest) {
       {"mqtts://broker.example:8884/", BrokerAddress{"broker.example", 8884, true}},
       {"mqtts://[::1]", BrokerAddress{"::1", 8883, true}},
       {"mqtt://[::1]:1884", BrokerAddress{"::1", 1884, false}},
-      {"http://host", std::nullopt},
-      {"mqtt://", std::nullopt},
-      {"mqtt://host:0", std::nullopt},
-      {"mqtt://host:65536", std::nullopt},
-      {"mqtt://host:12x", std::nullopt},
-      {"mqtt://user@host", std::nullopt},
-      {"mqtt://host/topic", std::nullopt},
-      {"mqtt://ho\nst", std::nullopt},
   };
   for (const auto& [url, expected] : cases) {
     EXPECT_EQ(ParseBrokerUrl(url), expected) << url;
+  }
+  for (const std::string_view bad :
+       {"http://host", "mqtt://", "mqtt://host:0", "mqtt://host:65536", "mqtt://host:12x",
+        "mqtt://user@host", "mqtt://host/topic", "mqtt://ho\nst"}) {
+    EXPECT_EQ(ParseBrokerUrl(bad), std::nullopt) << bad;
   }
   for (const std::string_view prefix : {"", "a/+", "#", "/a", "a/", "a\nb", "a\tb"}) {
     EXPECT_FALSE(ValidTopicPrefix(prefix)) << prefix;
@@ -67,9 +64,7 @@ TEST(Names, NodeAndClientIdsAreStableAndNeverShared) {
   EXPECT_LE(id.size(), 23U);
   EXPECT_NE(MqttClientId("machine-b", {"nimbrel"}), id);
   EXPECT_NE(MqttClientId("machine-a", {"home/wx"}), MqttClientId("machine-a", {"home_wx"}));
-  for (const std::string_view good : {"a", "nimbrel-garden.2:x"}) {
-    EXPECT_TRUE(ValidClientId(good)) << good;
-  }
+  EXPECT_TRUE(ValidClientId("a") && ValidClientId("nimbrel-garden.2:x"));
   for (const std::string_view bad : {std::string_view(), {"a b"}, {"a/b"}, {"a\0b", 3}}) {
     EXPECT_FALSE(ValidClientId(bad)) << bad;
   }

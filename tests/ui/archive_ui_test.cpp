@@ -11,6 +11,7 @@
 
 #include "simulator/weather_model.h"
 #include "tests/archive/sqlite_query.h"
+#include "tests/support/temp_dir.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/archive_keeper.h"
 #include "ui/history_chart_view.h"
@@ -48,10 +49,6 @@ QString Shown(SetupPanel& panel, const char* name) {
   return panel.findChild<QLabel*>(QString::fromLatin1(name))->text();
 }
 
-void Click(SetupPanel& panel, const char* name) {
-  QTest::mouseClick(panel.findChild<QWidget*>(QString::fromLatin1(name)), Qt::LeftButton);
-}
-
 // Presses Export for the whole log to `path`.
 void PressExport(ProgramFixture& fixture, const QString& path) {
   SetupPanel& panel = fixture.Window().Setup();
@@ -70,11 +67,6 @@ bool ExportTo(ProgramFixture& fixture, const QString& path) {
                !state.mergeRunning;
       },
       30000);
-}
-
-QByteArray Bytes(const std::filesystem::path& path) {
-  QFile file(QString::fromStdString(path.string()));
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Thirty records in a new archive, then its records table's page overwritten: opening still
@@ -113,24 +105,16 @@ RecordTimePoint At(int y, unsigned m, unsigned d, int h = 0, int min = 0) {
   return local_days{year{y} / m / d} + hours{h} + minutes{min};
 }
 
-// The process's time zone for one test, put back after it.
-class TimeZone {
- public:
-  explicit TimeZone(const char* zone)
-      : before_(qgetenv("TZ")), had_(qEnvironmentVariableIsSet("TZ")) {
+// The process's time zone for one test, the system's again after it.
+struct TimeZone {
+  explicit TimeZone(const char* zone) {
     qputenv("TZ", zone);
     tzset();
   }
   ~TimeZone() {
-    had_ ? qputenv("TZ", before_) : qunsetenv("TZ");
+    qunsetenv("TZ");
     tzset();
   }
-  TimeZone(const TimeZone&) = delete;
-  TimeZone& operator=(const TimeZone&) = delete;
-
- private:
-  QByteArray before_;
-  bool had_;
 };
 
 // A rain chart of `window`: a daily total bar at the start of each day from 28 to 30 March
@@ -238,7 +222,7 @@ class ArchiveUiTest : public QObject {
     options.liveEvery = std::chrono::minutes(1);
     HistoryStore store;
     QVERIFY(MakeArchiveDamagedInside(options, store));
-    const QByteArray damaged = Bytes(options.path);
+    const std::string damaged = nimbrel::testing::ReadFile(options.path);
 
     SharedState state;
     ArchiveKeeper keeper(store, state);
@@ -261,7 +245,7 @@ class ArchiveUiTest : public QObject {
     QTRY_VERIFY(chart.has_value() && merges.size() == 2);
     QVERIFY(!chart->archived && !merges[1].archived);
     keeper.Finish();
-    QCOMPARE(Bytes(options.path), damaged);
+    QVERIFY(nimbrel::testing::ReadFile(options.path) == damaged);
   }
 
   // The console's times carry no zone: one in a spring-forward gap prints as it was taken, in the
