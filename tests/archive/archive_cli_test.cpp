@@ -2,10 +2,7 @@
 // nimbrel-cli's archive commands run as a user runs them, against the built-in console, with real
 // files in a folder of the test's own; SQLite itself checks what a killed sync left behind.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -16,6 +13,7 @@
 
 #include "tests/archive/sqlite_query.h"
 #include "tests/cli/cli_folder.h"
+#include "tests/support/child_process.h"
 
 namespace nimbrel::testing {
 namespace {
@@ -25,9 +23,6 @@ namespace fs = std::filesystem;
 // Every run with its archive in the test's folder.
 class ArchiveCli : public CliFolderTest {
  protected:
-  std::string Command(const std::string& args, const char* archive = "archive.sqlite") const {
-    return CliFolderTest::Command("--archive '" + Out(archive) + "' " + args);
-  }
   CliRun Cli(const std::string& args, const char* archive = "archive.sqlite") const {
     return CliFolderTest::Cli("--archive '" + Out(archive) + "' " + args);
   }
@@ -172,12 +167,8 @@ TEST_F(ArchiveCli, KilledSyncLeavesNoneOrAll) {
   using namespace std::chrono_literals;
   for (const auto wait : {300ms, 1000ms, 0ms}) {
     fs::remove(dir_ / "archive.sqlite");
-    const std::string command = Command("--simulate --console-records 60000 archive sync");
-    const pid_t pid = fork();
-    if (pid == 0) {
-      execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
-      _exit(127);
-    }
+    Child sync(Command("--archive " + OutArg("archive.sqlite") +
+                       " --simulate --console-records 60000 archive sync"));
     if (wait > 0ms) {
       std::this_thread::sleep_for(wait);
     } else {  // the download is in: the merge is under way
@@ -185,8 +176,8 @@ TEST_F(ArchiveCli, KilledSyncLeavesNoneOrAll) {
         std::this_thread::sleep_for(1ms);
       }
     }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
+    sync.Signal(SIGKILL);
+    sync.Wait(std::chrono::minutes(1));
     const fs::path archive = dir_ / "archive.sqlite";
     EXPECT_EQ(QueryText(archive, "PRAGMA integrity_check"), fs::exists(archive) ? "ok" : "");
     const std::string count = QueryText(archive, "SELECT count(*) FROM records");

@@ -26,12 +26,9 @@ TEST(GlobalOptions, UnitsOverrideOnlyWhatIsGivenAndTheCommandTakesTheRest) {
   EXPECT_EQ(options.command, "live");
   EXPECT_EQ(options.commandArgs, (Args{"--count", "3"}));
 
-  UnitSettings saved;
-  saved.rainUnit = RainUnit::Inch;
-  const UnitSettings units = options.units.AppliedTo(saved);
-  EXPECT_EQ(units.temperatureUnit, TemperatureUnit::Fahrenheit);
-  EXPECT_EQ(units.windSpeedUnit, WindSpeedUnit::MetresPerSecond);
-  EXPECT_EQ(units.rainUnit, RainUnit::Inch);
+  EXPECT_EQ(options.units.AppliedTo({.rainUnit = RainUnit::Inch}),
+            (UnitSettings{TemperatureUnit::Fahrenheit, RainUnit::Inch, PressureUnit::Hpa,
+                          WindSpeedUnit::MetresPerSecond}));
 
   GlobalOptions bad;
   EXPECT_NE(ParseGlobalOptions(Args{"--pressure", "bar", "live"}, bad), std::nullopt);
@@ -45,10 +42,8 @@ TEST(ExportArgs, DatesGoToTheBoxesAsTypedAndSetsAreNamed) {
                                  "--set", "rain,ch7"},
                             args),
             std::nullopt);
-  EXPECT_EQ(args.choices.dates.startMonth, u"05");
-  EXPECT_EQ(args.choices.dates.startDay, u"1");
-  EXPECT_EQ(args.choices.dates.endMonth, u"6");
-  EXPECT_EQ(args.choices.dates.endDay, u"");  // the panel then says "Day input error !"
+  const ExportDateBoxes& d = args.choices.dates;  // no end day: then "Day input error !"
+  EXPECT_EQ(d.startMonth + u'|' + d.startDay + u'|' + d.endMonth + u'|' + d.endDay, u"05|1|6|");
   const auto& sets = args.choices.dataSets;
   EXPECT_EQ(std::count(sets.begin(), sets.end(), true), 2);
   EXPECT_TRUE(sets[static_cast<std::size_t>(DataSet::RainData)] &&

@@ -6,22 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "export/export_file.h"
 #include "export/export_writer.h"
+#include "tests/support/temp_dir.h"
 
 namespace nimbrel::testing {
-
-inline std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 inline ExportRequest WholeExport() {
   ExportRequest request;

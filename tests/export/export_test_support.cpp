@@ -2,8 +2,6 @@
 #include "tests/export/export_test_support.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 namespace nimbrel::testing {
 
@@ -21,8 +19,7 @@ void Fill(HistoryStore& store, std::initializer_list<std::string_view> lines) {
 }
 
 std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return ReadFile(path);
 }
 
 std::u16string FileText(const std::string& path) {

@@ -58,8 +58,7 @@ TEST_F(ExportThreadTest, TakesItsSettingsAtTheStartStaysActiveUntilHandledAndEnd
     thread.Join();
     // The hand-off came while DownloadActive and exportRunning were still set.
     EXPECT_EQ(sink.Calls(), (Calls{{kExportEnded, true, true}}));
-    EXPECT_FALSE(state.exportRunning);
-    EXPECT_FALSE(state.downloadActive);
+    EXPECT_FALSE(state.exportRunning || state.downloadActive);
     const std::u16string text = FileText(path);
     EXPECT_NE(text.find(u" \u00B0C "), std::u16string::npos);
     EXPECT_EQ(text.find(u" \u00B0F "), std::u16string::npos);
@@ -91,8 +90,7 @@ TEST_F(ExportThreadTest, CancelDuringTheWriteStopsAndDeletesTheFile) {
   EXPECT_TRUE(created);
   EXPECT_EQ(sink.Calls(), (Calls{{kExportEnded, true, true}}));
   EXPECT_FALSE(fs::exists(path));
-  EXPECT_FALSE(state.historyReady);
-  EXPECT_FALSE(state.downloadActive);
+  EXPECT_FALSE(state.historyReady || state.downloadActive);
 }
 
 }  // namespace

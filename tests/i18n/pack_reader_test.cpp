@@ -30,11 +30,8 @@ std::u16string ReadEnglish(const std::vector<std::uint8_t>& bytes) {
   const bool ok = ReadLanguagePack(bytes, "english", table);
   std::u16string filled = ok ? u"" : u"refused";
   for (std::size_t i = 0; i < table.size(); ++i) {
-    if (!table[i].empty()) {
-      for (const char digit : std::to_string(i + 1)) {
-        filled.push_back(static_cast<char16_t>(digit));
-      }
-      filled += u"=" + table[i] + u"|";
+    if (const std::string key = std::to_string(i + 1); !table[i].empty()) {
+      filled += std::u16string(key.begin(), key.end()) + u"=" + table[i] + u"|";
     }
   }
   return filled;

@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "tests/support/station_fakes.h"
@@ -100,12 +99,6 @@ TEST(ConsoleLock, HoldersWithDifferentEnvironmentsExcludeEachOther) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-std::string ReadAll(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
-
 // A link planted where the console's node is looked for is never followed, the file it names
 // keeps its bytes, and no claim ever creates a file, not even where the node is missing.
 TEST(ConsoleLock, NeverFollowsALinkNorCreatesAFile) {
@@ -117,13 +110,13 @@ TEST(ConsoleLock, NeverFollowsALinkNorCreatesAFile) {
   const ConsoleClaim planted = ConsoleClaim::Take(ConsoleLockPath(link.string()));
   EXPECT_EQ(planted.lock, nullptr);
   EXPECT_EQ(planted.heldBy, "");
-  EXPECT_EQ(ReadAll(victim), "precious");
+  EXPECT_EQ(testing::ReadFile(victim), "precious");
   const ConsoleClaim missing = ConsoleClaim::Take(folder.Path() / "hidraw1");
   EXPECT_EQ(missing.lock, nullptr);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 2);
   // The victim itself, claimed as a node, is only locked: not written.
   EXPECT_NE(ConsoleClaim::Take(victim).lock, nullptr);
-  EXPECT_EQ(ReadAll(victim), "precious");
+  EXPECT_EQ(testing::ReadFile(victim), "precious");
 }
 #endif
 

@@ -4,9 +4,7 @@
 // is away holds nothing up, and how the publisher copes with brokers that drop it or never answer.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -24,6 +23,8 @@
 
 #include "platform/mqtt_mosquitto.h"
 #include "service/mqtt_publisher.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
 #include "tests/upload/local_http_server.h"
 
 namespace nimbrel::testing {
@@ -32,52 +33,10 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+// A port of 127.0.0.1 that nothing uses once the test's socket is gone.
 std::uint16_t FreePort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t size = sizeof address;
-  getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-  close(s);
-  return ntohs(address.sin_port);
+  return RefusingPort().port;
 }
-
-// A child process run through the shell; SIGKILLed at the end if still running.
-class Child {
- public:
-  explicit Child(const std::string& command) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), nullptr);
-      _exit(127);
-    }
-  }
-  ~Child() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  void Signal(int signal) const { kill(pid_, signal); }
-  // The exit code, or -1 when the child has not ended within `limit`.
-  int Wait(std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    int status = 0;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > end) {
-        return -1;
-      }
-      std::this_thread::sleep_for(10ms);
-    }
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-
- private:
-  pid_t pid_ = -1;
-};
 
 // The first `count` messages of a topic, retained ones included, "topic payload" a line; fewer
 // after `seconds`.
@@ -138,14 +97,6 @@ class LogRecorder {
   std::vector<Line> lines_;
 };
 
-std::size_t Count(const std::string& text, std::string_view part) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-    ++count;
-  }
-  return count;
-}
-
 // A live text with readings, dashes and fields that are not numbers, and its state object. A
 // pressure is never below zero: any dash marks it as none.
 constexpr std::string_view kLiveText =
@@ -167,16 +118,13 @@ constexpr std::string_view kState =
 class ServeWithBroker : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     std::ofstream(dir_ / "live.txt") << kLiveText << "\n";
     std::ofstream(dir_ / "broker.conf")
         << "listener " << port_ << " 127.0.0.1\nallow_anonymous true\npersistence false\n";
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::unique_ptr<Child> StartBroker() {
-    auto broker = std::make_unique<Child>(std::string(MOSQUITTO) + " -c '" +
+    auto broker = std::make_unique<Child>("exec " + std::string(MOSQUITTO) + " -c '" +
                                           (dir_ / "broker.conf").string() + "' 2>/dev/null");
     for (int i = 0; i < 100 && !Accepts(); ++i) {
       std::this_thread::sleep_for(50ms);
@@ -187,18 +135,14 @@ class ServeWithBroker : public ::testing::Test {
   std::unique_ptr<Child> Serve(const std::string& options, const std::string& environment = "",
                                const std::string& log = "serve.log") {
     return std::make_unique<Child>(
-        "env XDG_CONFIG_HOME='" + (dir_ / "config").string() + "' XDG_DATA_HOME='" +
+        "exec env XDG_CONFIG_HOME='" + (dir_ / "config").string() + "' XDG_DATA_HOME='" +
         (dir_ / "data").string() + "' XDG_STATE_HOME='" + (dir_ / "state").string() + "' " +
         environment + " '" + NIMBREL_CLI + "' --simulate --console-live '" +
         (dir_ / "live.txt").string() + "' --console-period " + options + " 2>>'" +
         (dir_ / log).string() + "'");
   }
 
-  std::string Log(const std::string& name = "serve.log") const {
-    std::ostringstream text;
-    text << std::ifstream(dir_ / name).rdbuf();
-    return text.str();
-  }
+  std::string Log(const std::string& name = "serve.log") const { return ReadFile(dir_ / name); }
   // Whether the log comes to hold `part` `count` times within a minute.
   bool LogHolds(const std::string& name, std::string_view part, std::size_t count = 1) const {
     for (int i = 0; i < 600 && Count(Log(name), part) < count; ++i) {
@@ -233,7 +177,8 @@ class ServeWithBroker : public ::testing::Test {
 
   const std::uint16_t port_ = FreePort();
   const std::string mqtt_ = " --sync-hours 0 --mqtt mqtt://127.0.0.1:" + std::to_string(port_);
-  fs::path dir_ = fs::temp_directory_path() / ("nimbrel-serve-" + std::to_string(getpid()));
+  const TempDir folder_{"nimbrel-serve-"};
+  const fs::path& dir_ = folder_.Path();
 };
 
 // What Home Assistant reads, then "offline" after a clean stop (within 2 s, exit 0) and, through
@@ -280,20 +225,16 @@ TEST_F(ServeWithBroker, TwoMachinesWithOnePrefixKeepTheirConnections) {
       Serve("live=1,wu=0,wc=0,time=0 serve --verbose" + mqtt_, "NIMBREL_MACHINE_ID=one", "one.log");
   const auto two =
       Serve("live=1,wu=0,wc=0,time=0 serve --verbose" + mqtt_, "NIMBREL_MACHINE_ID=two", "two.log");
+  std::set<std::string> ids;
   for (const std::string log : {"one.log", "two.log"}) {
     EXPECT_TRUE(LogHolds(log, "MQTT: published", 4)) << Log(log);
+    const std::string text = Log(log);
+    EXPECT_EQ(Count(text, ": connected as nimbrel-"), 1U) << text;
+    EXPECT_EQ(text.find("connection lost"), std::string::npos) << text;
+    const std::size_t at = text.find("connected as ");
+    ids.insert(at == std::string::npos ? "" : text.substr(at, text.find('\n', at) - at));
   }
-  const std::string first = Log("one.log");
-  const std::string second = Log("two.log");
-  EXPECT_EQ(Count(first, ": connected as nimbrel-"), 1U) << first;
-  EXPECT_EQ(Count(second, ": connected as nimbrel-"), 1U) << second;
-  const auto id = [](const std::string& log) {
-    const std::size_t at = log.find("connected as ");
-    return at == std::string::npos ? std::string()
-                                   : log.substr(at + 13, log.find('\n', at) - at - 13);
-  };
-  EXPECT_NE(id(first), id(second));
-  EXPECT_EQ(first.find("connection lost"), std::string::npos);
+  EXPECT_EQ(ids.size(), 2U);
 }
 
 // A broker that takes the connection and drops it at once (here: another client with the same
@@ -326,22 +267,16 @@ TEST_F(ServeWithBroker, BriefConnectionsBackOffAndTheirRepeatsAreDetails) {
 // A listener that never answers stands in for a broker that hangs: the failure says so, in the
 // log without --verbose.
 TEST_F(ServeWithBroker, ABrokerThatNeverAnswersIsNamedInTheLog) {
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port_);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(listener, 8), 0);
+  const RefusingPort silent;
+  ASSERT_EQ(listen(silent.socket, 8), 0);  // connections are taken, never answered
+  PublisherOptions options = Publisher("nimbrel-silent");
+  options.broker.port = silent.port;
   const std::unique_ptr<MqttClient> client = MakeMosquittoClient();
   LogRecorder log;
-  {
-    MqttPublisher publisher(*client, Publisher("nimbrel-silent"), log.Sink());
-    const auto line = log.WaitFor("no answer within 0.5 s", 60s);
-    ASSERT_TRUE(line);
-    EXPECT_FALSE(line->detail);
-  }
-  close(listener);
+  MqttPublisher publisher(*client, options, log.Sink());
+  const auto line = log.WaitFor("no answer within 0.5 s", 60s);
+  ASSERT_TRUE(line);
+  EXPECT_FALSE(line->detail);
 }
 
 // What an earlier run announced and a later one no longer does is cleared, across restarts: the

@@ -4,9 +4,6 @@
 // checked against a real broker in serve_broker_test.cpp. Then nimbrel-cli itself: one owner per
 // console, and serve keeping the archive whole across an unplugged console.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -16,6 +13,7 @@
 #include "platform/console_lock.h"
 #include "service/mqtt_publisher.h"
 #include "tests/cli/cli_folder.h"
+#include "tests/support/child_process.h"
 
 namespace nimbrel {
 namespace {
@@ -26,17 +24,14 @@ TEST(BrokerUrl, TakesMqttAndMqttsWithTheirDefaultPortsAndRefusesTheRest) {
       {"mqtts://broker.example:8884/", BrokerAddress{"broker.example", 8884, true}},
       {"mqtts://[::1]", BrokerAddress{"::1", 8883, true}},
       {"mqtt://[::1]:1884", BrokerAddress{"::1", 1884, false}},
-      {"http://host", std::nullopt},
-      {"mqtt://", std::nullopt},
-      {"mqtt://host:0", std::nullopt},
-      {"mqtt://host:65536", std::nullopt},
-      {"mqtt://host:12x", std::nullopt},
-      {"mqtt://user@host", std::nullopt},
-      {"mqtt://host/topic", std::nullopt},
-      {"mqtt://ho\nst", std::nullopt},
   };
   for (const auto& [url, expected] : cases) {
     EXPECT_EQ(ParseBrokerUrl(url), expected) << url;
+  }
+  for (const std::string_view bad :
+       {"http://host", "mqtt://", "mqtt://host:0", "mqtt://host:65536", "mqtt://host:12x",
+        "mqtt://user@host", "mqtt://host/topic", "mqtt://ho\nst"}) {
+    EXPECT_EQ(ParseBrokerUrl(bad), std::nullopt) << bad;
   }
   for (const std::string_view prefix : {"", "a/+", "#", "/a", "a/", "a\nb", "a\tb"}) {
     EXPECT_FALSE(ValidTopicPrefix(prefix)) << prefix;
@@ -69,9 +64,7 @@ TEST(Names, NodeAndClientIdsAreStableAndNeverShared) {
   EXPECT_LE(id.size(), 23U);
   EXPECT_NE(MqttClientId("machine-b", {"nimbrel"}), id);
   EXPECT_NE(MqttClientId("machine-a", {"home/wx"}), MqttClientId("machine-a", {"home_wx"}));
-  for (const std::string_view good : {"a", "nimbrel-garden.2:x"}) {
-    EXPECT_TRUE(ValidClientId(good)) << good;
-  }
+  EXPECT_TRUE(ValidClientId("a") && ValidClientId("nimbrel-garden.2:x"));
   for (const std::string_view bad : {std::string_view(), {"a b"}, {"a/b"}, {"a\0b", 3}}) {
     EXPECT_FALSE(ValidClientId(bad)) << bad;
   }
@@ -95,15 +88,8 @@ TEST(Discovery, OneConfigPerNumericKeyUnderOneDevice) {
     EXPECT_NE(rate.payload.find(part), std::string::npos) << part;
   }
   EXPECT_EQ(configs.back().payload.find("device_class"), std::string::npos);  // logger
-  std::vector<std::string> topics = RetainedTopics({"home/wx", "ha"}, true);
-  EXPECT_EQ(topics.size(), 35U);
-  EXPECT_EQ(topics[2], "ha/sensor/home_wx_1afae0dc/indoor_temperature/config");
-  EXPECT_EQ(RetainedTopics({"home/wx", "ha"}, false),
-            (std::vector<std::string>{"home/wx/state", "home/wx/status"}));
+  // How many stay retained, and what an earlier version left, are counted on a real broker.
   EXPECT_EQ(UnrecordedTopics({"home_wx", "ha"}), RetainedTopics({"home_wx", "ha"}, true));
-  topics = UnrecordedTopics({"home/wx", "ha"});
-  ASSERT_EQ(topics.size(), 68U);
-  EXPECT_EQ(topics[35], "ha/sensor/home_wx/indoor_temperature/config");
 }
 
 // Totals that reset, a rolling hour, a rate, and an angle averaged on a circle; Home Assistant
@@ -146,9 +132,8 @@ TEST(Discovery, ClassesOfRainAndWindDirection) {
 // file is nothing announced, a damaged line is skipped.
 TEST(AnnouncedTopicsFile, KeepsEachBrokersTopicsAcrossRuns) {
   namespace fs = std::filesystem;
-  const fs::path dir =
-      fs::temp_directory_path() / ("nimbrel-announced-" + std::to_string(getpid()));
-  fs::remove_all(dir);
+  const testing::TempDir folder("nimbrel-announced-");
+  const fs::path& dir = folder.Path();
   const fs::path file = dir / "state" / "mqtt-announced";
   AnnouncedTopics read;
   EXPECT_EQ(ReadAnnouncedTopics(file, read), std::nullopt);
@@ -162,7 +147,6 @@ TEST(AnnouncedTopicsFile, KeepsEachBrokersTopicsAcrossRuns) {
   EXPECT_EQ(read, written);
   EXPECT_NE(WriteAnnouncedTopics(dir / "state" / "mqtt-announced" / "below a file", written),
             std::nullopt);
-  fs::remove_all(dir);
 }
 
 }  // namespace
@@ -173,42 +157,22 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::size_t Count(const std::string& text, std::string_view part) {
-  std::size_t count = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-    ++count;
-  }
-  return count;
-}
-
 class ServiceRun : public CliFolderTest {
  protected:
   void SetUp() override {
     CliFolderTest::SetUp();
     std::ofstream{node_};
   }
-  void TearDown() override { Stop(); }
-
   // nimbrel-cli in the background, its stderr in serve.log.
   void Start(const std::string& args) {
-    const std::string command = "XDG_CONFIG_HOME=" + OutArg("config") +
-                                " XDG_DATA_HOME=" + OutArg("data") + " exec " +
-                                Quoted(NIMBREL_CLI) + " " + args + " 2>" + OutArg("serve.log");
-    pid_ = fork();
-    if (pid_ == 0) {
-      execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
-      _exit(127);
-    }
+    cli_ = std::make_unique<Child>("XDG_CONFIG_HOME=" + OutArg("config") +
+                                   " XDG_DATA_HOME=" + OutArg("data") + " exec " +
+                                   Quoted(NIMBREL_CLI) + " " + args + " 2>" + OutArg("serve.log"));
   }
   // Its exit code after SIGTERM.
   int Stop() {
-    if (pid_ <= 0) {
-      return -1;
-    }
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(std::exchange(pid_, -1), &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    cli_->Signal(SIGTERM);
+    return cli_->Wait(60s);
   }
   // The log once it holds `part` `times` times; generous, since the machine may be busy.
   std::string WaitForLog(std::string_view part, std::size_t times = 1) {
@@ -220,7 +184,7 @@ class ServiceRun : public CliFolderTest {
   }
 
   const std::string node_ = Out("hidraw0");
-  pid_t pid_ = -1;
+  std::unique_ptr<Child> cli_;
 };
 
 // Every command that opens the console refuses it while another program holds its lock and says

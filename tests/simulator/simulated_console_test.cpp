@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -11,6 +10,7 @@
 #include "simulator/simulated_console.h"
 #include "station/link.h"
 #include "tests/support/station_fakes.h"
+#include "tests/support/temp_dir.h"
 
 namespace nimbrel::testing {
 namespace {
@@ -95,24 +95,6 @@ class SimulatorTest : public ::testing::Test, public ReaderSide {
   std::unique_ptr<SimulatedConsole> console;
   std::unique_ptr<StationReader> reader;
 };
-
-TEST_F(SimulatorTest, FramesPassTheRealChecksAndEveryMessageReachesTheReader) {
-  ConsoleOptions options;
-  options.liveLines = {std::string(kSampleLine)};
-  options.periods = {1s, 2s, 3s, 0s};
-  Start(options);
-  StationFrame frame{};
-  ASSERT_EQ(console->ReadFrame(frame, 0ms), ReadResult::kFrame);
-  EXPECT_EQ(frame, MessageFrames(MSG_RECORD, kSampleLine)[0]);  // frame 1 of 3, 54 bytes
-  reader->HandleFrame(frame);  // the reader answers; the rest goes through its own reads
-
-  // The connection sends a live text and a time request; then live, wu and wc at their periods.
-  const std::string live = "live " + std::string(kSampleLine);
-  const std::string wc = "wc " + WeathercloudParamText(kSampleLine);
-  ASSERT_TRUE(PumpUntil(Seen(wc), 100));
-  EXPECT_EQ(messages.Get(),
-            (Events{live, "time", live, live, "wu " + WuParamText(kSampleLine), live, wc}));
-}
 
 // Ten bad copies give a record up while fewer are resent, and every download loses it again: the
 // fault is the console's data. A skipped frame loses its record and leaves the download open; the
@@ -266,11 +248,10 @@ TEST(ConsoleOptionsTest, OptionsAreTakenOrRefusedWithTheCulpritNamedAndNothingCh
 }
 
 TEST(ConsoleFilesTest, ConsoleFilesAreCheckedForWhatTheConsoleCanSend) {
-  const auto dir = std::filesystem::temp_directory_path() / "nimbrel-console-files-test";
-  std::filesystem::create_directories(dir);
+  const TempDir dir("nimbrel-console-files-");
   const auto WriteFile = [&dir](const char* name, const std::string& text) {
-    std::ofstream((dir / name).string(), std::ios::binary) << text;
-    return (dir / name).string();
+    std::ofstream(dir.File(name), std::ios::binary) << text;
+    return dir.File(name);
   };
   const std::string longest(kMaxRecordText, 'r');
   ConsoleOptions options;
@@ -288,7 +269,6 @@ TEST(ConsoleFilesTest, ConsoleFilesAreCheckedForWhatTheConsoleCanSend) {
   EXPECT_EQ(ApplyConsoleOption("--console-wc", "/nonexistent/wc.txt", options),
             "/nonexistent/wc.txt: cannot be read");
   EXPECT_FALSE(options.weathercloudLines);
-  std::filesystem::remove_all(dir);
 }
 
 TEST(ParamTextsTest, TextsAreMadeFromTheReadingsInTheServicesUnits) {
@@ -309,9 +289,10 @@ TEST(ParamTextsTest, TextsAreMadeFromTheReadingsInTheServicesUnits) {
             "/wspd/15/wspdhi/20/wdir/270/rainrate/0/tempin/215/humin/40");
 }
 
-TEST(WeatherModelTest, TheGeneratedLogIsPlausibleAndFixedByTheSeed) {
+// The same seed's same log is what the archive's second sync and the window's export against
+// nimbrel-cli's rest on.
+TEST(WeatherModelTest, TheGeneratedLogIsPlausible) {
   const auto log = WeatherModel(1).History(864, 2);
-  EXPECT_EQ(WeatherModel(1).History(864, 2), log);
   int outdoorLost = 0;
   for (const std::string& line : log) {
     const RecordFields fields = SplitRecord(line);

@@ -16,13 +16,11 @@ using namespace std::chrono_literals;
 // Waits for what the threads must bring about; the limit only keeps a broken run from hanging.
 template <typename Condition>
 bool WaitFor(Condition condition) {
-  for (auto waited = 0ms; waited < 60s; waited += 1ms) {
-    if (condition()) {
-      return true;
-    }
+  bool met = false;
+  for (int waited = 0; waited < 60000 && !(met = condition()); ++waited) {
     std::this_thread::sleep_for(1ms);
   }
-  return false;
+  return met;
 }
 
 // At the reader's pace the console vanishes after 200 records; at a real console's it does not.

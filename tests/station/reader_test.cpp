@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include <charconv>
+#include <cstdlib>
 #include <memory>
+#include <sstream>
 
 #include "station/link.h"
 #include "tests/support/station_fakes.h"
@@ -114,20 +115,13 @@ TEST_F(ReaderTest, AnInterruptedMessageCostsTheFirstMessageAfterAReconnection) {
   EXPECT_EQ(messages.Get(), Events{"wu " + std::string(60, 'a')});
 }
 
-std::vector<std::string> Split(std::string_view text, char by) {
+std::vector<std::string> Split(const std::string& text, char by) {
   std::vector<std::string> parts;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = std::min(text.find(by, at), text.size());
-    parts.emplace_back(text.substr(at, end - at));
-    at = end + 1;
+  std::istringstream stream(text);
+  for (std::string part; std::getline(stream, part, by);) {
+    parts.push_back(part);
   }
   return parts;
-}
-
-unsigned Number(std::string_view text) {
-  unsigned number = 0;
-  std::from_chars(text.data(), text.data() + text.size(), number);
-  return number;
 }
 
 std::string RecordLine(unsigned number) {
@@ -166,8 +160,7 @@ TEST_F(ReaderTest, HistoryRecordsArePlacedCountedAndEnded) {
     counters = {};
     RestartReader();
     for (const std::string& step : Split(std::string("P ") + c.steps, ' ')) {
-      const unsigned count = Number(step.substr(1)),
-                     number = Number(step.substr(step.find('/') + 1));
+      const unsigned count = std::atoi(&step[1]), number = std::atoi(&step[step.find('/') + 1]);
       auto frames = MessageFrames(MSG_RECORD, RecordLine(number), count, number);
       if (step[0] == 'h') {
         Feed(frames);
@@ -187,7 +180,8 @@ TEST_F(ReaderTest, HistoryRecordsArePlacedCountedAndEnded) {
     messages.Clear();
     const auto slots = Split(c.slots, ' ');
     for (std::size_t slot = 0; slot < slots.size(); ++slot) {
-      EXPECT_EQ(Slot(slot), slots[slot] == "-" ? "" : RecordLine(Number(slots[slot]))) << slot;
+      EXPECT_EQ(Slot(slot), slots[slot] == "-" ? "" : RecordLine(std::atoi(slots[slot].c_str())))
+          << slot;
     }
   }
 }

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// A folder of the test's own under the system's temporary folder, removed with its contents.
+// A folder of the test's own under the system's temporary folder, removed with its contents, and
+// the bytes of a file.
 #include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -31,5 +34,11 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ostringstream bytes;
+  bytes << std::ifstream(path, std::ios::binary).rdbuf();
+  return bytes.str();
+}
 
 }  // namespace nimbrel::testing

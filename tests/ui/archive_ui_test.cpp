@@ -10,6 +10,8 @@
 #include <ctime>
 
 #include "simulator/weather_model.h"
+#include "tests/archive/sqlite_query.h"
+#include "tests/support/temp_dir.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/archive_keeper.h"
 #include "ui/history_chart_view.h"
@@ -47,10 +49,6 @@ QString Shown(SetupPanel& panel, const char* name) {
   return panel.findChild<QLabel*>(QString::fromLatin1(name))->text();
 }
 
-void Click(SetupPanel& panel, const char* name) {
-  QTest::mouseClick(panel.findChild<QWidget*>(QString::fromLatin1(name)), Qt::LeftButton);
-}
-
 // Presses Export for the whole log to `path`.
 void PressExport(ProgramFixture& fixture, const QString& path) {
   SetupPanel& panel = fixture.Window().Setup();
@@ -69,11 +67,6 @@ bool ExportTo(ProgramFixture& fixture, const QString& path) {
                !state.mergeRunning;
       },
       30000);
-}
-
-QByteArray Bytes(const std::filesystem::path& path) {
-  QFile file(QString::fromStdString(path.string()));
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Thirty records in a new archive, then its records table's page overwritten: opening still
@@ -97,18 +90,11 @@ bool MakeArchiveDamagedInside(const ArchiveOptions& options, HistoryStore& store
     return false;
   }
   archive.reset();
-  sqlite3* db = nullptr;
-  sqlite3_open(options.path.c_str(), &db);
-  sqlite3_stmt* query = nullptr;
-  sqlite3_prepare_v2(db,
-                     "SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM sqlite_master "
-                     "WHERE name = 'records'",
-                     -1, &query, nullptr);
-  const bool found = sqlite3_step(query) == SQLITE_ROW;
-  const qint64 page = found ? sqlite3_column_int64(query, 0) : 0;
-  const qint64 size = found ? sqlite3_column_int64(query, 1) : 0;
-  sqlite3_finalize(query);
-  sqlite3_close(db);
+  const auto number = [&options](const char* sql) {
+    return QString::fromStdString(nimbrel::testing::QueryText(options.path, sql)).toLongLong();
+  };
+  const qint64 page = number("SELECT rootpage FROM sqlite_master WHERE name = 'records'");
+  const qint64 size = number("PRAGMA page_size");
   QFile file(QString::fromStdString(options.path.string()));
   return page > 1 && file.open(QIODevice::ReadWrite) && file.seek((page - 1) * size) &&
          file.write(QByteArray(static_cast<int>(size), '\xA5')) == size;
@@ -119,24 +105,16 @@ RecordTimePoint At(int y, unsigned m, unsigned d, int h = 0, int min = 0) {
   return local_days{year{y} / m / d} + hours{h} + minutes{min};
 }
 
-// The process's time zone for one test, put back after it.
-class TimeZone {
- public:
-  explicit TimeZone(const char* zone)
-      : before_(qgetenv("TZ")), had_(qEnvironmentVariableIsSet("TZ")) {
+// The process's time zone for one test, the system's again after it.
+struct TimeZone {
+  explicit TimeZone(const char* zone) {
     qputenv("TZ", zone);
     tzset();
   }
   ~TimeZone() {
-    had_ ? qputenv("TZ", before_) : qunsetenv("TZ");
+    qunsetenv("TZ");
     tzset();
   }
-  TimeZone(const TimeZone&) = delete;
-  TimeZone& operator=(const TimeZone&) = delete;
-
- private:
-  QByteArray before_;
-  bool had_;
 };
 
 // A rain chart of `window`: a daily total bar at the start of each day from 28 to 30 March
@@ -244,7 +222,7 @@ class ArchiveUiTest : public QObject {
     options.liveEvery = std::chrono::minutes(1);
     HistoryStore store;
     QVERIFY(MakeArchiveDamagedInside(options, store));
-    const QByteArray damaged = Bytes(options.path);
+    const std::string damaged = nimbrel::testing::ReadFile(options.path);
 
     SharedState state;
     ArchiveKeeper keeper(store, state);
@@ -267,7 +245,7 @@ class ArchiveUiTest : public QObject {
     QTRY_VERIFY(chart.has_value() && merges.size() == 2);
     QVERIFY(!chart->archived && !merges[1].archived);
     keeper.Finish();
-    QCOMPARE(Bytes(options.path), damaged);
+    QVERIFY(nimbrel::testing::ReadFile(options.path) == damaged);
   }
 
   // The console's times carry no zone: one in a spring-forward gap prints as it was taken, in the

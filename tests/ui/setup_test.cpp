@@ -30,10 +30,6 @@ void ChooseService(SetupPanel& panel, ServerIndex service) {
   Find<QComboBox>(panel, "serviceList")->setCurrentIndex(static_cast<int>(service));
 }
 
-void Click(SetupPanel& panel, const char* button) {
-  Find<QAbstractButton>(panel, button)->click();
-}
-
 }  // namespace
 
 class SetupTest : public QObject {

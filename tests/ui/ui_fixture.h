@@ -95,4 +95,9 @@ Widget* Find(const QWidget& parent, const char* name) {
   return widget ? widget : (qFatal("no widget %s", name), nullptr);
 }
 
+// Clicks the button of this name.
+inline void Click(const QWidget& parent, const char* button) {
+  Find<QAbstractButton>(parent, button)->click();
+}
+
 }  // namespace nimbrel::ui::testing

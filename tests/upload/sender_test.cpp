@@ -72,10 +72,6 @@ class UploadSenderTest : public ::testing::Test {
     clock.pauses.clear();
     sender.Handle({service, DefaultEndpoint(service), std::move(text)}, stop.get_token());
   }
-  void Reset() {
-    socket = {};
-    diagnostics.str("");
-  }
 
   ScriptedSocket socket;
   FakeClock clock;
@@ -124,7 +120,8 @@ TEST_F(UploadSenderTest, EachServiceIsJudgedOnItsOwnSignAndFailuresAreWrittenDow
       {kWu, "", {"wu no-connection"}, kOk, 0, 0, false, "", 100},  // five tries, a second apart
   };
   for (const Case& c : cases) {
-    Reset();
+    socket = {};
+    diagnostics.str("");
     clock.now += 601s;  // never held back by the Weathercloud spacing
     socket.connect = c.connect;
     socket.sendTimeoutFailures = c.sendTimeoutFailures;
