@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "stats/period_stats.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace nimbrel {
+
+using std::chrono::local_days;
+
+void ValueSummary::Add(double value, RecordTimePoint time) {
+  // Strictly beyond: a value reached again later keeps the time it was first reached.
+  if (!high || value > high->value) {
+    high = Extreme{value, time};
+  }
+  if (!low || value < low->value) {
+    low = Extreme{value, time};
+  }
+  sum += value;
+  ++count;
+}
+
+void ValueSummary::Merge(const ValueSummary& later) {
+  if (later.high && (!high || later.high->value > high->value)) {
+    high = later.high;
+  }
+  if (later.low && (!low || later.low->value < low->value)) {
+    low = later.low;
+  }
+  sum += later.sum;
+  count += later.count;
+}
+
+std::optional<double> ValueSummary::Mean() const {
+  return count > 0 ? std::optional(sum / static_cast<double>(count)) : std::nullopt;
+}
+
+void DaySummary::Add(RecordTimePoint time, std::span<const double> readings, double dailyRain) {
+  ++records;
+  for (std::size_t i = 0; i < values.size() && i < readings.size(); ++i) {
+    if (!std::isnan(readings[i])) {
+      values[i].Add(readings[i], time);
+    }
+  }
+  if (!std::isnan(dailyRain)) {
+    rain = std::max(rain.value_or(dailyRain), dailyRain);
+  }
+}
+
+namespace {
+
+void NoteMissing(PeriodStats& stats, local_days from, local_days to) {
+  for (local_days day = from; day < to; day += std::chrono::days{1}) {
+    ++stats.missingDayCount;
+    if (stats.missingDayCount <= kMostMissingDaysListed) {
+      stats.missingDays.push_back(day);
+    }
+  }
+}
+
+void TakeDay(PeriodStats& stats, const DaySummary& day) {
+  stats.records += day.records;
+  for (std::size_t i = 0; i < stats.values.size(); ++i) {
+    stats.values[i].Merge(day.values[i]);
+  }
+  if (day.rain) {
+    stats.rainTotal = stats.rainTotal.value_or(0) + *day.rain;
+    stats.rainDays += *day.rain > 0 ? 1 : 0;
+    if (!stats.wettestDay || *day.rain > stats.wettestDay->value) {
+      stats.wettestDay = DatedValue{*day.rain, day.day};
+    }
+  }
+}
+
+}  // namespace
+
+PeriodStats Summarize(std::span<const DaySummary> days, local_days first, local_days last) {
+  PeriodStats stats;
+  stats.first = first;
+  stats.last = last;
+  local_days next = first;  // the first day not yet accounted for
+  for (const DaySummary& day : days) {
+    if (day.day < next || day.day > last || day.records == 0) {
+      continue;
+    }
+    NoteMissing(stats, next, day.day);
+    TakeDay(stats, day);
+    next = day.day + std::chrono::days{1};
+  }
+  if (next <= last) {
+    NoteMissing(stats, next, last + std::chrono::days{1});
+  }
+  if (stats.missingDayCount > kMostMissingDaysListed) {
+    stats.missingDays.clear();  // too many to list: their number says it
+  }
+  return stats;
+}
+
+DayRange MonthDays(std::chrono::year_month month) {
+  return {local_days{month / 1}, local_days{month / std::chrono::last}};
+}
+
+DayRange YearDays(std::chrono::year year) {
+  return {local_days{year / 1 / 1}, local_days{year / 12 / 31}};
+}
+
+DayRange SeasonDays(std::chrono::year year, unsigned startMonth) {
+  const std::chrono::year_month start = year / std::chrono::month{startMonth};
+  const std::chrono::year_month next = start + std::chrono::years{1};
+  return {local_days{start / 1}, local_days{next / 1} - std::chrono::days{1}};
+}
+
+}  // namespace nimbrel
