@@ -49,7 +49,6 @@ inline constexpr std::array<StatKey, 27> kStatKeys = {{
     {"ch7_temperature", RecordField{30}},
     {"ch7_humidity", RecordField{31}},
 }};
-inline constexpr std::size_t kRainRateKey = 11;
 
 struct Extreme {
   double value = 0;
