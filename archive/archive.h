@@ -17,6 +17,7 @@
 #include "record/record_fields.h"
 #include "record/record_time.h"
 #include "settings/export_request.h"
+#include "stats/period_stats.h"
 
 namespace nimbrel {
 
@@ -117,6 +118,13 @@ class Archive {
   virtual ArchiveStatus ReadLiveSeries(RecordTimePoint begin, RecordTimePoint end,
                                        std::span<const RecordField> fields,
                                        const SeriesVisitor& visit) = 0;
+
+  // The figures of each day of [first, last] that has dated records, in day order, without the
+  // days that have none. After the newest record of the archive the live samples stand in for the
+  // records still to come, so that today's figures follow the live readings between downloads; a
+  // sample at or before the newest record never counts.
+  virtual ArchiveStatus ReadDays(std::chrono::local_days first, std::chrono::local_days last,
+                                 std::vector<DaySummary>& days) = 0;
 
   virtual ArchiveStatus ReadInfo(ArchiveInfo& info) = 0;
 };

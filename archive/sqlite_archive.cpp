@@ -411,6 +411,8 @@ class SqliteArchive final : public Archive {
   ArchiveStatus ReadLiveSeries(RecordTimePoint begin, RecordTimePoint end,
                                std::span<const RecordField> fields,
                                const SeriesVisitor& visit) override;
+  ArchiveStatus ReadDays(std::chrono::local_days first, std::chrono::local_days last,
+                         std::vector<DaySummary>& days) override;
   ArchiveStatus ReadInfo(ArchiveInfo& info) override;
 
  private:
@@ -730,6 +732,25 @@ ArchiveStatus SqliteArchive::ReadSeries(const ArchiveRange& range,
   return Status(Finished(rc));
 }
 
+// Each row of a query of live samples (time, text) with the values of the given fields read from
+// the text by the records' rules.
+int VisitLiveRows(Statement& query, std::span<const RecordField> fields,
+                  const SeriesVisitor& visit) {
+  std::vector<double> values(fields.size());
+  int rc = SQLITE_ROW;
+  while ((rc = query.Step()) == SQLITE_ROW) {
+    const RecordFieldViews texts = SplitRecordInPlace(query.Text(1));
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      const ValueColumn* column = ColumnOf(fields[i]);
+      const auto value =
+          column != nullptr ? ReadValue(texts[fields[i]], column->test) : std::nullopt;
+      values[i] = value.value_or(std::numeric_limits<double>::quiet_NaN());
+    }
+    visit(RecordTimePoint{seconds{query.Int(0)}}, values);
+  }
+  return Finished(rc);
+}
+
 ArchiveStatus SqliteArchive::ReadLiveSeries(RecordTimePoint begin, RecordTimePoint end,
                                             std::span<const RecordField> fields,
                                             const SeriesVisitor& visit) {
@@ -743,19 +764,61 @@ ArchiveStatus SqliteArchive::ReadLiveSeries(RecordTimePoint begin, RecordTimePoi
   }
   query.Bind(1, Seconds(begin));
   query.Bind(2, Seconds(end));
-  std::vector<double> values(fields.size());
-  int rc = SQLITE_ROW;
-  while ((rc = query.Step()) == SQLITE_ROW) {
-    const RecordFieldViews texts = SplitRecordInPlace(query.Text(1));
-    for (std::size_t i = 0; i < values.size(); ++i) {
-      const ValueColumn* column = ColumnOf(fields[i]);
-      const auto value =
-          column != nullptr ? ReadValue(texts[fields[i]], column->test) : std::nullopt;
-      values[i] = value.value_or(std::numeric_limits<double>::quiet_NaN());
+  return Status(VisitLiveRows(query, fields, visit));
+}
+
+// The live samples' days after the records' days: the newest record's day goes on with them.
+void MergeLiveDays(std::vector<DaySummary>& days, const std::vector<DaySummary>& live) {
+  for (const DaySummary& day : live) {
+    if (!days.empty() && days.back().day == day.day) {
+      days.back().Merge(day);
+    } else if (days.empty() || days.back().day < day.day) {
+      days.push_back(day);
     }
-    visit(RecordTimePoint{seconds{query.Int(0)}}, values);
   }
-  return Status(Finished(rc));
+}
+
+// Adds a record or sample to the summary of its day, starting a new one for a new day.
+void AddToDays(std::vector<DaySummary>& days, RecordTimePoint time,
+               std::span<const double> readings) {
+  const auto day = std::chrono::floor<std::chrono::days>(time);
+  if (days.empty() || days.back().day != day) {
+    days.emplace_back().day = day;
+  }
+  days.back().Add(time, readings);
+}
+
+ArchiveStatus SqliteArchive::ReadDays(std::chrono::local_days first, std::chrono::local_days last,
+                                      std::vector<DaySummary>& days) {
+  days.clear();
+  int rc = Execute(db_.get(), "BEGIN");
+  if (rc == SQLITE_OK) {
+    const ArchiveRange range{false, first, last};
+    const auto add = [&days](RecordTimePoint time, std::span<const double> readings) {
+      AddToDays(days, time, readings);
+    };
+    if (ArchiveStatus status = ReadSeries(range, kDayFields, add)) {
+      Execute(db_.get(), "COMMIT");
+      return status;
+    }
+    std::vector<DaySummary> live;
+    const auto addLive = [&live](RecordTimePoint time, std::span<const double> readings) {
+      AddToDays(live, time, readings);
+    };
+    Statement query(db_.get(),
+                    "SELECT taken, text FROM live_samples WHERE taken >= ?1 AND taken < ?2 AND "
+                    "taken > coalesce((SELECT max(taken) FROM records), ?1 - 1) "
+                    "ORDER BY taken, id");
+    rc = query.Prepared();
+    if (rc == SQLITE_OK) {
+      query.Bind(1, Seconds(first));
+      query.Bind(2, Seconds(last + std::chrono::days{1}));
+      rc = VisitLiveRows(query, kDayFields, addLive);
+    }
+    MergeLiveDays(days, live);
+  }
+  Execute(db_.get(), "COMMIT");
+  return Status(rc);
 }
 
 ArchiveStatus SqliteArchive::ReadInfo(ArchiveInfo& info) {

@@ -149,6 +149,8 @@ constexpr std::string_view kOptions =
     "  --archive FILE             the weather archive (default:\n"
     "                             $XDG_DATA_HOME/nimbrel/archive.sqlite)\n"
     "  --archive-live-minutes N   keep one live reading every N minutes (default 5, 0 = none)\n"
+    "  --rain-season-start M      the month (1-12) a rain season starts in, for this run\n"
+    "                             (default: the saved month, January unless set)\n"
     "  -h, --help                 print this help\n"
     "  --version                  print the version\n"
     "\n"

@@ -104,6 +104,12 @@ std::optional<std::string> ParseGlobalOptions(const std::vector<std::string_view
       if (const auto error = ParseArchiveOption(arg, args[++i], options)) {
         return error;
       }
+    } else if (arg == "--rain-season-start") {
+      long month = 0;
+      if (i + 1 == args.size() || !ParsePositive(args[++i], month) || month > 12) {
+        return "--rain-season-start takes a month from 1 to 12";
+      }
+      options.rainSeasonStart = static_cast<unsigned>(month);
     } else if (IsUnitOption(arg) || arg.starts_with("--console-")) {
       if (i + 1 == args.size()) {
         return std::string(arg) + " needs a value";

@@ -35,6 +35,7 @@ struct GlobalOptions {
   UnitOverrides units;
   std::string archive;          // empty: the archive's default file
   long archiveLiveMinutes = 5;  // keep a live reading every this many minutes; 0 keeps none
+  std::optional<unsigned> rainSeasonStart;  // 1 to 12; nothing: the saved month
   std::vector<ConsoleOption> console;
   std::string command;
   std::vector<std::string_view> commandArgs;

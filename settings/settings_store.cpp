@@ -94,6 +94,8 @@ std::string_view ValueName(SettingsValue value) {
       return "unit";
     case SettingsValue::Ls:
       return "ls";
+    case SettingsValue::RainSeason:
+      return "RainSeason";
   }
   return {};
 }
@@ -111,6 +113,8 @@ std::size_t ValueSize(SettingsValue value) {
       return kUnitSize;
     case SettingsValue::Ls:
       return kLsSize;
+    case SettingsValue::RainSeason:
+      return 1;
   }
   return 0;
 }
@@ -208,6 +212,21 @@ bool SettingsStore::WriteLanguageAndService(const LanguageAndService& choice) {
       static_cast<std::byte>(known ? choice.languageIndex : 0),
       static_cast<std::byte>(choice.serverIndex == ServerIndex::Weathercloud ? 1 : 0)};
   return Write(SettingsValue::Ls, bytes);
+}
+
+unsigned SettingsStore::ReadRainSeasonStart() const {
+  std::array<std::byte, 1> bytes{std::byte{1}};
+  Read(SettingsValue::RainSeason, bytes);
+  const auto month = std::to_integer<unsigned>(bytes[0]);
+  return month >= 1 && month <= 12 ? month : 1;
+}
+
+bool SettingsStore::WriteRainSeasonStart(unsigned month) {
+  if (month < 1 || month > 12) {
+    return false;
+  }
+  const std::array<std::byte, 1> bytes{static_cast<std::byte>(month)};
+  return Write(SettingsValue::RainSeason, bytes);
 }
 
 }  // namespace nimbrel

@@ -14,14 +14,16 @@
 
 namespace nimbrel {
 
-// The seven values that survive a restart.
-enum class SettingsValue : std::uint8_t { Data, Id, Key, Id1, Key1, Unit, Ls };
+// The seven values that survive a restart, and the month the rain season starts in, which only
+// this program keeps.
+enum class SettingsValue : std::uint8_t { Data, Id, Key, Id1, Key1, Unit, Ls, RainSeason };
 
 inline constexpr std::array kSettingsValues = {
     SettingsValue::Data, SettingsValue::Id,   SettingsValue::Key, SettingsValue::Id1,
     SettingsValue::Key1, SettingsValue::Unit, SettingsValue::Ls};
 
-// The stored name ("Data", "Id", "Key", "Id1", "Key1", "unit", "ls") and fixed size in bytes.
+// The stored name ("Data", "Id", "Key", "Id1", "Key1", "unit", "ls", "RainSeason") and fixed size
+// in bytes.
 std::string_view ValueName(SettingsValue value);
 std::size_t ValueSize(SettingsValue value);
 
@@ -81,6 +83,10 @@ class SettingsStore {
   // "ls", checked: English and Weather Underground when missing.
   LanguageAndService ReadLanguageAndService() const;
   bool WriteLanguageAndService(const LanguageAndService& choice);
+
+  // "RainSeason": the month (1 to 12) a rain season starts in; January when missing or unknown.
+  unsigned ReadRainSeasonStart() const;
+  bool WriteRainSeasonStart(unsigned month);
 
  private:
   std::u16string ReadText(SettingsValue value, std::size_t maxLength) const;

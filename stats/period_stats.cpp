@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "readings/compass.h"
+
 namespace nimbrel {
 
 using std::chrono::local_days;
@@ -35,16 +37,56 @@ std::optional<double> ValueSummary::Mean() const {
   return count > 0 ? std::optional(sum / static_cast<double>(count)) : std::nullopt;
 }
 
-void DaySummary::Add(RecordTimePoint time, std::span<const double> readings, double dailyRain) {
+int PrevailingPoint(const WindPointCounts& counts) {
+  const auto most = std::max_element(counts.begin(), counts.end());
+  return *most > 0 ? static_cast<int>(most - counts.begin()) + 1 : 0;
+}
+
+namespace {
+
+constexpr std::size_t kWindSpeedKey = 9;
+static_assert(kStatKeys[kWindSpeedKey].field == kFieldWindSpeed);
+
+void AddRain(std::optional<double>& rain, std::optional<double> more) {
+  if (more) {
+    rain = std::max(rain.value_or(*more), *more);
+  }
+}
+
+void AddPoints(WindPointCounts& counts, const WindPointCounts& more) {
+  for (std::size_t i = 0; i < counts.size(); ++i) {
+    counts[i] += more[i];
+  }
+}
+
+}  // namespace
+
+void DaySummary::Add(RecordTimePoint time, std::span<const double> readings) {
+  if (readings.size() < kDayReadingCount) {
+    return;
+  }
   ++records;
-  for (std::size_t i = 0; i < values.size() && i < readings.size(); ++i) {
+  for (std::size_t i = 0; i < values.size(); ++i) {
     if (!std::isnan(readings[i])) {
       values[i].Add(readings[i], time);
     }
   }
-  if (!std::isnan(dailyRain)) {
-    rain = std::max(rain.value_or(dailyRain), dailyRain);
+  const double dailyRain = readings[kDailyRainReading];
+  AddRain(rain, std::isnan(dailyRain) ? std::nullopt : std::optional(dailyRain));
+  const double speed = readings[kWindSpeedKey];
+  const double degrees = readings[kWindDegreesReading];
+  if (speed > 0 && !std::isnan(degrees)) {
+    ++windPoints[static_cast<std::size_t>(CompassSectorFromDegrees(static_cast<int>(degrees))) - 1];
   }
+}
+
+void DaySummary::Merge(const DaySummary& later) {
+  records += later.records;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    values[i].Merge(later.values[i]);
+  }
+  AddRain(rain, later.rain);
+  AddPoints(windPoints, later.windPoints);
 }
 
 namespace {
@@ -60,6 +102,7 @@ void NoteMissing(PeriodStats& stats, local_days from, local_days to) {
 
 void TakeDay(PeriodStats& stats, const DaySummary& day) {
   stats.records += day.records;
+  AddPoints(stats.windPoints, day.windPoints);
   for (std::size_t i = 0; i < stats.values.size(); ++i) {
     stats.values[i].Merge(day.values[i]);
   }

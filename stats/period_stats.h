@@ -50,6 +50,27 @@ inline constexpr std::array<StatKey, 27> kStatKeys = {{
     {"ch7_humidity", RecordField{31}},
 }};
 
+// What a day's summary reads of each record, in this order: the values of kStatKeys, then the
+// day's running rain total and the wind direction in degrees.
+inline constexpr std::size_t kDailyRainReading = kStatKeys.size();
+inline constexpr std::size_t kWindDegreesReading = kStatKeys.size() + 1;
+inline constexpr std::size_t kDayReadingCount = kStatKeys.size() + 2;
+constexpr std::array<RecordField, kDayReadingCount> DayFields() {
+  std::array<RecordField, kDayReadingCount> fields{};
+  for (std::size_t i = 0; i < kStatKeys.size(); ++i) {
+    fields[i] = kStatKeys[i].field;
+  }
+  fields[kDailyRainReading] = kFieldDailyRain;
+  fields[kWindDegreesReading] = kFieldWindDirectionDegrees;
+  return fields;
+}
+inline constexpr std::array<RecordField, kDayReadingCount> kDayFields = DayFields();
+
+// How often each of the 16 compass points (1 to 16 as entries 0 to 15) was the wind's direction.
+using WindPointCounts = std::array<std::int64_t, 16>;
+// The point (1 to 16) named most often, the first in compass order of equals; 0 when none was.
+int PrevailingPoint(const WindPointCounts& counts);
+
 struct Extreme {
   double value = 0;
   RecordTimePoint time{};
@@ -77,10 +98,14 @@ struct DaySummary {
   std::array<ValueSummary, kStatKeys.size()> values{};
   // The console's running total of the day, which it resets at midnight: its largest value.
   std::optional<double> rain;
+  // The wind's direction in the records with wind (a speed above zero).
+  WindPointCounts windPoints{};
 
-  // One record of the day: its values in the order of kStatKeys and its daily rainfall, NaN for
-  // no reading (never taken as zero).
-  void Add(RecordTimePoint time, std::span<const double> values, double dailyRain);
+  // One record of the day: its readings in the order of kDayFields, NaN for no reading (never
+  // taken as zero).
+  void Add(RecordTimePoint time, std::span<const double> readings);
+  // Takes in the figures of later records of the same day.
+  void Merge(const DaySummary& later);
 };
 
 struct DatedValue {
@@ -98,6 +123,7 @@ struct PeriodStats {
   std::optional<double> rainTotal;  // the sum of the days' rain; nothing when no day has any
   std::optional<DatedValue> wettestDay;
   int rainDays = 0;
+  WindPointCounts windPoints{};
   // The days without any record, listed up to kMostMissingDaysListed; past that only counted.
   std::vector<std::chrono::local_days> missingDays;
   std::int64_t missingDayCount = 0;

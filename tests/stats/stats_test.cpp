@@ -52,9 +52,13 @@ std::vector<DaySummary> DaysOf(const std::vector<Record>& records) {
   for (const Record& record : records) {
     const local_days day = floor<std::chrono::days>(record.time);
     if (days.empty() || days.back().day != day) {
-      days.push_back({day});
+      days.emplace_back().day = day;
     }
-    days.back().Add(record.time, record.values, record.dailyRain);
+    std::array<double, kDayReadingCount> readings{};
+    std::copy(record.values.begin(), record.values.end(), readings.begin());
+    readings[kDailyRainReading] = record.dailyRain;
+    readings[kWindDegreesReading] = kNone;
+    days.back().Add(record.time, readings);
   }
   return days;
 }
@@ -126,9 +130,10 @@ TEST(PeriodStats, AgreeWithTheRecordsOverMonthsSeasonsAndGaps) {
 // number, not a list.
 TEST(PeriodStats, NoRainReadingAndLongGaps) {
   DaySummary day{local_days{2025y / 3 / 1}};
-  std::array<double, kStatKeys.size()> values;
-  values.fill(1.0);
-  day.Add(day.day + hours{1}, values, kNone);
+  std::array<double, kDayReadingCount> readings;
+  readings.fill(1.0);
+  readings[kDailyRainReading] = kNone;
+  day.Add(day.day + hours{1}, readings);
   const PeriodStats stats =
       Summarize({&day, 1}, local_days{2024y / 1 / 1}, local_days{2025y / 12 / 31});
   EXPECT_FALSE(stats.rainTotal);
