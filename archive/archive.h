@@ -119,10 +119,10 @@ class Archive {
                                        std::span<const RecordField> fields,
                                        const SeriesVisitor& visit) = 0;
 
-  // The figures of each day of [first, last] that has dated records, in day order, without the
-  // days that have none. After the newest record of the archive the live samples stand in for the
-  // records still to come, so that today's figures follow the live readings between downloads; a
-  // sample at or before the newest record never counts.
+  // The figures of each day of [first, last] that has dated records or live samples, in day
+  // order. After the newest record of its day, a live sample stands in for the records still to
+  // come, so that today's figures follow the live readings between downloads; a sample at or
+  // before a record of its day never counts, nor does a record on another day hide one.
   virtual ArchiveStatus ReadDays(std::chrono::local_days first, std::chrono::local_days last,
                                  std::vector<DaySummary>& days) = 0;
 

@@ -767,13 +767,18 @@ ArchiveStatus SqliteArchive::ReadLiveSeries(RecordTimePoint begin, RecordTimePoi
   return Status(VisitLiveRows(query, fields, visit));
 }
 
-// The live samples' days after the records' days: the newest record's day goes on with them.
+// Each day of the live samples goes on from the records of the same day, or stands on its own.
 void MergeLiveDays(std::vector<DaySummary>& days, const std::vector<DaySummary>& live) {
   for (const DaySummary& day : live) {
-    if (!days.empty() && days.back().day == day.day) {
-      days.back().Merge(day);
-    } else if (days.empty() || days.back().day < day.day) {
-      days.push_back(day);
+    const auto at =
+        std::lower_bound(days.begin(), days.end(), day.day,
+                         [](const DaySummary& recorded, std::chrono::local_days wanted) {
+                           return recorded.day < wanted;
+                         });
+    if (at != days.end() && at->day == day.day) {
+      at->Merge(day);
+    } else {
+      days.insert(at, day);
     }
   }
 }
@@ -806,9 +811,10 @@ ArchiveStatus SqliteArchive::ReadDays(std::chrono::local_days first, std::chrono
       AddToDays(live, time, readings);
     };
     Statement query(db_.get(),
-                    "SELECT taken, text FROM live_samples WHERE taken >= ?1 AND taken < ?2 AND "
-                    "taken > coalesce((SELECT max(taken) FROM records), ?1 - 1) "
-                    "ORDER BY taken, id");
+                    "SELECT taken, text FROM live_samples AS s WHERE taken >= ?1 AND taken < ?2 "
+                    "AND taken > coalesce((SELECT max(r.taken) FROM records AS r WHERE "
+                    "r.taken >= s.taken / 86400 * 86400 AND r.taken < s.taken / 86400 * 86400 + "
+                    "86400), ?1 - 1) ORDER BY taken, id");
     rc = query.Prepared();
     if (rc == SQLITE_OK) {
       query.Bind(1, Seconds(first));
