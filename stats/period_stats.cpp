@@ -153,4 +153,10 @@ DayRange SeasonDays(std::chrono::year year, unsigned startMonth) {
   return {local_days{start / 1}, local_days{next / 1} - std::chrono::days{1}};
 }
 
+DayRange SeasonOf(local_days day, unsigned startMonth) {
+  const std::chrono::year_month_day date(day);
+  const bool sinceStart = static_cast<unsigned>(date.month()) >= startMonth;
+  return SeasonDays(sinceStart ? date.year() : date.year() - std::chrono::years{1}, startMonth);
+}
+
 }  // namespace nimbrel
