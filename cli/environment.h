@@ -18,4 +18,7 @@ std::optional<ConsoleSource> MakeConsole(const GlobalOptions& options, std::stri
 // The units for this run: the saved ones, with the command line's choices on top.
 UnitSettings EffectiveUnits(const UnitOverrides& overrides);
 
+// The month (1 to 12) a rain season starts in for this run: the option's, else the saved one.
+unsigned EffectiveRainSeasonStart(const GlobalOptions& options);
+
 }  // namespace nimbrel::cli
