@@ -221,12 +221,6 @@ ClimateReport YearReport(std::span<const DaySummary> days, std::chrono::year yea
 
 namespace {
 
-std::string Count(std::int64_t value) {
-  char digits[24];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  return {digits, end};
-}
-
 std::string_view MonthName(local_days day) {
   return kMonthNames[static_cast<unsigned>(std::chrono::year_month_day{day}.month()) - 1];
 }
@@ -264,11 +258,11 @@ std::string WhenText(const std::optional<ReportExtreme>& extreme, When when) {
     case When::kTime:
       return IsoMinuteText(extreme->time).substr(11);
     case When::kDay:
-      return Count(DayOfMonth(day));
+      return WholeText(DayOfMonth(day));
     case When::kMonthDay:
       break;
   }
-  return std::string(MonthName(day).substr(0, 3)) + " " + Count(DayOfMonth(day));
+  return std::string(MonthName(day).substr(0, 3)) + " " + WholeText(DayOfMonth(day));
 }
 
 struct Column {
@@ -289,12 +283,17 @@ constexpr std::array<Column, 13> kColumns = {{{"", 4},
                                               {"", 7},
                                               {"DOM-DIR", 8}}};
 
+// A line's label, right-aligned in the first three places of its column.
+std::string LabelCell(const std::string& label, std::size_t width) {
+  const std::string cell = std::string(label.size() < 3 ? 3 - label.size() : 0, ' ') + label;
+  return cell + std::string(width > cell.size() ? width - cell.size() : 1, ' ');
+}
+
 std::string TextRow(const std::array<std::string, 13>& cells, bool marked) {
   std::string row;
   for (std::size_t i = 0; i < cells.size(); ++i) {
     const std::size_t width = kColumns[i].width;
-    row += i == 0 ? std::string(3 - std::min<std::size_t>(3, cells[0].size()), ' ') + cells[0] +
-                        std::string(width - std::max<std::size_t>(3, cells[0].size()), ' ')
+    row += i == 0 ? LabelCell(cells[0], width)
                   : Right(marked ? kNone : std::string_view(cells[i]), width);
   }
   return row + "\n";
@@ -320,7 +319,7 @@ std::string TextLine(const ReportLine& line, const Units& units, std::string lab
 
 std::string Header(const ClimateReport& report, const Units& units) {
   const local_days first = report.period.first;
-  const std::string year = Count(static_cast<int>(std::chrono::year_month_day{first}.year()));
+  const std::string year = WholeText(static_cast<int>(std::chrono::year_month_day{first}.year()));
   std::string header = report.yearly ? "ANNUAL CLIMATOLOGICAL SUMMARY for " + year
                                      : "MONTHLY CLIMATOLOGICAL SUMMARY for " +
                                            std::string(MonthName(first)) + " " + year;
@@ -353,8 +352,8 @@ std::string DayRuns(const std::vector<local_days>& days) {
     while (end < days.size() && days[end] == days[end - 1] + std::chrono::days{1}) {
       ++end;
     }
-    text += (i > 0 ? ", " : "") + Count(DayOfMonth(days[i]));
-    text += end - i > 1 ? " to " + Count(DayOfMonth(days[end - 1])) : "";
+    text += (i > 0 ? ", " : "") + WholeText(DayOfMonth(days[i]));
+    text += end - i > 1 ? " to " + WholeText(DayOfMonth(days[end - 1])) : "";
     i = end;
   }
   return text;
@@ -365,7 +364,7 @@ std::string MissingText(const ClimateReport& report) {
     return {};
   }
   return "\nDays without records: " +
-         (report.yearly ? Count(static_cast<std::int64_t>(report.missingDays.size()))
+         (report.yearly ? WholeText(static_cast<std::int64_t>(report.missingDays.size()))
                         : DayRuns(report.missingDays)) +
          "\n";
 }
@@ -390,7 +389,7 @@ std::string CsvCells(const ReportLine& line, const Units& units, const std::stri
     return value ? ShownText(value->value, unit) + "," + IsoMinuteText(value->time)
                  : std::string(",");
   };
-  return period + "," + Count(line.records) + "," +
+  return period + "," + WholeText(line.records) + "," +
          Number(line.meanTemperature, units.temperature) + "," +
          extreme(line.high, units.temperature) + "," + extreme(line.low, units.temperature) + "," +
          Number(line.heatingDegreeDays, units.temperature) + "," +
@@ -412,7 +411,7 @@ std::string ReportText(const ClimateReport& report) {
   for (const ReportLine& line : report.lines) {
     text += report.yearly
                 ? TextLine(line, units, std::string(MonthName(line.first).substr(0, 3)), When::kDay)
-                : TextLine(line, units, Count(DayOfMonth(line.first)), When::kTime);
+                : TextLine(line, units, WholeText(DayOfMonth(line.first)), When::kTime);
   }
   text += Rule() + TextLine(report.total, units, "", report.yearly ? When::kMonthDay : When::kDay);
   return text + MissingText(report);

@@ -81,6 +81,12 @@ std::string ShownText(double value, const ShownUnit& shown) {
   return text;
 }
 
+std::string WholeText(std::int64_t value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  return {digits, end};
+}
+
 std::string DayText(std::chrono::local_days day) {
   return IsoMinuteText(day).substr(0, 10);
 }

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,9 @@ double InShownUnit(double value, const ShownUnit& shown);
 double Rounded(double value, const ShownUnit& shown);
 // A figure already in the user's unit, printed with its decimals; never "-0.0".
 std::string ShownText(double value, const ShownUnit& shown);
+
+// A whole number, as a count is printed.
+std::string WholeText(std::int64_t value);
 
 // "2025-01-07".
 std::string DayText(std::chrono::local_days day);

@@ -14,12 +14,6 @@ namespace {
 constexpr std::size_t kRainRateKey = 11;
 static_assert(kStatKeys[kRainRateKey].name == "rain_rate");
 
-std::string Count(std::int64_t value) {
-  char digits[24];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  return {digits, end};
-}
-
 std::string Quoted(std::string_view text) {
   return '"' + std::string(text) + '"';
 }
@@ -39,13 +33,13 @@ std::string JsonExtreme(const std::optional<Extreme>& extreme, const ShownUnit& 
 std::string JsonSummary(const ValueSummary& summary, const ShownUnit& shown) {
   return "{\"high\":" + JsonExtreme(summary.high, shown) +
          ",\"low\":" + JsonExtreme(summary.low, shown) +
-         ",\"mean\":" + JsonValue(summary.Mean(), shown) + ",\"count\":" + Count(summary.count) +
-         "}";
+         ",\"mean\":" + JsonValue(summary.Mean(), shown) +
+         ",\"count\":" + WholeText(summary.count) + "}";
 }
 
 std::string JsonMissingDays(const PeriodStats& stats) {
   if (stats.missingDayCount > kMostMissingDaysListed) {
-    return Count(stats.missingDayCount);
+    return WholeText(stats.missingDayCount);
   }
   std::string list = "[";
   for (const std::chrono::local_days day : stats.missingDays) {
@@ -62,7 +56,7 @@ std::string JsonRain(const PeriodStats& stats, const UnitSettings& units) {
               ",\"date\":" + Quoted(DayText(stats.wettestDay->day)) + "}";
   }
   return "{\"total\":" + JsonValue(stats.rainTotal, rain) + ",\"wettest_day\":" + wettest +
-         ",\"rain_days\":" + Count(stats.rainDays) + ",\"rate_high\":" +
+         ",\"rain_days\":" + WholeText(stats.rainDays) + ",\"rate_high\":" +
          JsonExtreme(stats.values[kRainRateKey].high, ShownUnitOfKey(kRainRateKey, units)) + "}";
 }
 
@@ -117,11 +111,11 @@ std::string TableRow(std::size_t key, const ValueSummary& summary, const UnitSet
   return Left(Label(kStatKeys[key].name), 24) + Left(shown.unit, 6) +
          TableExtreme(summary.high, shown) + TableExtreme(summary.low, shown) +
          Right(mean ? ShownText(InShownUnit(*mean, shown), shown) : "-", 9) +
-         Right(Count(summary.count), 9) + "\n";
+         Right(WholeText(summary.count), 9) + "\n";
 }
 
 std::string MissingLine(const PeriodStats& stats) {
-  std::string line = "Days without records: " + Count(stats.missingDayCount);
+  std::string line = "Days without records: " + WholeText(stats.missingDayCount);
   if (!stats.missingDays.empty()) {
     line += " (";
     for (std::size_t i = 0; i < stats.missingDays.size(); ++i) {
@@ -138,7 +132,7 @@ std::string RainLines(const PeriodStats& stats, const UnitSettings& units) {
     return ShownText(InShownUnit(mm, rain), rain) + " " + rain.unit;
   };
   std::string lines = "Rain: " + (stats.rainTotal ? amount(*stats.rainTotal) : "-") + " on " +
-                      Count(stats.rainDays) + " days with rain";
+                      WholeText(stats.rainDays) + " days with rain";
   if (stats.wettestDay) {
     lines += "; wettest day " + DayText(stats.wettestDay->day) + " with " +
              amount(stats.wettestDay->value);
@@ -151,8 +145,8 @@ std::string RainLines(const PeriodStats& stats, const UnitSettings& units) {
 std::string StatsJson(const PeriodStats& stats, const UnitSettings& units) {
   std::string json =
       "{\"from\":" + Quoted(DayText(stats.first)) + ",\"to\":" + Quoted(DayText(stats.last)) +
-      ",\"records\":" + Count(stats.records) + ",\"missing_days\":" + JsonMissingDays(stats) +
-      ",\"missing_day_count\":" + Count(stats.missingDayCount) + ",\"values\":{";
+      ",\"records\":" + WholeText(stats.records) + ",\"missing_days\":" + JsonMissingDays(stats) +
+      ",\"missing_day_count\":" + WholeText(stats.missingDayCount) + ",\"values\":{";
   for (std::size_t key = 0; key < kStatKeys.size(); ++key) {
     json += (key > 0 ? "," : "") + Quoted(kStatKeys[key].name) + ":" +
             JsonSummary(stats.values[key], ShownUnitOfKey(key, units));
@@ -162,7 +156,7 @@ std::string StatsJson(const PeriodStats& stats, const UnitSettings& units) {
 
 std::string StatsTable(const PeriodStats& stats, const UnitSettings& units) {
   std::string table = "Period: " + DayText(stats.first) + " to " + DayText(stats.last) + "\n" +
-                      "Records: " + Count(stats.records) + "\n" + MissingLine(stats) + "\n" +
+                      "Records: " + WholeText(stats.records) + "\n" + MissingLine(stats) + "\n" +
                       Left("", 30) + Right("High", 9) + Left("  at", 18) + Right("Low", 9) +
                       Left("  at", 18) + Right("Mean", 9) + Right("Count", 9) + "\n";
   std::string without;
