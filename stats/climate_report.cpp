@@ -92,16 +92,18 @@ void Add(std::optional<double>& sum, const std::optional<double>& more) {
   }
 }
 
-// A running mean of the days' own means, so that each day counts once however many records it has.
+// A running mean of the days' own means (in the console's unit, converted once at the end), so
+// that each day counts once however many records it has.
 struct Mean {
   double sum = 0;
   int count = 0;
-  void Add(const std::optional<double>& value) {
-    sum += value.value_or(0);
-    count += value ? 1 : 0;
+  void Add(const ValueSummary& day) {
+    const std::optional<double> mean = day.Mean();
+    sum += mean.value_or(0);
+    count += mean ? 1 : 0;
   }
   std::optional<double> Of(const ShownUnit& unit) const {
-    return count > 0 ? std::optional(Rounded(sum / count, unit)) : std::nullopt;
+    return count > 0 ? std::optional(Rounded(InShownUnit(sum / count, unit), unit)) : std::nullopt;
   }
 };
 
@@ -116,8 +118,8 @@ ReportLine PeriodLine(std::span<const DaySummary> days, local_days first, const 
   for (const DaySummary& summary : days) {
     const ReportLine day = DayLine(summary, units);
     line.records += day.records;
-    temperature.Add(day.meanTemperature);
-    wind.Add(day.meanWindSpeed);
+    temperature.Add(summary.values[kOutdoorTemperature]);
+    wind.Add(summary.values[kWindSpeed]);
     TakeHigher(line.high, day.high);
     TakeLower(line.low, day.low);
     TakeHigher(line.highGust, day.highGust);
