@@ -76,7 +76,10 @@ void DaySummary::Add(RecordTimePoint time, std::span<const double> readings) {
   const double speed = readings[kWindSpeedKey];
   const double degrees = readings[kWindDegreesReading];
   if (speed > 0 && !std::isnan(degrees)) {
-    ++windPoints[static_cast<std::size_t>(CompassSectorFromDegrees(static_cast<int>(degrees))) - 1];
+    // A damaged field may hold any finite number; past these bounds every one is north, and a
+    // number beyond an int's range must not reach the conversion.
+    const double bounded = std::clamp(degrees, -1.0, 400.0);
+    ++windPoints[static_cast<std::size_t>(CompassSectorFromDegrees(static_cast<int>(bounded))) - 1];
   }
 }
 
