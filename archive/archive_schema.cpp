@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/day_summaries.h"
 #include "archive/record_values.h"
 #include "archive/sqlite_statement.h"
 
@@ -96,8 +97,10 @@ int AddPlaces(sqlite3* db) {
 }
 
 using Migration = int (*)(sqlite3*);
-// Step i takes the file from version i to i + 1.
-constexpr std::array<Migration, kSchemaVersion> kMigrations = {CreateFirstVersion, AddPlaces};
+// Step i takes the file from version i to i + 1. Version 2 to 3 adds each day's summary, made
+// once from the records and kept by every merge from then on.
+constexpr std::array<Migration, kSchemaVersion> kMigrations = {CreateFirstVersion, AddPlaces,
+                                                               CreateDaySummaries};
 
 int MigrateOneStep(sqlite3* db, bool& done) {
   Transaction transaction(db);

@@ -8,7 +8,7 @@
 namespace nimbrel::archive_detail {
 
 // The version of the file layout this program writes, kept in PRAGMA user_version.
-inline constexpr std::int64_t kSchemaVersion = 2;
+inline constexpr std::int64_t kSchemaVersion = 3;
 // PRAGMA application_id of every archive: "NMBL".
 inline constexpr std::int64_t kApplicationId = 0x4E4D424C;
 

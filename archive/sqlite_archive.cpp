@@ -16,6 +16,7 @@
 
 #include "archive/archive.h"
 #include "archive/archive_schema.h"
+#include "archive/day_summaries.h"
 #include "archive/record_values.h"
 #include "archive/sqlite_statement.h"
 #include "i18n/utf8.h"
@@ -419,7 +420,8 @@ class SqliteArchive final : public Archive {
   ArchiveStatus Status(int rc) const {
     return rc == SQLITE_OK ? std::nullopt : ArchiveStatus(ErrorFor(rc, db_.get(), options_));
   }
-  int MergeRecords(std::span<const std::string_view> records, MergeCounts& counts);
+  int MergeRecords(std::span<const std::string_view> records, MergeCounts& counts,
+                   std::vector<std::int64_t>& days);
   int NoteMerge(const MergeCounts& counts);
   int LastLiveBucket(std::int64_t period, std::optional<std::int64_t>& bucket);
 
@@ -564,8 +566,10 @@ int InsertRecord(Statement& insert, const NewRecord& record) {
 
 // Each record of the download in the order the console sent it: one that an earlier download
 // brought (as many times as the archive holds it) is counted, any other is added, placed after
-// the record before it in the download when the console's clock stepped back.
-int SqliteArchive::MergeRecords(std::span<const std::string_view> records, MergeCounts& counts) {
+// the record before it in the download when the console's clock stepped back. `days` gets the
+// days (sorted, each once) to which a record with a time was added.
+int SqliteArchive::MergeRecords(std::span<const std::string_view> records, MergeCounts& counts,
+                                std::vector<std::int64_t>& days) {
   ArchivedBodies archived(records.size());
   int rc = archived.Read(db_.get(), TimesOf(records));
   Statement insert(db_.get(), InsertRecordSql());
@@ -589,6 +593,9 @@ int SqliteArchive::MergeRecords(std::span<const std::string_view> records, Merge
       place = PlaceAfter(when, previous, previousDay);
       rc = InsertRecord(insert, {text, fields, taken, place, when.day});
       counts.added += rc == SQLITE_OK ? 1 : 0;
+      if (taken && (days.empty() || days.back() != *when.day)) {
+        days.push_back(*when.day);
+      }
     }
     if (place) {
       previous = place;
@@ -617,8 +624,15 @@ ArchiveStatus SqliteArchive::Merge(std::span<const std::string_view> records, Me
   counts = {};
   Transaction transaction(db_.get());
   int rc = transaction.Begin();
+  std::vector<std::int64_t> days;
   if (rc == SQLITE_OK) {
-    rc = MergeRecords(records, counts);
+    rc = MergeRecords(records, counts, days);
+  }
+  // The summaries change with the records they are made of, in the same transaction.
+  if (rc == SQLITE_OK) {
+    std::sort(days.begin(), days.end());
+    days.erase(std::unique(days.begin(), days.end()), days.end());
+    rc = RebuildDays(db_.get(), days);
   }
   if (rc == SQLITE_OK) {
     rc = NoteMerge(counts);
@@ -783,7 +797,7 @@ void MergeLiveDays(std::vector<DaySummary>& days, const std::vector<DaySummary>&
   }
 }
 
-// Adds a record or sample to the summary of its day, starting a new one for a new day.
+// Adds a sample to the summary of its day, starting a new one for a new day.
 void AddToDays(std::vector<DaySummary>& days, RecordTimePoint time,
                std::span<const double> readings) {
   const auto day = std::chrono::floor<std::chrono::days>(time);
@@ -793,37 +807,39 @@ void AddToDays(std::vector<DaySummary>& days, RecordTimePoint time,
   days.back().Add(time, readings);
 }
 
+// The live samples of [?1, ?2) later than the newest record of their own day. A day is the
+// sample's time floored to a multiple of 86,400 s, also before 1970.
+constexpr std::string_view kLiveAfterTheirDay =
+    "SELECT taken, text FROM live_samples AS s WHERE taken >= ?1 AND taken < ?2 AND taken > "
+    "coalesce((SELECT newest FROM day_summaries WHERE day = (s.taken - ((s.taken % 86400) + "
+    "86400) % 86400) / 86400), ?1 - 1) ORDER BY taken, id";
+
+int ReadLiveDays(sqlite3* db, std::chrono::local_days first, std::chrono::local_days last,
+                 std::vector<DaySummary>& live) {
+  Statement query(db, kLiveAfterTheirDay);
+  if (query.Prepared() != SQLITE_OK) {
+    return query.Prepared();
+  }
+  query.Bind(1, Seconds(first));
+  query.Bind(2, Seconds(last + std::chrono::days{1}));
+  return VisitLiveRows(query, kDayFields,
+                       [&live](RecordTimePoint time, std::span<const double> readings) {
+                         AddToDays(live, time, readings);
+                       });
+}
+
 ArchiveStatus SqliteArchive::ReadDays(std::chrono::local_days first, std::chrono::local_days last,
                                       std::vector<DaySummary>& days) {
   days.clear();
+  std::vector<DaySummary> live;
   int rc = Execute(db_.get(), "BEGIN");
-  if (rc == SQLITE_OK) {
-    const ArchiveRange range{false, first, last};
-    const auto add = [&days](RecordTimePoint time, std::span<const double> readings) {
-      AddToDays(days, time, readings);
-    };
-    if (ArchiveStatus status = ReadSeries(range, kDayFields, add)) {
-      Execute(db_.get(), "COMMIT");
-      return status;
-    }
-    std::vector<DaySummary> live;
-    const auto addLive = [&live](RecordTimePoint time, std::span<const double> readings) {
-      AddToDays(live, time, readings);
-    };
-    Statement query(db_.get(),
-                    "SELECT taken, text FROM live_samples AS s WHERE taken >= ?1 AND taken < ?2 "
-                    "AND taken > coalesce((SELECT max(r.taken) FROM records AS r WHERE "
-                    "r.taken >= s.taken / 86400 * 86400 AND r.taken < s.taken / 86400 * 86400 + "
-                    "86400), ?1 - 1) ORDER BY taken, id");
-    rc = query.Prepared();
-    if (rc == SQLITE_OK) {
-      query.Bind(1, Seconds(first));
-      query.Bind(2, Seconds(last + std::chrono::days{1}));
-      rc = VisitLiveRows(query, kDayFields, addLive);
-    }
-    MergeLiveDays(days, live);
-  }
+  rc = rc == SQLITE_OK ? ReadStoredDays(db_.get(), first, last, days) : rc;
+  rc = rc == SQLITE_OK ? ReadLiveDays(db_.get(), first, last, live) : rc;
   Execute(db_.get(), "COMMIT");
+  MergeLiveDays(days, live);
+  if (rc != SQLITE_OK) {
+    days.clear();
+  }
   return Status(rc);
 }
 

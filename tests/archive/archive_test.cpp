@@ -67,10 +67,16 @@ ArchiveRange Period(std::string_view from, std::string_view to) {
 struct FileState {
   std::string integrity;
   std::int64_t records = -1;
+  std::int64_t timed = -1;       // records with a time
+  std::int64_t summarized = -1;  // records the day summaries count
 };
+std::int64_t Count(const fs::path& path, const char* sql) {
+  return std::stoll("0" + QueryText(path, sql));
+}
 FileState Inspect(const fs::path& path) {
-  return {QueryText(path, "PRAGMA integrity_check"),
-          std::stoll("0" + QueryText(path, "SELECT count(*) FROM records"))};
+  return {QueryText(path, "PRAGMA integrity_check"), Count(path, "SELECT count(*) FROM records"),
+          Count(path, "SELECT count(*) FROM records WHERE taken IS NOT NULL"),
+          Count(path, "SELECT coalesce(sum(records), 0) FROM day_summaries")};
 }
 
 void Sql(const fs::path& path, const char* sql) {
@@ -213,7 +219,8 @@ TEST(Archive, KeepsTheConsolesLogOrderWhereItsClockStepsBack) {
   for (const bool earlierVersion : {false, true}) {
     if (earlierVersion) {
       Sql(path,
-          "DROP INDEX records_by_place; ALTER TABLE records DROP COLUMN place; "
+          "DROP TABLE day_summaries; DROP INDEX records_by_place; "
+          "ALTER TABLE records DROP COLUMN place; "
           "ALTER TABLE records DROP COLUMN day; PRAGMA user_version = 1");
     }
     const auto archive = Open({path});
@@ -226,7 +233,7 @@ TEST(Archive, KeepsTheConsolesLogOrderWhereItsClockStepsBack) {
     EXPECT_EQ(Texts(*archive, Period("2026-10-24", "2026-10-24")), std::vector<std::string>{});
     EXPECT_EQ(SeriesTimes(*archive, Period("2026-10-25", "2026-10-25")), timesInLogOrder);
   }
-  EXPECT_EQ(QueryText(path, "PRAGMA user_version"), "2");
+  EXPECT_EQ(QueryText(path, "PRAGMA user_version"), "3");
 
   // The chart of that day carries on with the live samples after its own last record, 03:05;
   // the record of 2035 hides none of them.
@@ -273,7 +280,8 @@ TEST(Archive, KeepsOneLiveSampleEveryPeriod) {
 }
 
 // A download merged by a child process that is killed after a while, or whose file writes fail
-// (as on a full disk), leaves a sound file with none or all of its records.
+// (as on a full disk), leaves a sound file with none or all of its records, and day summaries that
+// count what it holds.
 TEST(Archive, AStoppedMergeLeavesNoneOrAllOfItsRecords) {
   const TempDir dir;
   const fs::path path = dir.Path() / "archive.sqlite";
@@ -310,6 +318,7 @@ TEST(Archive, AStoppedMergeLeavesNoneOrAllOfItsRecords) {
     waitpid(child, &exit, 0);
     const FileState after = Inspect(path);
     EXPECT_EQ(after.integrity, "ok");
+    EXPECT_EQ(after.summarized, after.timed) << delays[i];
     if (delays[i] < 0) {
       EXPECT_TRUE(WIFEXITED(exit) && WEXITSTATUS(exit) == 0) << delays[i];
       EXPECT_EQ(after.records, before + (delays[i] == toTheEnd ? std::int64_t{kRecords} : 0));
