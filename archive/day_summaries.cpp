@@ -6,9 +6,6 @@
 #include <map>
 #include <string>
 
-#include "archive/record_values.h"
-#include "archive/sqlite_statement.h"
-
 namespace nimbrel::archive_detail {
 namespace {
 
@@ -70,6 +67,18 @@ struct StoredDay {
   std::int64_t newest = std::numeric_limits<std::int64_t>::min();
 };
 using StoredDays = std::map<std::int64_t, StoredDay>;
+
+// Where each of a day's readings (kDayFields) is among the columns.
+constexpr std::array<std::size_t, kDayReadingCount> DayColumns() {
+  std::array<std::size_t, kDayReadingCount> columns{};
+  for (std::size_t i = 0; i < kDayFields.size(); ++i) {
+    for (std::size_t c = 0; c < kValueColumns.size(); ++c) {
+      columns[i] = kValueColumns[c].field == kDayFields[i] ? c : columns[i];
+    }
+  }
+  return columns;
+}
+constexpr std::array<std::size_t, kDayReadingCount> kDayColumns = DayColumns();
 
 std::int64_t DayOf(std::int64_t taken) {
   return std::chrono::floor<std::chrono::days>(RecordTimePoint{seconds{taken}})
@@ -139,6 +148,9 @@ int WriteDay(Statement& insert, std::int64_t day, const StoredDay& stored) {
 }
 
 int WriteDays(sqlite3* db, const StoredDays& days) {
+  if (days.empty()) {
+    return SQLITE_OK;  // a sync that brought nothing new need not prepare the long statement
+  }
   std::string values = "?1";
   for (int i = 2; i <= kFirstWindColumn + static_cast<int>(kWindColumns.size()); ++i) {
     values += ", ?" + std::to_string(i);
@@ -180,19 +192,11 @@ DaySummary ReadDay(const Statement& row) {
   return summary;
 }
 
-}  // namespace
-
-int CreateDaySummaries(sqlite3* db) {
-  int rc =
-      Execute(db, "CREATE TABLE day_summaries (day INTEGER PRIMARY KEY, " + Columns(true) + ")");
-  StoredDays days;
-  Statement records(db, RecordsSql(" WHERE place IS NOT NULL"));
-  rc = rc == SQLITE_OK ? records.Prepared() : rc;
-  rc = rc == SQLITE_OK ? AddRecords(records, days) : rc;
-  return rc == SQLITE_OK ? WriteDays(db, days) : rc;
-}
-
+// Makes the rows of the given days (sorted, each once) anew from their records.
 int RebuildDays(sqlite3* db, const std::vector<std::int64_t>& days) {
+  if (days.empty()) {
+    return SQLITE_OK;
+  }
   // Consecutive days are read with one query, through the index of places.
   Statement records(db, RecordsSql(" WHERE place >= ?1 AND place < ?2 AND +day >= ?3 AND "
                                    "+day <= ?4"));
@@ -214,6 +218,72 @@ int RebuildDays(sqlite3* db, const std::vector<std::int64_t>& days) {
     first = last + 1;
   }
   return rc == SQLITE_OK ? WriteDays(db, rebuilt) : rc;
+}
+
+}  // namespace
+
+DayRebuild::DayRebuild(sqlite3* db)
+    : db_(db), known_(db, "SELECT count(*) FROM day_summaries WHERE day = ?1") {}
+
+// A day's first record of the merge: the archive is read for it when it holds records already.
+int DayRebuild::Start(std::int64_t day, Day& started) {
+  started.summary.day = std::chrono::local_days{std::chrono::days{day}};
+  if (known_.Prepared() != SQLITE_OK) {
+    return known_.Prepared();
+  }
+  known_.Bind(1, day);
+  const int rc = known_.Step();
+  started.fromArchive = rc == SQLITE_ROW && known_.Int(0) > 0;
+  known_.Reset();
+  return rc == SQLITE_ROW ? SQLITE_OK : rc;
+}
+
+int DayRebuild::Add(std::int64_t taken, std::int64_t place, const ColumnValues& values) {
+  const std::int64_t number = DayOf(taken);
+  const auto [at, first] = days_.try_emplace(number);
+  Day& day = at->second;
+  if (first) {
+    if (const int rc = Start(number, day); rc != SQLITE_OK) {
+      return rc;
+    }
+  } else if (place < day.lastPlace) {
+    day.fromArchive = true;  // before a record added earlier: only the archive has the order
+  }
+  if (day.fromArchive) {
+    return SQLITE_OK;
+  }
+  std::array<double, kDayReadingCount> readings{};
+  for (std::size_t i = 0; i < readings.size(); ++i) {
+    readings[i] = values[kDayColumns[i]].value_or(std::numeric_limits<double>::quiet_NaN());
+  }
+  day.summary.Add(RecordTimePoint{seconds{taken}}, readings);
+  day.newest = first ? taken : std::max(day.newest, taken);
+  day.lastPlace = place;
+  return SQLITE_OK;
+}
+
+int DayRebuild::Finish() {
+  std::vector<std::int64_t> fromArchive;
+  StoredDays summed;
+  for (auto& [number, day] : days_) {
+    if (day.fromArchive) {
+      fromArchive.push_back(number);
+    } else {
+      summed.emplace(number, StoredDay{std::move(day.summary), day.newest});
+    }
+  }
+  const int rc = WriteDays(db_, summed);
+  return rc == SQLITE_OK ? RebuildDays(db_, fromArchive) : rc;
+}
+
+int CreateDaySummaries(sqlite3* db) {
+  int rc =
+      Execute(db, "CREATE TABLE day_summaries (day INTEGER PRIMARY KEY, " + Columns(true) + ")");
+  StoredDays days;
+  Statement records(db, RecordsSql(" WHERE place IS NOT NULL"));
+  rc = rc == SQLITE_OK ? records.Prepared() : rc;
+  rc = rc == SQLITE_OK ? AddRecords(records, days) : rc;
+  return rc == SQLITE_OK ? WriteDays(db, days) : rc;
 }
 
 int ReadStoredDays(sqlite3* db, std::chrono::local_days first, std::chrono::local_days last,

@@ -5,8 +5,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <vector>
 
+#include "archive/record_values.h"
+#include "archive/sqlite_statement.h"
 #include "stats/period_stats.h"
 
 namespace nimbrel::archive_detail {
@@ -20,9 +23,32 @@ namespace nimbrel::archive_detail {
 // keeps the time of its day's newest record (`newest`), after which the day's live samples count.
 int CreateDaySummaries(sqlite3* db);
 
-// Makes the rows of the given days (days since 1970-01-01, sorted, each once) anew from their
-// records.
-int RebuildDays(sqlite3* db, const std::vector<std::int64_t>& days);
+// The rows of the days a merge adds records to, made anew from each day's records in log order
+// (place, then id). A day the archive held no record of is summed up from the merge's records as
+// they are added, which saves reading them back, as long as they come in that order; any other
+// day is read from the archive at the end.
+class DayRebuild {
+ public:
+  explicit DayRebuild(sqlite3* db);
+
+  // A record with a time that the merge added, with its values.
+  int Add(std::int64_t taken, std::int64_t place, const ColumnValues& values);
+  // Writes the rows of every day records were added to.
+  int Finish();
+
+ private:
+  struct Day {
+    DaySummary summary;
+    std::int64_t newest = 0;
+    std::int64_t lastPlace = 0;
+    bool fromArchive = false;  // held records before, or got them out of log order
+  };
+  int Start(std::int64_t day, Day& started);
+
+  sqlite3* db_;
+  Statement known_;
+  std::map<std::int64_t, Day> days_;
+};
 
 // The stored summaries of the days of [first, last] that have records, in day order.
 int ReadStoredDays(sqlite3* db, std::chrono::local_days first, std::chrono::local_days last,

@@ -67,6 +67,9 @@ inline constexpr std::array<ValueColumn, 32> kValueColumns{{
     {kFieldMonthlyRain, "monthly_rain", AnyDash},
 }};
 
+// The values of a record in the order of kValueColumns; nothing for no reading.
+using ColumnValues = std::array<std::optional<double>, kValueColumns.size()>;
+
 // The column of a numeric field; nothing for another field.
 const ValueColumn* ColumnOf(RecordField field);
 

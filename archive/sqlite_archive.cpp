@@ -421,7 +421,7 @@ class SqliteArchive final : public Archive {
     return rc == SQLITE_OK ? std::nullopt : ArchiveStatus(ErrorFor(rc, db_.get(), options_));
   }
   int MergeRecords(std::span<const std::string_view> records, MergeCounts& counts,
-                   std::vector<std::int64_t>& days);
+                   DayRebuild& days);
   int NoteMerge(const MergeCounts& counts);
   int LastLiveBucket(std::int64_t period, std::optional<std::int64_t>& bucket);
 
@@ -542,7 +542,8 @@ struct NewRecord {
   std::optional<std::int64_t> day;
 };
 
-int InsertRecord(Statement& insert, const NewRecord& record) {
+// Adds the record; `values` gets its values.
+int InsertRecord(Statement& insert, const NewRecord& record, ColumnValues& values) {
   if (record.taken) {
     insert.Bind(1, Seconds(*record.taken));
   }
@@ -555,8 +556,9 @@ int InsertRecord(Statement& insert, const NewRecord& record) {
   }
   for (std::size_t i = 0; i < kValueColumns.size(); ++i) {
     const ValueColumn& column = kValueColumns[i];
-    if (const auto value = ReadValue(record.fields[column.field].View(), column.test)) {
-      insert.Bind(static_cast<int>(i + kFirstValueParameter), *value);
+    values[i] = ReadValue(record.fields[column.field].View(), column.test);
+    if (values[i]) {
+      insert.Bind(static_cast<int>(i + kFirstValueParameter), *values[i]);
     }
   }
   const int rc = insert.Step();
@@ -566,15 +568,16 @@ int InsertRecord(Statement& insert, const NewRecord& record) {
 
 // Each record of the download in the order the console sent it: one that an earlier download
 // brought (as many times as the archive holds it) is counted, any other is added, placed after
-// the record before it in the download when the console's clock stepped back. `days` gets the
-// days (sorted, each once) to which a record with a time was added.
+// the record before it in the download when the console's clock stepped back. `days` is told of
+// each record added with a time.
 int SqliteArchive::MergeRecords(std::span<const std::string_view> records, MergeCounts& counts,
-                                std::vector<std::int64_t>& days) {
+                                DayRebuild& days) {
   ArchivedBodies archived(records.size());
   int rc = archived.Read(db_.get(), TimesOf(records));
   Statement insert(db_.get(), InsertRecordSql());
   rc = rc == SQLITE_OK ? insert.Prepared() : rc;
   std::string storage;
+  ColumnValues values;
   std::optional<std::int64_t> previous;
   std::optional<std::int64_t> previousDay;
   for (auto record = records.begin(); rc == SQLITE_OK && record != records.end(); ++record) {
@@ -591,10 +594,10 @@ int SqliteArchive::MergeRecords(std::span<const std::string_view> records, Merge
       ++counts.alreadyArchived;
     } else {
       place = PlaceAfter(when, previous, previousDay);
-      rc = InsertRecord(insert, {text, fields, taken, place, when.day});
+      rc = InsertRecord(insert, {text, fields, taken, place, when.day}, values);
       counts.added += rc == SQLITE_OK ? 1 : 0;
-      if (taken && (days.empty() || days.back() != *when.day)) {
-        days.push_back(*when.day);
+      if (rc == SQLITE_OK && taken) {
+        rc = days.Add(Seconds(*taken), *place, values);
       }
     }
     if (place) {
@@ -624,15 +627,13 @@ ArchiveStatus SqliteArchive::Merge(std::span<const std::string_view> records, Me
   counts = {};
   Transaction transaction(db_.get());
   int rc = transaction.Begin();
-  std::vector<std::int64_t> days;
+  // The summaries change with the records they are made of, in the same transaction.
+  DayRebuild days(db_.get());
   if (rc == SQLITE_OK) {
     rc = MergeRecords(records, counts, days);
   }
-  // The summaries change with the records they are made of, in the same transaction.
   if (rc == SQLITE_OK) {
-    std::sort(days.begin(), days.end());
-    days.erase(std::unique(days.begin(), days.end()), days.end());
-    rc = RebuildDays(db_.get(), days);
+    rc = days.Finish();
   }
   if (rc == SQLITE_OK) {
     rc = NoteMerge(counts);

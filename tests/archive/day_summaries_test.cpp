@@ -105,13 +105,15 @@ void ExpectSameDays(const std::vector<DaySummary>& got, const std::vector<DaySum
 
 // The kept summaries give what the records give, after each download: a day brought in two
 // halves, or its afternoon before its morning, the autumn's repeated hour, a clock set back
-// over midnight, gaps, undated records and live samples on days with and without records. An
-// archive of the version before gets the same from its migration.
+// over midnight or by hours, gaps, undated records and live samples on days with and without
+// records. An archive of the version before gets the same from its migration.
 TEST(DaySummaries, AgreeWithTheRecordsAfterEveryDownloadAndAMigration) {
   const TempDir dir;
   const fs::path path = dir.Path() / "archive.sqlite";
   ConsoleLog log;
-  log.Day("2026-10-20").Day("2026-10-21").Day("2026-10-23");  // no record on the 22nd
+  log.Day("2026-10-20").Run("2026-10-21", 0h, 18h);
+  log.Run("2026-10-21", 9h, 10h).Run("2026-10-21", 18h, 24h);  // its clock reset to 09:00
+  log.Day("2026-10-23");                                       // no record on the 22nd
   log.Run("2026-10-24", 0h, 12h);
   const std::size_t halfDay = log.Size();
   log.Run("2026-10-24", 12h, 24h).Run("2026-10-25", 0h, 3h).Run("2026-10-25", 2h, 24h);
