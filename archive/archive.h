@@ -123,6 +123,7 @@ class Archive {
   // order. After the newest record of its day, a live sample stands in for the records still to
   // come, so that today's figures follow the live readings between downloads; a sample at or
   // before a record of its day never counts, nor does a record on another day hide one.
+  // Quick for any period: the archive keeps each day's figures as its merges change them.
   virtual ArchiveStatus ReadDays(std::chrono::local_days first, std::chrono::local_days last,
                                  std::vector<DaySummary>& days) = 0;
 
