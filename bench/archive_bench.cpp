@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "archive/archive.h"
+#include "bench/process_memory.h"
 #include "cli/archive_command.h"
 #include "export/export_file.h"
 #include "simulator/weather_model.h"
@@ -207,21 +207,6 @@ void BM_SyncIntoLargeArchive(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kSync));
 }
 BENCHMARK(BM_SyncIntoLargeArchive)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-
-// The process's resident memory (kB), and its peak since the last reset.
-std::int64_t MemoryLine(std::string_view name) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.starts_with(name)) {
-      return std::stoll(line.substr(name.size()));
-    }
-  }
-  return 0;
-}
-
-void ResetPeakMemory() {
-  std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 // The whole large archive written as today's export file (0) or as the CSV file (1); peak_MB is
 // how far the process's memory grew while writing it, the archive's mapped pages included.
