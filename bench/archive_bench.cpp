@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "bench/process_memory.h"
+#include "bench/bench_support.h"
 #include "cli/archive_command.h"
 #include "export/export_file.h"
 #include "simulator/weather_model.h"
@@ -29,12 +29,6 @@ fs::path BenchPath(std::string_view name) {
   return fs::temp_directory_path() / ("nimbrel-bench-" + std::string(name) + ".sqlite");
 }
 
-void Remove(const fs::path& path) {
-  for (const char* suffix : {"", "-wal", "-shm"}) {
-    fs::remove(path.string() + suffix);
-  }
-}
-
 const std::vector<std::string>& Lines(std::size_t count) {
   static const std::vector<std::string> lines = WeatherModel(3).History(kYear, 100);
   static const std::vector<std::string> download(lines.begin(), lines.begin() + kDownload);
@@ -46,7 +40,7 @@ std::vector<std::string_view> Views(std::size_t count) {
 }
 
 std::unique_ptr<Archive> OpenFresh(const fs::path& path) {
-  Remove(path);
+  RemoveArchiveFile(path);
   ArchiveError error{};
   return OpenArchive({path}, error);
 }
@@ -68,7 +62,7 @@ void BM_MergeAllNew(benchmark::State& state) {
       break;
     }
   }
-  Remove(path);
+  RemoveArchiveFile(path);
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kDownload));
 }
 BENCHMARK(BM_MergeAllNew)->Unit(benchmark::kMillisecond);
@@ -86,7 +80,7 @@ void BM_MergeAllArchived(benchmark::State& state) {
       break;
     }
   }
-  Remove(path);
+  RemoveArchiveFile(path);
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kDownload));
 }
 BENCHMARK(BM_MergeAllArchived)->Unit(benchmark::kMillisecond);
@@ -112,7 +106,7 @@ void BM_ReadYearOfThreeValues(benchmark::State& state) {
       break;
     }
   }
-  Remove(path);
+  RemoveArchiveFile(path);
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kYear));
 }
 BENCHMARK(BM_ReadYearOfThreeValues)->Unit(benchmark::kMillisecond);
@@ -143,7 +137,7 @@ void BM_ExportFromArchive(benchmark::State& state) {
       break;
     }
   }
-  Remove(path);
+  RemoveArchiveFile(path);
   fs::remove(out);
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kDownload));
 }
@@ -171,7 +165,7 @@ struct LargeArchive {
   std::vector<std::string> lastRecords;
   ~LargeArchive() {
     archive.reset();
-    Remove(path);
+    RemoveArchiveFile(path);
   }
 };
 

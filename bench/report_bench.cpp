@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "bench/bench_support.h"
 #include "simulator/weather_model.h"
 #include "stats/climate_report.h"
 #include "stats/stats_text.h"
@@ -20,12 +21,6 @@ using std::chrono::local_days;
 
 constexpr std::size_t kYear = 365 * 24 * 12;
 
-void Remove(const fs::path& path) {
-  for (const char* suffix : {"", "-wal", "-shm"}) {
-    fs::remove(path.string() + suffix);
-  }
-}
-
 // The archive, made once a run, and the month in the middle of its year.
 struct YearArchive {
   fs::path path = fs::temp_directory_path() / "nimbrel-bench-report.sqlite";
@@ -33,7 +28,7 @@ struct YearArchive {
   std::chrono::year_month month{};
   ~YearArchive() {
     archive.reset();
-    Remove(path);
+    RemoveArchiveFile(path);
   }
 };
 
@@ -42,7 +37,7 @@ YearArchive& Year() {
   if (!year.archive) {
     const std::vector<std::string> lines = WeatherModel(3).History(kYear, 100);
     const std::vector<std::string_view> records(lines.begin(), lines.end());
-    Remove(year.path);
+    RemoveArchiveFile(year.path);
     ArchiveError error{};
     year.archive = OpenArchive({year.path}, error);
     MergeCounts counts;

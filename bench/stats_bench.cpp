@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "bench/process_memory.h"
+#include "bench/bench_support.h"
 #include "simulator/weather_model.h"
 #include "tests/archive/sqlite_query.h"
 
@@ -29,12 +29,6 @@ constexpr std::size_t kDownload = 60000;
 constexpr std::size_t kSync = 72;
 constexpr std::size_t kSyncs = 400;
 
-void Remove(const fs::path& path) {
-  for (const char* suffix : {"", "-wal", "-shm"}) {
-    fs::remove(path.string() + suffix);
-  }
-}
-
 // The ten-year archive, made once a run, with the live samples of the hour after its last
 // record; its days and months.
 struct TenYears {
@@ -47,7 +41,7 @@ struct TenYears {
   std::size_t synced = 0;
   ~TenYears() {
     archive.reset();
-    Remove(path);
+    RemoveArchiveFile(path);
   }
 };
 
@@ -80,7 +74,7 @@ bool Fill(TenYears& ten, const WeatherModel& model) {
 TenYears& Archived() {
   static TenYears ten;
   if (!ten.archive) {
-    Remove(ten.path);
+    RemoveArchiveFile(ten.path);
     ArchiveError error{};
     ten.archive = OpenArchive({ten.path}, error);
     const WeatherModel model(21);

@@ -2,11 +2,20 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
 
+// What the benchmarks share.
 namespace nimbrel {
+
+// An archive file with the -wal and -shm beside it.
+inline void RemoveArchiveFile(const std::filesystem::path& path) {
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    std::filesystem::remove(path.string() + suffix);
+  }
+}
 
 // A line of the process's status in kB: "VmRSS:" its resident memory, "VmHWM:" its peak since
 // the last ResetPeakMemory.
