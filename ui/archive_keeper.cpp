@@ -162,25 +162,53 @@ void ArchiveKeeper::Merge(DownloadEnd end, bool toFile, int recordCount) {
   emit SummaryChanged();
 }
 
-void ArchiveKeeper::ReadChart(const ChartRequest& request, RecordTimePoint now,
-                              std::function<void(const ChartReply&)> done) {
-  const std::uint64_t ticket = ++chartTicket_;
-  Post([this, request, now, ticket, done = std::move(done)] {
-    if (ticket != chartTicket_) {
+template <typename Reply>
+void ArchiveKeeper::PostRead(std::atomic<std::uint64_t>& tickets, std::function<void(Reply&)> read,
+                             std::function<void(const Reply&)> done) {
+  const std::uint64_t ticket = ++tickets;
+  Post([this, &tickets, ticket, read = std::move(read), done = std::move(done)] {
+    if (ticket != tickets) {
       return;  // a newer read is queued behind this one
     }
-    auto reply = std::make_shared<ChartReply>();
+    auto reply = std::make_shared<Reply>();
     reply->archived = archive_ != nullptr;
     if (archive_) {
-      reply->fault = LoadChart(*archive_, request, now, reply->data);
+      read(*reply);
       DropWhenUnusable(reply->fault);
     }
-    Report([this, ticket, reply, done] {
-      if (ticket == chartTicket_) {
+    Report([&tickets, ticket, reply, done] {
+      if (ticket == tickets) {
         done(*reply);
       }
     });
   });
+}
+
+void ArchiveKeeper::ReadChart(const ChartRequest& request, RecordTimePoint now,
+                              std::function<void(const ChartReply&)> done) {
+  PostRead<ChartReply>(
+      chartTicket_,
+      [this, request, now](ChartReply& reply) {
+        reply.fault = LoadChart(*archive_, request, now, reply.data);
+      },
+      std::move(done));
+}
+
+void ArchiveKeeper::ReadFigures(std::chrono::local_days today, unsigned seasonStart,
+                                std::function<void(const FiguresReply&)> done) {
+  PostRead<FiguresReply>(
+      figuresTicket_,
+      [this, today, seasonStart](FiguresReply& reply) {
+        using namespace std::chrono;
+        // Every day the archive knows: all time is one of the periods.
+        std::vector<DaySummary> days;
+        reply.fault =
+            archive_->ReadDays(local_days{year{1} / 1 / 1}, local_days{year{9999} / 12 / 31}, days);
+        if (!reply.fault) {
+          reply.figures = SummarizeRecords(days, today, seasonStart);
+        }
+      },
+      std::move(done));
 }
 
 }  // namespace nimbrel::ui
