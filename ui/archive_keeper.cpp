@@ -68,11 +68,8 @@ void ArchiveKeeper::Open(const ArchiveOptions& options) {
     ArchiveError error;
     archive_ = OpenArchive(options, error);
     if (!archive_) {
-      Report([this, message = QString::fromStdString(error.message)] {
-        summary_.phase = ArchiveSummary::Phase::kNotInUse;
-        emit SummaryChanged();
-        emit Fault(message);
-      });
+      ReportUnusable(error.message);
+      Report([this, message = QString::fromStdString(error.message)] { emit Fault(message); });
       return;
     }
     ReportInfo(false, false);
@@ -87,11 +84,16 @@ bool ArchiveKeeper::DropWhenUnusable(const ArchiveStatus& fault) {
   // The message says the archive is not used: nothing more is written to it in this run, so the
   // file stays as it was for whoever looks into it.
   archive_.reset();
-  Report([this] {
+  ReportUnusable(fault->message);
+  return true;
+}
+
+void ArchiveKeeper::ReportUnusable(const std::string& reason) {
+  Report([this, reason] {
     summary_.phase = ArchiveSummary::Phase::kNotInUse;
+    summary_.unusable = reason;
     emit SummaryChanged();
   });
-  return true;
 }
 
 void ArchiveKeeper::ReportInfo(bool merged, bool incomplete) {

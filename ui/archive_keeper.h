@@ -39,6 +39,8 @@ struct ArchiveSummary {
   std::int64_t records = 0;
   std::optional<std::chrono::sys_seconds> lastMerge;
   bool lastMergeIncomplete = false;
+  // Why the archive is not in use, when a fault made it so: the fault's text.
+  std::string unusable;
 };
 
 // One merge as it ended: how the download ended, its records, and what the archive made of them.
@@ -128,6 +130,8 @@ class ArchiveKeeper : public QObject {
   // After a fault that makes the file unusable (damaged, or of a newer version), closes it and
   // tells the window it is not in use; true when it did.
   bool DropWhenUnusable(const ArchiveStatus& fault);
+  // The window is told the archive is not in use, and why.
+  void ReportUnusable(const std::string& reason);
 
   const HistoryStore& store_;
   SharedState& state_;

@@ -176,6 +176,11 @@ QString RecordsPanel::Note() const {
   if (!fault_.isEmpty()) {
     return fault_;
   }
+  // An archive a fault put out of use says why, whichever read met the fault.
+  if (noteKey_ == kOwnChartNoArchive && archive_ != nullptr &&
+      !archive_->Summary().unusable.empty()) {
+    return QString::fromStdString(archive_->Summary().unusable);
+  }
   return noteKey_ != 0 ? program_.OwnText(noteKey_) : QString();
 }
 
