@@ -69,15 +69,18 @@ struct Shot {
   const char* name;
 };
 
-// The program on the archive, with the built-in console saying nothing, in `language`.
+// The program on the archive, with the built-in console saying nothing, in `language`, `units`
+// and rain seasons from `seasonStart`.
 struct Scene {
-  Scene(const QString& archivePath, LanguageIndex language, const UnitSettings& units)
+  Scene(const QString& archivePath, LanguageIndex language, const UnitSettings& units,
+        unsigned seasonStart = 1)
       : source(MakeConsoleSource(QuietConsole())),
         program(std::move(source.backend),
                 std::make_unique<FileSettingsBackend>(settings.path().toStdString()), boxes,
                 dialogs) {
     program.language = language;
     program.units = units;
+    program.rainSeasonStart = seasonStart;
     window = std::make_unique<ui::MainWindow>(program);
     ArchiveOptions options;
     options.path = archivePath.toStdString();
@@ -137,8 +140,7 @@ bool Grab(const QString& archivePath, const QString& folder, const Shot& shot) {
 // `seasonStart`, saved as FOLDER/NAME.
 bool GrabRecords(const QString& archivePath, const QString& folder, LanguageIndex language,
                  const UnitSettings& units, unsigned seasonStart, const char* name) {
-  Scene scene(archivePath, language, units);
-  scene.program.rainSeasonStart = seasonStart;
+  Scene scene(archivePath, language, units, seasonStart);
   ui::MainWindow& window = *scene.window;
   ui::RecordsPanel& records = window.Records();
   records.SetClock([] { return Scene::Now(kYearRecords / 2); });

@@ -461,7 +461,8 @@ class ArchiveUiTest : public QObject {
     MainWindow& window = fixture.Open();
     window.UseArchive(options);
     window.ShowPanel(4);
-    QTRY_VERIFY2(window.Records().Note().contains(QStringLiteral("not a database")), qPrintable(window.Records().Note()));
+    QTRY_VERIFY2(window.Records().Note().contains(QStringLiteral("not a database")),
+                 qPrintable(window.Records().Note()));
     QCOMPARE(fixture.boxes.boxes, QStringList());
   }
 };
