@@ -16,6 +16,7 @@
 #include "ui/history_chart_view.h"
 #include "ui/history_texts.h"
 #include "ui/program.h"
+#include "ui/refresh_pacer.h"
 #include "ui/setup_art.h"
 
 namespace nimbrel::ui {
@@ -69,7 +70,7 @@ HistoryPanel::HistoryPanel(Program& program, QWidget* mainWindow, QWidget* paren
       clock_(ClockNow),
       kinds_(new QButtonGroup(this)),
       periods_(new QButtonGroup(this)),
-      refreshTimer_(new QTimer(this)),
+      pacer_(new RefreshPacer(*this, [this] { Request(); })),
       readingMarkTimer_(new QTimer(this)) {
   setObjectName(QStringLiteral("historyPanel"));
   setAutoFillBackground(true);
@@ -87,12 +88,6 @@ HistoryPanel::HistoryPanel(Program& program, QWidget* mainWindow, QWidget* paren
   readingMarkTimer_->setInterval(kReadingMarkDelayMs);
   connect(readingMarkTimer_, &QTimer::timeout, this,
           [this] { view_->SetReading(program_.OwnText(kOwnReadingChart)); });
-  refreshTimer_->setSingleShot(true);
-  connect(refreshTimer_, &QTimer::timeout, this, [this] {
-    if (isVisible()) {
-      Request();
-    }
-  });
   BuildChoices();
   BuildChartArea();
   ChoiceChanged();
@@ -218,10 +213,7 @@ void HistoryPanel::ArchivePhaseChanged() {
   const int phase = static_cast<int>(archive_->Summary().phase);
   if (phase != archivePhase_) {
     archivePhase_ = phase;
-    stale_ = true;
-    if (isVisible()) {
-      Request();
-    }
+    pacer_->Changed();
   }
 }
 
@@ -249,17 +241,11 @@ void HistoryPanel::ChoiceChanged() {
   for (QDateEdit* box : dates_) {
     box->setEnabled(chosen);
   }
-  if (isVisible()) {
-    Request();
-  } else {
-    stale_ = true;
-  }
+  pacer_->Changed();
 }
 
 void HistoryPanel::Request() {
-  stale_ = false;
-  refreshTimer_->stop();
-  sinceRequest_.start();
+  pacer_->Started();
   const bool noArchive =
       archive_ == nullptr || archive_->Summary().phase == ArchiveSummary::Phase::kNotInUse;
   if (noArchive) {
@@ -306,27 +292,16 @@ void HistoryPanel::ChartArrived(const ChartReply& reply) {
 }
 
 void HistoryPanel::ArchiveChanged() {
-  stale_ = true;
-  if (refreshTimer_->isActive()) {
-    return;
-  }
-  const qint64 since = sinceRequest_.isValid() ? sinceRequest_.elapsed() : kRefreshPauseMs;
-  refreshTimer_->start(static_cast<int>(std::max<qint64>(0, kRefreshPauseMs - since)));
+  pacer_->ArchiveChanged();
 }
 
 void HistoryPanel::UnitsChanged() {
-  if (isVisible()) {
-    Request();
-  } else {
-    stale_ = true;
-  }
+  pacer_->Changed();
 }
 
 void HistoryPanel::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (stale_) {
-    Request();
-  }
+  pacer_->Shown();
 }
 
 void HistoryPanel::Relabel() {

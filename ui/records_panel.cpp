@@ -9,6 +9,7 @@
 #include "ui/archive_keeper.h"
 #include "ui/frames.h"
 #include "ui/program.h"
+#include "ui/refresh_pacer.h"
 
 namespace nimbrel::ui {
 
@@ -47,7 +48,7 @@ RecordsPanel::RecordsPanel(Program& program, QWidget* parent)
     : QWidget(parent),
       program_(program),
       clock_(ClockNow),
-      refreshTimer_(new QTimer(this)),
+      pacer_(new RefreshPacer(*this, [this] { Request(); })),
       dayTimer_(new QTimer(this)) {
   setObjectName(QStringLiteral("recordsPanel"));
   setAutoFillBackground(true);
@@ -56,12 +57,6 @@ RecordsPanel::RecordsPanel(Program& program, QWidget* parent)
   setPalette(colours);
   setFont(program_.look->DialogFont());
 
-  refreshTimer_->setSingleShot(true);
-  connect(refreshTimer_, &QTimer::timeout, this, [this] {
-    if (isVisible()) {
-      Request();
-    }
-  });
   dayTimer_->setInterval(kDayCheckMs);
   connect(dayTimer_, &QTimer::timeout, this, [this] {
     if (isVisible() && !reading_ && Today() != readDay_) {
@@ -84,7 +79,7 @@ void RecordsPanel::SetArchive(ArchiveKeeper* archive) {
 
 void RecordsPanel::SetClock(std::function<RecordTimePoint()> clock) {
   clock_ = std::move(clock);
-  stale_ = true;
+  pacer_->MarkStale();
 }
 
 std::chrono::local_days RecordsPanel::Today() const {
@@ -96,17 +91,12 @@ void RecordsPanel::ArchivePhaseChanged() {
   const int phase = static_cast<int>(archive_->Summary().phase);
   if (phase != archivePhase_) {
     archivePhase_ = phase;
-    stale_ = true;
-    if (isVisible()) {
-      Request();
-    }
+    pacer_->Changed();
   }
 }
 
 void RecordsPanel::Request() {
-  stale_ = false;
-  refreshTimer_->stop();
-  sinceRequest_.start();
+  pacer_->Started();
   readDay_ = Today();
   if (archive_ == nullptr || archive_->Summary().phase == ArchiveSummary::Phase::kNotInUse) {
     reading_ = false;
@@ -148,20 +138,11 @@ void RecordsPanel::FiguresArrived(const FiguresReply& reply) {
 }
 
 void RecordsPanel::ArchiveChanged() {
-  stale_ = true;
-  if (refreshTimer_->isActive()) {
-    return;
-  }
-  const qint64 since = sinceRequest_.isValid() ? sinceRequest_.elapsed() : kRefreshPauseMs;
-  refreshTimer_->start(static_cast<int>(std::max<qint64>(0, kRefreshPauseMs - since)));
+  pacer_->ArchiveChanged();
 }
 
 void RecordsPanel::SeasonChanged() {
-  if (isVisible()) {
-    Request();
-  } else {
-    stale_ = true;
-  }
+  pacer_->Changed();
 }
 
 void RecordsPanel::UnitsChanged() {
@@ -186,9 +167,10 @@ QString RecordsPanel::Note() const {
 
 void RecordsPanel::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (stale_ || Today() != readDay_) {
-    Request();
+  if (Today() != readDay_) {
+    pacer_->MarkStale();
   }
+  pacer_->Shown();
 }
 
 // The table of the figures in the current units and language; without figures, only the

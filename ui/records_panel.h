@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -16,6 +15,7 @@ namespace nimbrel::ui {
 struct Program;
 class ArchiveKeeper;
 struct FiguresReply;
+class RefreshPacer;
 
 // The Records tab: the highs and lows with their times and the rain totals of today, yesterday,
 // this month, this year, this rain season and all time. The figures are read on the archive's
@@ -24,9 +24,6 @@ class RecordsPanel : public QWidget {
   Q_OBJECT
 
  public:
-  // Fewest milliseconds between two reads that a merge or a live sample asks for.
-  static constexpr int kRefreshPauseMs = 4000;
-
   RecordsPanel(Program& program, QWidget* parent);
   ~RecordsPanel() override;
 
@@ -37,7 +34,8 @@ class RecordsPanel : public QWidget {
   void Relabel();        // the language changed
   void UnitsChanged();   // the figures are shown in the new units
   void SeasonChanged();  // the rain season's first month changed: read again
-  // The archive took records or a live sample: read again, at most once per kRefreshPauseMs.
+  // The archive took records or a live sample: read again, at most once per
+  // RefreshPacer::kPauseMs.
   void ArchiveChanged();
 
   // Reads the figures, superseding any read under way.
@@ -67,11 +65,9 @@ class RecordsPanel : public QWidget {
   std::chrono::local_days readDay_{};  // the day the shown figures take for today
 
   bool reading_ = false;
-  bool stale_ = true;
   int archivePhase_ = -1;
-  QTimer* refreshTimer_;
+  RefreshPacer* pacer_;
   QTimer* dayTimer_;  // a new day moves every period
-  QElapsedTimer sinceRequest_;
 };
 
 }  // namespace nimbrel::ui
