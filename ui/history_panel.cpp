@@ -189,10 +189,7 @@ void HistoryPanel::BuildChartArea() {
 
 void HistoryPanel::SetArchive(ArchiveKeeper* archive) {
   archive_ = archive;
-  connect(archive_, &ArchiveKeeper::SummaryChanged, this, &HistoryPanel::ArchivePhaseChanged);
-  connect(archive_, &ArchiveKeeper::MergeFinished, this, &HistoryPanel::ArchiveChanged);
-  connect(archive_, &ArchiveKeeper::LiveSampleKept, this, &HistoryPanel::ArchiveChanged);
-  ArchivePhaseChanged();
+  pacer_->Follow(*archive_);
 }
 
 void HistoryPanel::SetClock(std::function<RecordTimePoint()> clock) {
@@ -206,15 +203,6 @@ void HistoryPanel::SetDatesToLastWeek() {
   dates_[1]->clearMinimumDate();
   dates_[0]->setDate(today.addDays(-6));
   dates_[1]->setDate(today);
-}
-
-// Opening the archive, or failing to, changes what the panel can show; a merge does not.
-void HistoryPanel::ArchivePhaseChanged() {
-  const int phase = static_cast<int>(archive_->Summary().phase);
-  if (phase != archivePhase_) {
-    archivePhase_ = phase;
-    pacer_->Changed();
-  }
 }
 
 ChartRequest HistoryPanel::CurrentRequest() const {
@@ -289,10 +277,6 @@ void HistoryPanel::ChartArrived(const ChartReply& reply) {
     view_->ShowChart(std::make_shared<const ChartData>(reply.data));
   }
   ShowTexts();
-}
-
-void HistoryPanel::ArchiveChanged() {
-  pacer_->ArchiveChanged();
 }
 
 void HistoryPanel::UnitsChanged() {

@@ -44,9 +44,6 @@ class HistoryPanel : public QWidget {
 
   void Relabel();       // the language changed
   void UnitsChanged();  // a unit changed: the chart is read again in the new one
-  // The archive took records or a live sample: the shown chart is read again, at most once per
-  // RefreshPacer::kPauseMs.
-  void ArchiveChanged();
 
   // Reads the chart of what the controls choose, superseding any read under way.
   void Request();
@@ -70,7 +67,6 @@ class HistoryPanel : public QWidget {
   void ChartArrived(const ChartReply& reply);
   void ShowTexts();
   void ShowPointer();
-  void ArchivePhaseChanged();
 
   Program& program_;
   QWidget* mainWindow_;
@@ -89,7 +85,6 @@ class HistoryPanel : public QWidget {
 
   bool reading_ = false;
   bool faultTold_ = false;
-  int archivePhase_ = -1;
   RefreshPacer* pacer_;
   QTimer* readingMarkTimer_;
 };

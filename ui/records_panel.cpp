@@ -71,10 +71,7 @@ RecordsPanel::~RecordsPanel() = default;
 
 void RecordsPanel::SetArchive(ArchiveKeeper* archive) {
   archive_ = archive;
-  connect(archive_, &ArchiveKeeper::SummaryChanged, this, &RecordsPanel::ArchivePhaseChanged);
-  connect(archive_, &ArchiveKeeper::MergeFinished, this, &RecordsPanel::ArchiveChanged);
-  connect(archive_, &ArchiveKeeper::LiveSampleKept, this, &RecordsPanel::ArchiveChanged);
-  ArchivePhaseChanged();
+  pacer_->Follow(*archive_);
 }
 
 void RecordsPanel::SetClock(std::function<RecordTimePoint()> clock) {
@@ -84,15 +81,6 @@ void RecordsPanel::SetClock(std::function<RecordTimePoint()> clock) {
 
 std::chrono::local_days RecordsPanel::Today() const {
   return std::chrono::floor<std::chrono::days>(clock_());
-}
-
-// Opening the archive, or failing to, changes what the panel can show; a merge does not.
-void RecordsPanel::ArchivePhaseChanged() {
-  const int phase = static_cast<int>(archive_->Summary().phase);
-  if (phase != archivePhase_) {
-    archivePhase_ = phase;
-    pacer_->Changed();
-  }
 }
 
 void RecordsPanel::Request() {
@@ -135,10 +123,6 @@ void RecordsPanel::FiguresArrived(const FiguresReply& reply) {
     figures_ = reply.figures;
   }
   ShowTable();
-}
-
-void RecordsPanel::ArchiveChanged() {
-  pacer_->ArchiveChanged();
 }
 
 void RecordsPanel::SeasonChanged() {

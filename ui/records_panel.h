@@ -34,9 +34,6 @@ class RecordsPanel : public QWidget {
   void Relabel();        // the language changed
   void UnitsChanged();   // the figures are shown in the new units
   void SeasonChanged();  // the rain season's first month changed: read again
-  // The archive took records or a live sample: read again, at most once per
-  // RefreshPacer::kPauseMs.
-  void ArchiveChanged();
 
   // Reads the figures, superseding any read under way.
   void Request();
@@ -51,7 +48,6 @@ class RecordsPanel : public QWidget {
 
  private:
   void FiguresArrived(const FiguresReply& reply);
-  void ArchivePhaseChanged();
   void ShowTable();
   std::chrono::local_days Today() const;
 
@@ -65,7 +61,6 @@ class RecordsPanel : public QWidget {
   std::chrono::local_days readDay_{};  // the day the shown figures take for today
 
   bool reading_ = false;
-  int archivePhase_ = -1;
   RefreshPacer* pacer_;
   QTimer* dayTimer_;  // a new day moves every period
 };

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "ui/archive_keeper.h"
+
 namespace nimbrel::ui {
 
 RefreshPacer::RefreshPacer(QWidget& panel, std::function<void()> read)
@@ -16,6 +18,20 @@ RefreshPacer::RefreshPacer(QWidget& panel, std::function<void()> read)
       read_();
     }
   });
+}
+
+void RefreshPacer::Follow(const ArchiveKeeper& archive) {
+  const auto phaseChanged = [this, &archive] {
+    const int phase = static_cast<int>(archive.Summary().phase);
+    if (phase != archivePhase_) {
+      archivePhase_ = phase;
+      Changed();
+    }
+  };
+  connect(&archive, &ArchiveKeeper::SummaryChanged, this, phaseChanged);
+  connect(&archive, &ArchiveKeeper::MergeFinished, this, &RefreshPacer::ArchiveChanged);
+  connect(&archive, &ArchiveKeeper::LiveSampleKept, this, &RefreshPacer::ArchiveChanged);
+  phaseChanged();
 }
 
 void RefreshPacer::Started() {
