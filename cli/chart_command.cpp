@@ -16,6 +16,7 @@
 #include "cli/archive_command.h"
 #include "cli/download.h"
 #include "cli/environment.h"
+#include "cli/period_args.h"
 #include "export/export_file.h"
 #include "ui/chart/chart_painter.h"
 
@@ -35,18 +36,6 @@ struct ChartArgs {
   std::string out;
   QSize size{900, 500};
 };
-
-// A real calendar date "Y-M-D".
-std::optional<std::chrono::local_days> ReadDay(std::string_view text) {
-  const auto numbers = ReadDateNumbers(text);
-  if (!numbers) {
-    return std::nullopt;
-  }
-  const std::chrono::year_month_day date{std::chrono::year{numbers->year},
-                                         std::chrono::month{numbers->month},
-                                         std::chrono::day{numbers->day}};
-  return date.ok() ? std::optional(std::chrono::local_days{date}) : std::nullopt;
-}
 
 bool ReadNumber(std::string_view text, int& value) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -10,6 +10,8 @@
 #include "simulator/console_options.h"
 #ifdef NIMBREL_WITH_ARCHIVE
 #include "cli/archive_command.h"
+#include "cli/report_command.h"
+#include "cli/stats_command.h"
 #endif
 #ifdef NIMBREL_WITH_CHART
 #include "cli/chart_command.h"
@@ -25,8 +27,12 @@ namespace {
 // The commands that need a library a build may lack: their runner, or nothing.
 #ifdef NIMBREL_WITH_ARCHIVE
 constexpr CliCommand::Runner kArchiveRunner = RunArchiveCommand;
+constexpr CliCommand::Runner kStatsRunner = RunStatsCommand;
+constexpr CliCommand::Runner kReportRunner = RunReportCommand;
 #else
 constexpr CliCommand::Runner kArchiveRunner = nullptr;
+constexpr CliCommand::Runner kStatsRunner = nullptr;
+constexpr CliCommand::Runner kReportRunner = nullptr;
 #endif
 #ifdef NIMBREL_WITH_CHART
 constexpr CliCommand::Runner kChartRunner = RunChartCommand;
@@ -89,6 +95,38 @@ constexpr std::array kCommands = {
         "      info: the archive's file, record and live-reading counts, first and last\n"
         "      record, size; with --json as one JSON object.\n",
         kArchiveRunner, "the weather archive (SQLite)"},
+    CliCommand{
+        "stats",
+        " (--day Y-M-D | --month Y-M | --year Y | --season Y | --all) [--json]\n"
+        "      The archive's figures of a day, month, year, rain season or all of it, in the\n"
+        "      units of the options above: each value's high and low with the time it was\n"
+        "      first reached, its mean and how many records had a reading; the rain's total,\n"
+        "      wettest day, days with rain and highest rate; the days without any record.\n"
+        "      After the newest record, the live readings the archive keeps stand in for it.\n"
+        "      --season Y        the rain season that starts in Y, in the month of\n"
+        "                        --rain-season-start (default: the saved month)\n"
+        "      --all             from the first dated record to the last\n"
+        "      --json            one JSON object; null for a value without any reading\n"
+        "      The exit status is 1 when the archive is missing or holds no record in the\n"
+        "      period.\n",
+        kStatsRunner, "the weather archive (SQLite)"},
+    CliCommand{
+        "report",
+        " (--month Y-M | --year Y) [--format text|csv] [--out FILE]\n"
+        "         [--degree-base T]\n"
+        "      A climatological summary of the archive: for a month one line a day, for a\n"
+        "      year one a month, with the outdoor temperature's mean, high and low and their\n"
+        "      times, heating and cooling degree days, rain, mean wind speed, highest gust\n"
+        "      and its time and the prevailing wind direction; then the period's means,\n"
+        "      extremes and totals. Days without records are marked \"---\", never averaged in.\n"
+        "      --format text|csv  fixed-width columns (the default), or UTF-8 CSV with a\n"
+        "                         header line\n"
+        "      --out FILE         write FILE, whole or not at all, instead of the output\n"
+        "      --degree-base T    count degree days from T in the temperature unit\n"
+        "                         (default 18.3 in Celsius, 65 in Fahrenheit)\n"
+        "      The exit status is 1 when the archive is missing or holds no record in the\n"
+        "      period, or FILE cannot be written.\n",
+        kReportRunner, "the weather archive (SQLite)"},
     CliCommand{
         "chart",
         " --what KIND (--last 24h|7d|30d|12m | --from Y-M-D --to Y-M-D) --out FILE\n"

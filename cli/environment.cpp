@@ -35,4 +35,12 @@ UnitSettings EffectiveUnits(const UnitOverrides& overrides) {
   return overrides.AppliedTo(store.ReadUnitSettings());
 }
 
+unsigned EffectiveRainSeasonStart(const GlobalOptions& options) {
+  if (options.rainSeasonStart) {
+    return *options.rainSeasonStart;
+  }
+  const std::unique_ptr<SettingsBackend> backend = OpenUserSettingsBackend();
+  return SettingsStore(*backend).ReadRainSeasonStart();
+}
+
 }  // namespace nimbrel::cli

@@ -18,4 +18,7 @@ std::optional<ConsoleSource> MakeConsole(const GlobalOptions& options, std::stri
 // The units for this run: the saved ones, with the command line's choices on top.
 UnitSettings EffectiveUnits(const UnitOverrides& overrides);
 
+// The month (1 to 12) the rain season starts in for this run: the command line's, else the saved.
+unsigned EffectiveRainSeasonStart(const GlobalOptions& options);
+
 }  // namespace nimbrel::cli

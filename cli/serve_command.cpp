@@ -20,6 +20,7 @@
 #include "cli/archive_command.h"
 #include "cli/console.h"
 #include "cli/download.h"
+#include "cli/environment.h"
 #include "cli/upload_command.h"
 #include "platform/interrupt.h"
 #include "platform/mqtt_mosquitto.h"
@@ -255,7 +256,7 @@ class ServeMessages : public DownloadMonitor {
     DownloadMonitor::LiveMessage(text);
     const std::string_view live = RecordText(text).substr(0, kLiveTextMaxLength);
     if (publisher_ != nullptr) {
-      publisher_->PublishState(LiveStateJson(live));
+      publisher_->PublishState(LiveStateJson(live, TodayWith(live)));
     }
     {
       std::lock_guard lock(mutex_);
@@ -274,7 +275,19 @@ class ServeMessages : public DownloadMonitor {
     return std::exchange(liveText_, std::nullopt);
   }
 
+  // What the archive knows of today, as the main loop last read it.
+  void SetArchivedFigures(ArchivedFigures figures) {
+    std::lock_guard lock(mutex_);
+    archived_ = std::move(figures);
+  }
+
  private:
+  TodayFigures TodayWith(std::string_view live) {
+    std::lock_guard lock(mutex_);
+    AddLiveReading(liveDay_, live);
+    return FiguresOf(archived_, liveDay_);
+  }
+
   void Post(ServerIndex service, const ParamBuffer& text) {
     const ServiceArgs& args = uploads_.For(service);
     if (auto request = BuildUploadRequest(service, ParameterText(text), args.Enabled(),
@@ -289,6 +302,8 @@ class ServeMessages : public DownloadMonitor {
   Pause& pause_;
   std::mutex mutex_;
   std::optional<std::string> liveText_;
+  std::optional<ArchivedFigures> archived_;
+  DaySummary liveDay_;  // the live readings of their newest day
 };
 
 // Everything one run of the service holds.
@@ -301,7 +316,31 @@ struct Service {
   Console& console;
   ServeMessages& messages;
   Pause& pause;
+  unsigned seasonStart = 1;
+  // The day today's figures were last read for; nothing: they must be read again.
+  std::optional<std::chrono::local_days> figuresDay;
 };
+
+// Reads what the archive knows of the day and its rain season for the state.
+void ReadArchivedFigures(Service& service, std::chrono::local_days day) {
+  const DayRange season = SeasonOf(day, service.seasonStart);
+  std::vector<DaySummary> days;
+  if (const ArchiveStatus fault = service.archive.ReadDays(season.first, day, days)) {
+    service.log("archive: today's figures cannot be read: " + fault->message, false);
+    return;
+  }
+  ArchivedFigures figures;
+  figures.seasonStart = service.seasonStart;
+  figures.today.day = day;
+  if (!days.empty() && days.back().day == day) {
+    figures.today = days.back();
+  }
+  if (day > season.first) {
+    figures.seasonRainBefore = Summarize(days, season.first, day - std::chrono::days{1}).rainTotal;
+  }
+  service.messages.SetArchivedFigures(std::move(figures));
+  service.figuresDay = day;
+}
 
 void KeepLiveSample(Service& service) {
   const std::optional<std::string> text = service.messages.TakeLiveText();
@@ -315,6 +354,13 @@ void KeepLiveSample(Service& service) {
   } else if (kept) {
     service.log("archive: live reading kept", true);
   }
+  // A new day, or a download that may have brought more of it.
+  if (const auto time = RecordTimeOfText(*text)) {
+    const auto day = std::chrono::floor<std::chrono::days>(*time);
+    if (service.figuresDay != day) {
+      ReadArchivedFigures(service, day);
+    }
+  }
 }
 
 // True when the whole log arrived; what did arrive is archived either way.
@@ -327,6 +373,7 @@ bool SyncArchive(Service& service) {
                       destination, {"what arrived is archived", "Sync cancelled.", false});
   std::string line;
   const bool complete = MergeDownload(service.archive, service.console, download, line) == 0;
+  service.figuresDay.reset();
   if (!line.empty()) {
     service.log("archive sync: " + line, false);
   }
@@ -450,7 +497,10 @@ int RunServeCommand(const GlobalOptions& options) {
   std::ostream quiet(nullptr);
   UploadWorker worker({*socket, clock, args.verbose ? std::cerr : quiet}, uploadLog);
   ServeMessages messages(*console, args.uploads, worker, publisher.get(), pause);
-  Service service{options, args, log, interrupt, *archive, *console, messages, pause};
+  Service service{options,     args,     log,
+                  interrupt,   *archive, *console,
+                  messages,    pause,    EffectiveRainSeasonStart(options),
+                  std::nullopt};
   Serve(service);
   console->Disconnect();
   worker.Stop();

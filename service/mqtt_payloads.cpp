@@ -5,6 +5,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "record/record_fields.h"
 
@@ -28,7 +29,11 @@ struct NumericKey {
   std::string_view unit;         // empty: none
   std::string_view deviceClass;  // empty: none fits
   Statistics statistics = Statistics::kMeasurement;
+  std::string_view timeKey = {};  // a text key of the state that tells when the value was reached
 };
+
+// Keys the live text does not hold: the service adds them from the archive.
+constexpr std::size_t kFromArchive = std::numeric_limits<std::size_t>::max();
 
 // Units are written into the configs as they stand, so they are JSON texts already.
 constexpr std::string_view kCelsius = "\\u00b0C";
@@ -83,6 +88,14 @@ constexpr std::array kNumericKeys = {
     Rain("rain_weekly", kFieldWeeklyRain, "Rain this week", Statistics::kTotalIncreasing),
     Rain("rain_monthly", kFieldMonthlyRain, "Rain this month", Statistics::kTotalIncreasing),
     NumericKey{"logger", kFieldLoggerPercent, Missing::kNotANumber, "Logger fill", "%", ""},
+    NumericKey{"outdoor_temperature_high_today", kFromArchive, Missing::kDoubleDash,
+               "Outdoor high today", kCelsius, "temperature", Statistics::kMeasurement,
+               "outdoor_temperature_high_today_time"},
+    NumericKey{"outdoor_temperature_low_today", kFromArchive, Missing::kDoubleDash,
+               "Outdoor low today", kCelsius, "temperature", Statistics::kMeasurement,
+               "outdoor_temperature_low_today_time"},
+    // The season's total falls to zero when a new season starts: a total that resets.
+    Rain("rain_season", kFromArchive, "Rain this season", Statistics::kTotalIncreasing),
 };
 
 struct TextKey {
@@ -109,20 +122,28 @@ bool MarkedMissing(std::string_view field, Missing missing) {
   return false;
 }
 
-// The field's number printed back in its shortest exact form, or JSON's null when the whole
-// field is not one finite number.
-std::string JsonNumber(std::string_view field, Missing missing) {
+// The field's number; nothing when the whole field is not one finite number.
+std::optional<double> FieldNumber(std::string_view field, Missing missing) {
   if (MarkedMissing(field, missing)) {
-    return "null";
+    return std::nullopt;
   }
   double value = 0;
   const char* end = field.data() + field.size();
   const auto [stop, error] = std::from_chars(field.data(), end, value);
   if (field.empty() || error != std::errc() || stop != end || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// The field's number printed back in its shortest exact form, or JSON's null.
+std::string JsonNumber(std::string_view field, Missing missing) {
+  const std::optional<double> value = FieldNumber(field, missing);
+  if (!value) {
     return "null";
   }
   std::array<char, 32> digits{};
-  const auto printed = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+  const auto printed = std::to_chars(digits.data(), digits.data() + digits.size(), *value);
   return {digits.data(), printed.ptr};
 }
 
@@ -221,6 +242,11 @@ std::string DiscoveryConfig(const MqttTopics& topics, const NumericKey& key,
   if (!chosen.stateClass.empty()) {
     config += ",\"state_class\":\"" + std::string(chosen.stateClass) + "\"";
   }
+  if (!key.timeKey.empty()) {
+    config += ",\"json_attributes_topic\":" + JsonString(topics.State()) +
+              ",\"json_attributes_template\":\"{{ {'time': value_json." + std::string(key.timeKey) +
+              "} | tojson }}\"";
+  }
   return config + ",\"expire_after\":" + std::to_string(kStateExpirySeconds) +
          ",\"device\":{\"identifiers\":[\"" + device +
          "\"],\"name\":\"Nimbrel weather station\",\"model\":\"USB console 1941:8021\"}}";
@@ -271,7 +297,15 @@ bool ValidTopicPrefix(std::string_view prefix) {
          !prefix.ends_with('/');
 }
 
-std::string LiveStateJson(std::string_view liveText) {
+std::optional<double> LiveNumber(const RecordFields& fields, std::size_t field) {
+  const auto key = std::find_if(kNumericKeys.begin(), kNumericKeys.end(),
+                                [field](const NumericKey& k) { return k.field == field; });
+  return key != kNumericKeys.end() && field < fields.size()
+             ? FieldNumber(fields[field].View(), key->missing)
+             : std::nullopt;
+}
+
+std::string LiveStateJson(std::string_view liveText, const TodayFigures& figures) {
   const RecordFields fields = SplitRecord(liveText.substr(0, 255));
   std::string json = "{";
   // Appended piece by piece: gcc 12's -O3 mistakes a chain of string sums for overlapping copies.
@@ -279,8 +313,11 @@ std::string LiveStateJson(std::string_view liveText) {
     json.append("\"").append(key).append("\":").append(value).append(",");
   };
   for (const NumericKey& key : kNumericKeys) {
-    member(key.key, JsonNumber(fields[key.field].View(), key.missing));
+    if (key.field != kFromArchive) {
+      member(key.key, JsonNumber(fields[key.field].View(), key.missing));
+    }
   }
+  json += TodayFiguresJson(figures);
   for (const TextKey& key : kTextKeys) {
     member(key.key, JsonString(fields[key.field].View()));
   }

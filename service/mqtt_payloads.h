@@ -7,6 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "record/record_fields.h"
+#include "service/state_figures.h"
+
 namespace nimbrel {
 
 // One MQTT message, as published or received.
@@ -36,8 +39,12 @@ std::optional<BrokerAddress> ParseBrokerUrl(std::string_view url);
 bool ValidTopicPrefix(std::string_view prefix);
 
 // The console's live text as one JSON object, every number in the console's own units: null for a
-// field that holds no reading or no number. Wind compass point, date and time are texts.
-std::string LiveStateJson(std::string_view liveText);
+// field that holds no reading or no number. Wind compass point, date and time are texts. Today's
+// figures from the archive go with it.
+std::string LiveStateJson(std::string_view liveText, const TodayFigures& figures = {});
+
+// The number of a field of a live text by the state's rules; nothing for no reading.
+std::optional<double> LiveNumber(const RecordFields& fields, std::size_t field);
 
 // Where the service publishes, below the user's prefix.
 struct MqttTopics {

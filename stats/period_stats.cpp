@@ -76,7 +76,10 @@ void DaySummary::Add(RecordTimePoint time, std::span<const double> readings) {
   const double speed = readings[kWindSpeedKey];
   const double degrees = readings[kWindDegreesReading];
   if (speed > 0 && !std::isnan(degrees)) {
-    ++windPoints[static_cast<std::size_t>(CompassSectorFromDegrees(static_cast<int>(degrees))) - 1];
+    // A damaged field may hold any finite number; past these bounds every one is north, and a
+    // number beyond an int's range must not reach the conversion.
+    const double bounded = std::clamp(degrees, -1.0, 400.0);
+    ++windPoints[static_cast<std::size_t>(CompassSectorFromDegrees(static_cast<int>(bounded))) - 1];
   }
 }
 
@@ -151,6 +154,12 @@ DayRange SeasonDays(std::chrono::year year, unsigned startMonth) {
   const std::chrono::year_month start = year / std::chrono::month{startMonth};
   const std::chrono::year_month next = start + std::chrono::years{1};
   return {local_days{start / 1}, local_days{next / 1} - std::chrono::days{1}};
+}
+
+DayRange SeasonOf(local_days day, unsigned startMonth) {
+  const std::chrono::year_month_day date(day);
+  const bool sinceStart = static_cast<unsigned>(date.month()) >= startMonth;
+  return SeasonDays(sinceStart ? date.year() : date.year() - std::chrono::years{1}, startMonth);
 }
 
 }  // namespace nimbrel

@@ -143,5 +143,7 @@ DayRange MonthDays(std::chrono::year_month month);
 DayRange YearDays(std::chrono::year year);
 // The rain season that starts on the first day of `startMonth` (1-12) of `year`.
 DayRange SeasonDays(std::chrono::year year, unsigned startMonth);
+// The rain season that holds the day.
+DayRange SeasonOf(std::chrono::local_days day, unsigned startMonth);
 
 }  // namespace nimbrel

@@ -112,7 +112,10 @@ constexpr std::string_view kState =
     "\"ch4_humidity\":null,\"ch5_temperature\":null,\"ch5_humidity\":null,"
     "\"ch6_temperature\":null,\"ch6_humidity\":null,\"ch7_temperature\":null,"
     "\"ch7_humidity\":null,\"wind_chill\":-0.5,\"rain_hourly\":1.2,\"rain_weekly\":null,"
-    "\"rain_monthly\":7,\"logger\":57,\"wind_compass\":\"W\",\"date\":\"2025-3-4\","
+    "\"rain_monthly\":7,\"logger\":57,\"outdoor_temperature_high_today\":null,"
+    "\"outdoor_temperature_high_today_time\":null,\"outdoor_temperature_low_today\":null,"
+    "\"outdoor_temperature_low_today_time\":null,\"rain_season\":null,\"wind_compass\":\"W\","
+    "\"date\":\"2025-3-4\","
     "\"time\":\"10:15\"}";
 
 class ServeWithBroker : public ::testing::Test {
@@ -189,8 +192,8 @@ TEST_F(ServeWithBroker, PublishesStateAndDiscoveryAndGoesOfflineHoweverItEnds) {
     const auto serve = Serve("live=1,wu=0,wc=0,time=0 serve" + mqtt_);
     EXPECT_EQ(Read(port_, "nimbrel/state"), "nimbrel/state " + std::string(kState) + "\n");
     EXPECT_EQ(Status(), "nimbrel/status online\n");
-    const std::string configs = Read(port_, "homeassistant/sensor/nimbrel/+/config", 33);
-    EXPECT_EQ(std::count(configs.begin(), configs.end(), '\n'), 33);
+    const std::string configs = Read(port_, "homeassistant/sensor/nimbrel/+/config", 36);
+    EXPECT_EQ(std::count(configs.begin(), configs.end(), '\n'), 36);
     EXPECT_NE(configs.find("/outdoor_temperature/config {\"name\":\"Outdoor temperature\""),
               std::string::npos);
     serve->Signal(signal);
@@ -294,9 +297,9 @@ TEST_F(ServeWithBroker, LeftoversOfEarlierSettingsAreCleared) {
     int retained;  // state, status and the configs
   };
   const Run runs[] = {
-      {"--mqtt-topic old/wx", "old/wx", 35},
-      {"--mqtt-topic new", "new", 35},
-      {"--mqtt-topic new --ha-prefix ha2", "new", 35},
+      {"--mqtt-topic old/wx", "old/wx", 38},
+      {"--mqtt-topic new", "new", 38},
+      {"--mqtt-topic new --ha-prefix ha2", "new", 38},
       {"--mqtt-topic new --ha-prefix ha2 --no-ha-discovery", "new", 2},
   };
   for (const Run& run : runs) {
@@ -315,7 +318,7 @@ TEST_F(ServeWithBroker, LeftoversOfEarlierSettingsAreCleared) {
         ("mosquitto_pub -p " + std::to_string(port_) + " -t " + run.prefix + "/status -r -n")
             .c_str());
   }
-  EXPECT_NE(Log().find("cleared 35 retained topics"), std::string::npos) << Log();
+  EXPECT_NE(Log().find("cleared 38 retained topics"), std::string::npos) << Log();
 }
 
 // TLS: the system's certificate authorities (here through OpenSSL's SSL_CERT_FILE) without

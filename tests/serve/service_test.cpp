@@ -75,7 +75,7 @@ TEST(Names, NodeAndClientIdsAreStableAndNeverShared) {
 // prefix holds.
 TEST(Discovery, OneConfigPerNumericKeyUnderOneDevice) {
   const std::vector<MqttMessage> configs = DiscoveryConfigs({"home/wx", "ha"});
-  ASSERT_EQ(configs.size(), 33U);
+  ASSERT_EQ(configs.size(), 36U);
   const MqttMessage& rate = configs[5];
   EXPECT_EQ(rate.topic, "ha/sensor/home_wx_1afae0dc/rain_rate/config");
   EXPECT_TRUE(rate.retain);
@@ -87,7 +87,13 @@ TEST(Discovery, OneConfigPerNumericKeyUnderOneDevice) {
         "\"expire_after\":900", "\"identifiers\":[\"nimbrel_home_wx_1afae0dc\"]"}) {
     EXPECT_NE(rate.payload.find(part), std::string::npos) << part;
   }
-  EXPECT_EQ(configs.back().payload.find("device_class"), std::string::npos);  // logger
+  EXPECT_EQ(configs[32].payload.find("device_class"), std::string::npos);  // logger
+  // Today's high tells when it was reached as an attribute.
+  EXPECT_NE(
+      configs[33].payload.find("\"json_attributes_template\":\"{{ {'time': "
+                               "value_json.outdoor_temperature_high_today_time} | tojson }}\""),
+      std::string::npos)
+      << configs[33].payload;
   // How many stay retained, and what an earlier version left, are counted on a real broker.
   EXPECT_EQ(UnrecordedTopics({"home_wx", "ha"}), RetainedTopics({"home_wx", "ha"}, true));
 }
@@ -106,6 +112,8 @@ TEST(Discovery, ClassesOfRainAndWindDirection) {
       {"rain_weekly", HaClasses::kCurrent, "precipitation", "total_increasing"},
       {"rain_monthly", HaClasses::kBefore2025_4, "precipitation", "total_increasing"},
       {"rain_hourly", HaClasses::kCurrent, "precipitation", ""},
+      {"rain_season", HaClasses::kCurrent, "precipitation", "total_increasing"},
+      {"outdoor_temperature_low_today", HaClasses::kCurrent, "temperature", "measurement"},
       {"rain_rate", HaClasses::kCurrent, "precipitation_intensity", "measurement"},
       {"wind_direction", HaClasses::kCurrent, "wind_direction", "measurement_angle"},
       {"wind_direction", HaClasses::kBefore2025_4, "", "measurement"},
@@ -126,6 +134,74 @@ TEST(Discovery, ClassesOfRainAndWindDirection) {
     EXPECT_TRUE(named("device_class", row.deviceClass)) << row.key << "\n" << config->payload;
     EXPECT_TRUE(named("state_class", row.stateClass)) << row.key << "\n" << config->payload;
   }
+}
+
+// A live text of the console at a time, with an outdoor temperature and the day's rain.
+std::string Live(std::string_view date, std::string_view time, std::string_view outdoor,
+                 std::string_view rain) {
+  std::string text = "57 " + std::string(date) + " " + std::string(time) + " 21.0 45 " +
+                     std::string(outdoor) + " 80 " + std::string(rain);
+  for (std::size_t field = 8; field < kRecordFieldCount; ++field) {
+    text += " 0";
+  }
+  return text;
+}
+
+// Today's high and low go on from the archive with every live reading, keeping the time each was
+// first reached; the season's rain carries on over midnight before the archive has caught up, and
+// starts again with a new season.
+TEST(StateFigures, TodayAndTheSeasonFromTheArchiveAndTheLiveReadings) {
+  using namespace std::chrono;
+  const local_days day{2025y / 9 / 30};
+  ArchivedFigures archived;
+  archived.seasonStart = 10;
+  AddLiveReading(archived.today, Live("2025-9-30", "5:00", "2.0", "1.0"));
+  AddLiveReading(archived.today, Live("2025-9-30", "14:00", "12.0", "3.0"));
+  archived.seasonRainBefore = 40;
+  struct Row {
+    std::vector<std::string> live;
+    bool withArchive;
+    std::string json;
+  };
+  const Row rows[] = {
+      {{Live("2025-9-30", "15:00", "13.5", "4.0"), Live("2025-9-30", "16:00", "13.5", "--")},
+       true,
+       "\"outdoor_temperature_high_today\":13.5,\"outdoor_temperature_high_today_time\":\"15:00\","
+       "\"outdoor_temperature_low_today\":2,\"outdoor_temperature_low_today_time\":\"05:00\","
+       "\"rain_season\":44,"},
+      {{Live("2025-9-30", "16:00", "12.0", "--.-")},
+       true,
+       "\"outdoor_temperature_high_today\":12,\"outdoor_temperature_high_today_time\":\"14:00\","
+       "\"outdoor_temperature_low_today\":2,\"outdoor_temperature_low_today_time\":\"05:00\","
+       "\"rain_season\":43,"},
+      // Midnight, and a new season: its rain starts from the new day's.
+      {{Live("2025-10-1", "0:05", "--.-", "0.3")},
+       true,
+       "\"outdoor_temperature_high_today\":null,\"outdoor_temperature_high_today_time\":null,"
+       "\"outdoor_temperature_low_today\":null,\"outdoor_temperature_low_today_time\":null,"
+       "\"rain_season\":0.3,"},
+      // A reading of the day before (the console's clock set back) changes nothing.
+      {{Live("2025-9-30", "15:00", "-1.0", "1"), Live("2025-9-29", "15:00", "-5.0", "9")},
+       false,
+       "\"outdoor_temperature_high_today\":-1,\"outdoor_temperature_high_today_time\":\"15:00\","
+       "\"outdoor_temperature_low_today\":-1,\"outdoor_temperature_low_today_time\":\"15:00\","
+       "\"rain_season\":null,"},
+  };
+  for (const Row& row : rows) {
+    DaySummary liveDay;
+    for (const std::string& text : row.live) {
+      AddLiveReading(liveDay, text);
+    }
+    const auto figures =
+        FiguresOf(row.withArchive ? std::optional(archived) : std::nullopt, liveDay);
+    EXPECT_EQ(TodayFiguresJson(figures), row.json) << row.live.front();
+  }
+  // Midnight within the season: yesterday's rain joins the season's before the archive has it.
+  archived.seasonStart = 1;
+  DaySummary next;
+  AddLiveReading(next, Live("2025-10-1", "0:05", "9.5", "0.5"));
+  EXPECT_EQ(FiguresOf(archived, next).seasonRain, 43.5);
+  EXPECT_EQ(archived.today.day, day);
 }
 
 // What was announced survives a restart, per broker, in a file only the user reads; a missing
