@@ -203,11 +203,19 @@ void ArchiveKeeper::ReadFigures(std::chrono::local_days today, unsigned seasonSt
       [this, today, seasonStart](FiguresReply& reply) {
         using namespace std::chrono;
         // Every day the archive knows: all time is one of the periods.
+        ArchiveInfo info;
         std::vector<DaySummary> days;
-        reply.fault =
-            archive_->ReadDays(local_days{year{1} / 1 / 1}, local_days{year{9999} / 12 / 31}, days);
+        reply.fault = archive_->ReadInfo(info);
         if (!reply.fault) {
-          reply.figures = SummarizeRecords(days, today, seasonStart);
+          reply.fault = archive_->ReadDays(local_days{year{1} / 1 / 1},
+                                           local_days{year{9999} / 12 / 31}, days);
+        }
+        if (!reply.fault) {
+          std::optional<local_days> firstRecord;
+          if (info.firstRecord) {
+            firstRecord = floor<std::chrono::days>(*info.firstRecord);
+          }
+          reply.figures = SummarizeRecords(days, firstRecord, today, seasonStart);
         }
       },
       std::move(done));

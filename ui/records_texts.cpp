@@ -6,24 +6,22 @@
 
 #include "chart/chart_data.h"
 #include "i18n/own_texts.h"
-#include "readings/number_text.h"
-#include "readings/reading_format.h"
-#include "readings/units.h"
+#include "stats/stat_units.h"
 #include "ui/chart/chart_painter.h"
 
 namespace nimbrel::ui {
 
 namespace {
 
-enum class Kind : std::uint8_t { kTemperature, kHumidity, kPressure, kWindSpeed, kRainRate };
-
 // A value's row: its name, the key of the value, and whether it shows the low.
 struct RowPlan {
   int nameKey;
   std::string_view stat;
   bool low;
-  Kind kind;
 };
+
+// The pressure's row shows the pressure of the type the units choose.
+constexpr std::string_view kPressureRow = "pressure_relative";
 
 constexpr int SeriesKey(ChartSeriesId id) {
   return kOwnFirstSeries + static_cast<int>(id);
@@ -31,27 +29,23 @@ constexpr int SeriesKey(ChartSeriesId id) {
 
 // The values a station owner asks for first, highs before lows.
 constexpr std::array<RowPlan, 13> kRows = {{
-    {kOwnOutdoorTemperature, "outdoor_temperature", false, Kind::kTemperature},
-    {0, "outdoor_temperature", true, Kind::kTemperature},
-    {kOwnOutdoorHumidity, "outdoor_humidity", false, Kind::kHumidity},
-    {0, "outdoor_humidity", true, Kind::kHumidity},
-    {SeriesKey(ChartSeriesId::kDewPoint), "dew_point", false, Kind::kTemperature},
-    {0, "dew_point", true, Kind::kTemperature},
-    {SeriesKey(ChartSeriesId::kPressure), "pressure_relative", false, Kind::kPressure},
-    {0, "pressure_relative", true, Kind::kPressure},
-    {kOwnWindSpeed, "wind_speed", false, Kind::kWindSpeed},
-    {SeriesKey(ChartSeriesId::kWindGust), "wind_gust", false, Kind::kWindSpeed},
-    {SeriesKey(ChartSeriesId::kRainRate), "rain_rate", false, Kind::kRainRate},
-    {kOwnIndoorTemperature, "indoor_temperature", false, Kind::kTemperature},
-    {0, "indoor_temperature", true, Kind::kTemperature},
+    {kOwnOutdoorTemperature, "outdoor_temperature", false},
+    {0, "outdoor_temperature", true},
+    {kOwnOutdoorHumidity, "outdoor_humidity", false},
+    {0, "outdoor_humidity", true},
+    {SeriesKey(ChartSeriesId::kDewPoint), "dew_point", false},
+    {0, "dew_point", true},
+    {SeriesKey(ChartSeriesId::kPressure), kPressureRow, false},
+    {0, kPressureRow, true},
+    {kOwnWindSpeed, "wind_speed", false},
+    {SeriesKey(ChartSeriesId::kWindGust), "wind_gust", false},
+    {SeriesKey(ChartSeriesId::kRainRate), "rain_rate", false},
+    {kOwnIndoorTemperature, "indoor_temperature", false},
+    {0, "indoor_temperature", true},
 }};
 
 QString Own(LanguageIndex language, int key) {
   const std::u16string_view text = OwnText(language, key);
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QString FromU16(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
@@ -61,50 +55,12 @@ std::size_t StatIndex(std::string_view name) {
   return static_cast<std::size_t>(found - kStatKeys.begin());
 }
 
-// A value in the console's unit, as the dashboard writes it in the user's: converted and printed
-// with the unit's decimals, or with the console's own decimals in the console's unit.
-QString ValueText(double value, Kind kind, const UnitSettings& units) {
-  UnitConversion conversion;
-  std::u16string_view unit;
-  int decimals = 1;
-  switch (kind) {
-    case Kind::kTemperature:
-      conversion = TemperatureConversion(units.temperatureUnit);
-      unit = TemperatureUnitText(units.temperatureUnit);
-      break;
-    case Kind::kHumidity:
-      unit = HumidityUnitText();
-      decimals = 0;
-      break;
-    case Kind::kPressure:
-      conversion = PressureConversion(units.pressureUnit);
-      unit = PressureUnitText(units.pressureUnit);
-      break;
-    case Kind::kWindSpeed:
-      conversion = WindSpeedConversion(units.windSpeedUnit);
-      unit = WindSpeedUnitText(units.windSpeedUnit);
-      break;
-    case Kind::kRainRate:
-      conversion = RainConversion(units.rainUnit);
-      unit = RainRateUnitText(units.rainUnit);
-      break;
-  }
-  if (conversion.convert != nullptr) {
-    value = conversion.convert(static_cast<float>(value));
-    decimals = conversion.decimals;
-  }
-  const QString number = FromU16(PrintFixed(value, decimals));
-  // A degree sign sits right after the number, as on the dashboard; other units after a blank.
-  return unit.starts_with(DegreeSign) ? number + FromU16(unit)
-                                      : number + QLatin1Char(' ') + FromU16(unit);
-}
-
-QString RainText(double millimetres, const UnitSettings& units) {
-  const UnitConversion conversion = RainConversion(units.rainUnit);
-  const double value =
-      conversion.convert ? conversion.convert(static_cast<float>(millimetres)) : millimetres;
-  return FromU16(PrintFixed(value, conversion.convert ? conversion.decimals : 1)) +
-         QLatin1Char(' ') + FromU16(RainfallUnitText(units.rainUnit));
+// A figure in the console's unit as every page of the program shows it in the user's unit. A
+// degree sign sits right after the number, as on the dashboard; other units after a blank.
+QString FigureText(double value, const ShownUnit& shown) {
+  const QString number = QString::fromStdString(ShownText(InShownUnit(value, shown), shown));
+  const QString unit = QString::fromStdString(shown.unit);
+  return unit.startsWith(QChar(0x00B0)) ? number + unit : number + QLatin1Char(' ') + unit;
 }
 
 QDate DateOf(std::chrono::local_days day) {
@@ -134,7 +90,7 @@ QString Dash() {
 RecordsCell ExtremeCell(const PeriodStats& stats, const RowPlan& plan, const UnitSettings& units,
                         const QLocale& locale) {
   std::size_t index = StatIndex(plan.stat);
-  if (plan.kind == Kind::kPressure && units.pressureType == PressureType::Absolute) {
+  if (plan.stat == kPressureRow && units.pressureType == PressureType::Absolute) {
     index = StatIndex("pressure_absolute");
   }
   const ValueSummary& summary = stats.values.at(index);
@@ -142,7 +98,7 @@ RecordsCell ExtremeCell(const PeriodStats& stats, const RowPlan& plan, const Uni
   if (!extreme) {
     return {Dash(), {}};
   }
-  return {ValueText(extreme->value, plan.kind, units),
+  return {FigureText(extreme->value, ShownUnitOfKey(index, units)),
           WhenText(locale, extreme->time, stats.first == stats.last)};
 }
 
@@ -191,8 +147,7 @@ RecordsTable MakeRecordsTable(const RecordsFigures& figures, const UnitSettings&
   for (const RowPlan& plan : kRows) {
     RecordsRow row;
     int nameKey = plan.nameKey;
-    if (plan.kind == Kind::kPressure && units.pressureType == PressureType::Absolute &&
-        nameKey != 0) {
+    if (plan.stat == kPressureRow && units.pressureType == PressureType::Absolute && nameKey != 0) {
       nameKey = kOwnAbsolutePressure;
     }
     row.name = nameKey != 0 ? Own(language, nameKey) : QString();
@@ -207,10 +162,11 @@ RecordsTable MakeRecordsTable(const RecordsFigures& figures, const UnitSettings&
   RecordsRow wettest{Own(language, kOwnWettestDay), {}, {}};
   for (std::size_t period = 0; period < kRecordsPeriodCount; ++period) {
     const PeriodStats& stats = figures[period];
-    total.cells[period] = {stats.rainTotal ? RainText(*stats.rainTotal, units) : Dash(), {}};
+    total.cells[period] = {
+        stats.rainTotal ? FigureText(*stats.rainTotal, ShownRain(units)) : Dash(), {}};
     // Within one day the wettest day is that day: its total says it all.
     if (stats.wettestDay && stats.first != stats.last) {
-      wettest.cells[period] = {RainText(stats.wettestDay->value, units),
+      wettest.cells[period] = {FigureText(stats.wettestDay->value, ShownRain(units)),
                                DateText(locale, DateOf(stats.wettestDay->day))};
     } else {
       wettest.cells[period] = {Dash(), {}};

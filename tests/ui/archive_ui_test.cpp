@@ -429,6 +429,7 @@ class ArchiveUiTest : public QObject {
         {rain, kMonth, QStringLiteral("10.5 mm")},
         {rain, kSeason, QStringLiteral("10.5 mm")},  // from May
         {rain, kYear, QStringLiteral("11.5 mm")},
+        {rain, kAllTime, QStringLiteral("11.5 mm")},
         {rain + 1, kToday, QStringLiteral("--")},
         {rain + 1, kYear, QStringLiteral("7.5 mm @ 05/05/2024")},
     };
