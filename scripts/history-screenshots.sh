@@ -1,8 +1,9 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The History and Records tabs' screenshots in docs/screenshots: a year of the built-in console's
-# log is synced into a fresh archive with nimbrel-cli, then the window is grabbed offscreen. The
-# records are shown mid-year, from a copy of the archive made after the log's first half.
+# The History and Records tabs' and the setup panel's screenshots in docs/screenshots: a year of the
+# built-in console's log is synced into a fresh archive with nimbrel-cli, then the window is
+# grabbed offscreen. The records and the setup panel are shown mid-year, from a copy of the archive
+# made after the log's first half.
 set -eu
 cd "$(dirname "$0")/.."
 cmake --build --preset dev -j2 --target nimbrel-cli history_screenshots

@@ -5,12 +5,14 @@
 //                                             that nimbrel-cli --console-history can serve
 //   history_screenshots grab ARCHIVE FOLDER   history-{en,de}-{week,year}.png of the window
 //   history_screenshots records ARCHIVE FOLDER
-//                                             records-{en-c,de-f}.png of the window, on an archive
-//                                             of the log's first file: the records mid-year
+//                                             records-{en-c,de-f}.png and setup-{en,fr}.png of the
+//                                             window, on an archive of the log's first file: the
+//                                             records mid-year
 // Run offscreen (QT_QPA_PLATFORM=offscreen); scripts/history-screenshots.sh runs all of it.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
 #include <cstdio>
@@ -24,6 +26,7 @@
 #include "ui/main_window.h"
 #include "ui/program.h"
 #include "ui/records_panel.h"
+#include "ui/setup_panel.h"
 
 namespace {
 
@@ -153,6 +156,43 @@ bool GrabRecords(const QString& archivePath, const QString& folder, LanguageInde
   return window.grab().save(QDir(folder).filePath(QString::fromLatin1(name)));
 }
 
+// The setup panel as a user who uploads and exports has filled it in, saved as FOLDER/NAME.
+bool GrabSetup(const QString& archivePath, const QString& folder, LanguageIndex language,
+               const char* name) {
+  Scene scene(archivePath, language, {}, 10);
+  ui::MainWindow& window = *scene.window;
+  ui::SetupPanel& setup = window.Setup();
+  const auto text = [&setup](const char* box, const char* value) {
+    setup.findChild<QLineEdit*>(QString::fromLatin1(box))->setText(QString::fromLatin1(value));
+  };
+  text("stationId", "INIMBREL12");
+  text("stationKey", "a1b2c3d4");
+  for (const auto& [box, value] : {std::pair{"startYear", "2025"},
+                                   {"startMonth", "1"},
+                                   {"startDay", "2"},
+                                   {"endYear", "2025"},
+                                   {"endMonth", "1"},
+                                   {"endDay", "4"}}) {
+    text(box, value);
+  }
+  for (const int set : {0, 1, 2, 5, 8}) {
+    setup.findChild<QCheckBox*>(QStringLiteral("dataSet%1").arg(set))->setChecked(true);
+  }
+  setup.findChild<QCheckBox*>(QStringLiteral("autoUpload"))->click();
+  scene.program.servers.Selected().uploadStatus = UploadStatus::Confirmed;
+  setup.Relabel();
+  window.ShowPanel(2);
+  if (!QTest::qWaitFor(
+          [&setup] {
+            return setup.findChild<QWidget*>(QStringLiteral("archiveDownload"))->isEnabled();
+          },
+          20000)) {
+    std::fputs("history_screenshots: no archive\n", stderr);
+    return false;
+  }
+  return window.grab().save(QDir(folder).filePath(QString::fromLatin1(name)));
+}
+
 // English with °C and seasons from January; German with °F, inches, mph and inHg, and water
 // years from October.
 int GrabAllRecords(const QString& archivePath, const QString& folder) {
@@ -163,6 +203,10 @@ int GrabAllRecords(const QString& archivePath, const QString& folder) {
   imperial.pressureUnit = PressureUnit::InHg;
   QLocale::setDefault(QLocale(QStringLiteral("en_GB")));
   if (!GrabRecords(archivePath, folder, LanguageIndex::kEnglish, {}, 1, "records-en-c.png")) {
+    return 1;
+  }
+  if (!GrabSetup(archivePath, folder, LanguageIndex::kEnglish, "setup-en.png") ||
+      !GrabSetup(archivePath, folder, LanguageIndex::kFrench, "setup-fr.png")) {
     return 1;
   }
   QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
