@@ -69,10 +69,7 @@ int main(int argc, char** argv) {
   ui::QtFileDialogs fileDialogs;
   ui::Program program(std::move(console.backend), OpenUserSettingsBackend(), messageBoxes,
                       fileDialogs);
-  const LanguageAndService saved = program.settings.ReadLanguageAndService();
-  program.language = LanguageIndexFromSaved(saved.languageIndex);
-  program.servers.serverIndex = saved.serverIndex;
-  program.units = program.settings.ReadUnitSettings();
+  program.ReadSavedSettings();
   program.endpoints = options.endpoints;
 
   ui::MainWindow window(program);

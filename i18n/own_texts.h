@@ -12,7 +12,7 @@ namespace nimbrel {
 // like the packs' l1 to l69, so that a panel looks up both the same way. Placeholders %1, %2 are
 // filled in by the panel.
 inline constexpr int kFirstOwnKey = 1;
-inline constexpr int kLastOwnKey = 51;
+inline constexpr int kLastOwnKey = 65;
 
 // The keys, by what they name.
 inline constexpr int kOwnDownloadToArchive = 1;  // the archive-only download's button
@@ -47,6 +47,18 @@ inline constexpr int kOwnFirstSeries = 34;
 inline constexpr int kOwnAbsolutePressure = 50;
 // The status bar during a download into the archive alone (an export says "Exporting").
 inline constexpr int kOwnDownloading = 51;
+
+// The Records tab and its view: highs, lows and rain totals of six periods.
+inline constexpr int kOwnRecordsTab = 52;
+inline constexpr int kOwnFirstRecordsPeriod = 53;  // today, yesterday, month, year, season, all
+inline constexpr int kOwnOutdoorTemperature = 59;
+inline constexpr int kOwnOutdoorHumidity = 60;
+inline constexpr int kOwnWindSpeed = 61;
+inline constexpr int kOwnIndoorTemperature = 62;
+inline constexpr int kOwnRainTotal = 63;
+inline constexpr int kOwnWettestDay = 64;
+// The setup panel's first month of the rain season.
+inline constexpr int kOwnRainSeasonStart = 65;
 
 // The text of an own key in a language; empty for any other key.
 std::u16string_view OwnText(LanguageIndex language, int key);

@@ -68,11 +68,8 @@ void ArchiveKeeper::Open(const ArchiveOptions& options) {
     ArchiveError error;
     archive_ = OpenArchive(options, error);
     if (!archive_) {
-      Report([this, message = QString::fromStdString(error.message)] {
-        summary_.phase = ArchiveSummary::Phase::kNotInUse;
-        emit SummaryChanged();
-        emit Fault(message);
-      });
+      ReportUnusable(error.message);
+      Report([this, message = QString::fromStdString(error.message)] { emit Fault(message); });
       return;
     }
     ReportInfo(false, false);
@@ -87,11 +84,16 @@ bool ArchiveKeeper::DropWhenUnusable(const ArchiveStatus& fault) {
   // The message says the archive is not used: nothing more is written to it in this run, so the
   // file stays as it was for whoever looks into it.
   archive_.reset();
-  Report([this] {
+  ReportUnusable(fault->message);
+  return true;
+}
+
+void ArchiveKeeper::ReportUnusable(const std::string& reason) {
+  Report([this, reason] {
     summary_.phase = ArchiveSummary::Phase::kNotInUse;
+    summary_.unusable = reason;
     emit SummaryChanged();
   });
-  return true;
 }
 
 void ArchiveKeeper::ReportInfo(bool merged, bool incomplete) {
@@ -162,25 +164,61 @@ void ArchiveKeeper::Merge(DownloadEnd end, bool toFile, int recordCount) {
   emit SummaryChanged();
 }
 
-void ArchiveKeeper::ReadChart(const ChartRequest& request, RecordTimePoint now,
-                              std::function<void(const ChartReply&)> done) {
-  const std::uint64_t ticket = ++chartTicket_;
-  Post([this, request, now, ticket, done = std::move(done)] {
-    if (ticket != chartTicket_) {
+template <typename Reply>
+void ArchiveKeeper::PostRead(std::atomic<std::uint64_t>& tickets, std::function<void(Reply&)> read,
+                             std::function<void(const Reply&)> done) {
+  const std::uint64_t ticket = ++tickets;
+  Post([this, &tickets, ticket, read = std::move(read), done = std::move(done)] {
+    if (ticket != tickets) {
       return;  // a newer read is queued behind this one
     }
-    auto reply = std::make_shared<ChartReply>();
+    auto reply = std::make_shared<Reply>();
     reply->archived = archive_ != nullptr;
     if (archive_) {
-      reply->fault = LoadChart(*archive_, request, now, reply->data);
+      read(*reply);
       DropWhenUnusable(reply->fault);
     }
-    Report([this, ticket, reply, done] {
-      if (ticket == chartTicket_) {
+    Report([&tickets, ticket, reply, done] {
+      if (ticket == tickets) {
         done(*reply);
       }
     });
   });
+}
+
+void ArchiveKeeper::ReadChart(const ChartRequest& request, RecordTimePoint now,
+                              std::function<void(const ChartReply&)> done) {
+  PostRead<ChartReply>(
+      chartTicket_,
+      [this, request, now](ChartReply& reply) {
+        reply.fault = LoadChart(*archive_, request, now, reply.data);
+      },
+      std::move(done));
+}
+
+void ArchiveKeeper::ReadFigures(std::chrono::local_days today, unsigned seasonStart,
+                                std::function<void(const FiguresReply&)> done) {
+  PostRead<FiguresReply>(
+      figuresTicket_,
+      [this, today, seasonStart](FiguresReply& reply) {
+        using namespace std::chrono;
+        // Every day the archive knows: all time is one of the periods.
+        ArchiveInfo info;
+        std::vector<DaySummary> days;
+        reply.fault = archive_->ReadInfo(info);
+        if (!reply.fault) {
+          reply.fault = archive_->ReadDays(local_days{year{1} / 1 / 1},
+                                           local_days{year{9999} / 12 / 31}, days);
+        }
+        if (!reply.fault) {
+          std::optional<local_days> firstRecord;
+          if (info.firstRecord) {
+            firstRecord = floor<std::chrono::days>(*info.firstRecord);
+          }
+          reply.figures = SummarizeRecords(days, firstRecord, today, seasonStart);
+        }
+      },
+      std::move(done));
 }
 
 }  // namespace nimbrel::ui

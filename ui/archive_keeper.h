@@ -20,6 +20,7 @@
 #include "chart/chart_data.h"
 #include "export/history_store.h"
 #include "station/shared_state.h"
+#include "ui/records_figures.h"
 
 namespace nimbrel::ui {
 
@@ -38,6 +39,8 @@ struct ArchiveSummary {
   std::int64_t records = 0;
   std::optional<std::chrono::sys_seconds> lastMerge;
   bool lastMergeIncomplete = false;
+  // Why the archive is not in use, when a fault made it so: the fault's text.
+  std::string unusable;
 };
 
 // One merge as it ended: how the download ended, its records, and what the archive made of them.
@@ -56,6 +59,13 @@ struct ChartReply {
   bool archived = false;
   ArchiveStatus fault;
   ChartData data;
+};
+
+// What one read of the Records tab's figures brought, as a chart read does.
+struct FiguresReply {
+  bool archived = false;
+  ArchiveStatus fault;
+  RecordsFigures figures;
 };
 
 // The weather archive as the window uses it. Opening, merging and keeping live samples run on a
@@ -83,6 +93,11 @@ class ArchiveKeeper : public QObject {
   void ReadChart(const ChartRequest& request, RecordTimePoint now,
                  std::function<void(const ChartReply&)> done);
 
+  // Reads the figures of the Records tab's periods as of `today`, as ReadChart reads a chart
+  // (a later read supersedes this one).
+  void ReadFigures(std::chrono::local_days today, unsigned seasonStart,
+                   std::function<void(const FiguresReply&)> done);
+
   // Runs what is queued to its end and stops the thread (at shutdown); later jobs are dropped.
   void Finish();
 
@@ -104,12 +119,19 @@ class ArchiveKeeper : public QObject {
   // False when the keeper is finishing and the job was dropped.
   bool Post(Job job);
   void Run();
+  // Posts a read that `ticket`'s later reads supersede: `read` fills the reply on the worker
+  // (with the archive open), `done` gets it on the GUI thread unless superseded meanwhile.
+  template <typename Reply>
+  void PostRead(std::atomic<std::uint64_t>& ticket, std::function<void(Reply&)> read,
+                std::function<void(const Reply&)> done);
   // Hands a call over to the GUI thread, without waiting.
   void Report(std::function<void()> call);
   void ReportInfo(bool merged, bool incomplete);
   // After a fault that makes the file unusable (damaged, or of a newer version), closes it and
   // tells the window it is not in use; true when it did.
   bool DropWhenUnusable(const ArchiveStatus& fault);
+  // The window is told the archive is not in use, and why.
+  void ReportUnusable(const std::string& reason);
 
   const HistoryStore& store_;
   SharedState& state_;
@@ -120,6 +142,7 @@ class ArchiveKeeper : public QObject {
   bool liveFaultTold_ = false;
   // The number of the latest chart read; an older one is superseded.
   std::atomic<std::uint64_t> chartTicket_{0};
+  std::atomic<std::uint64_t> figuresTicket_{0};
 
   std::mutex mutex_;
   std::condition_variable wake_;

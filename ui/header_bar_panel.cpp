@@ -22,12 +22,14 @@ namespace {
 const QRect kDashboardTabUnits{0, 1, 104, 13};
 const QRect kSetupTabUnits{105, 1, 104, 13};
 const QRect kHistoryTabUnits{210, 1, 104, 13};
+// The last tab is narrower, to end before the language box.
+const QRect kRecordsTabUnits{315, 1, 61, 13};
 const QRect kLanguageBoxUnits{378, 1, 48, 13};
 const QRect kHelpButtonUnits{432, 3, 6, 6};
 
 constexpr int kDashboardTabText = 4;
 constexpr int kSetupTabText = 5;
-constexpr int kTabCount = 3;
+constexpr int kTabCount = 4;
 const QColor kOutlineGrey{145, 145, 145};
 
 QRect Place(const QRect& units) {
@@ -82,6 +84,7 @@ HeaderBarPanel::HeaderBarPanel(Program& program, QWidget* parent)
       dashboardTab_(MakeTab(this, QStringLiteral("dashboardTab"), kDashboardTabUnits)),
       setupTab_(MakeTab(this, QStringLiteral("setupTab"), kSetupTabUnits)),
       historyTab_(MakeTab(this, QStringLiteral("historyTab"), kHistoryTabUnits)),
+      recordsTab_(MakeTab(this, QStringLiteral("recordsTab"), kRecordsTabUnits)),
       languageBox_(new QComboBox(this)),
       helpButton_(new HelpButton(this)) {
   // The shared look is made once, before any panel paints with it.
@@ -92,7 +95,7 @@ HeaderBarPanel::HeaderBarPanel(Program& program, QWidget* parent)
   setAutoFillBackground(true);
   SetBackground(this, look.PanelColor());
 
-  for (QLabel* tab : {dashboardTab_, setupTab_, historyTab_}) {
+  for (QLabel* tab : Tabs()) {
     tab->setFont(look.Font(PanelLook::kTabFont));
     QPalette palette = tab->palette();
     palette.setColor(QPalette::WindowText, kTabText);
@@ -143,6 +146,7 @@ void HeaderBarPanel::Relabel() {
   dashboardTab_->setText(program_.Text(kDashboardTabText));
   setupTab_->setText(program_.Text(kSetupTabText));
   historyTab_->setText(program_.OwnText(kOwnHistoryTab));
+  recordsTab_->setText(program_.OwnText(kOwnRecordsTab));
   setupTab_->setFont(look.Font(HasLongTabTexts(program_.language) ? PanelLook::kSmallBoldFont
                                                                   : PanelLook::kTabFont));
   // The box follows a language set from elsewhere too; setting it announces nothing.
@@ -162,22 +166,26 @@ void HeaderBarPanel::ColourTabs() {
   const PanelLook& look = *program_.look;
   const bool known = shown_ >= 1 && shown_ <= kTabCount;
   int panel = 1;
-  for (QLabel* tab : {dashboardTab_, setupTab_, historyTab_}) {
+  for (QLabel* tab : Tabs()) {
     const bool back = known && shown_ != panel++;
     SetBackground(tab, back ? look.ButtonFaceColor() : look.PanelColor());
   }
 }
 
-// The outline of the tabs: a grey line over all three and down the right of the last, on along
+// The outline of the tabs: a grey line over all of them and down the right of the last, on along
 // the strip's bottom; a grey line between neighbours; and under them, grey below the tabs that
 // are not shown and the panel colour below the one that is, so that it opens into the panel.
 void HeaderBarPanel::paintEvent(QPaintEvent*) {
-  const QRect last = historyTab_->geometry();
+  const std::array<QLabel*, kTabCount> tabs = Tabs();
+  const QRect last = tabs.back()->geometry();
   const int r = last.x() + last.width();
   const int b = last.y() + last.height();
-  const int w = dashboardTab_->width();
   const int lastX = width() - 1;
-  const int dividers[] = {0, w, setupTab_->geometry().x() + setupTab_->width(), r};
+  // The left edge, then the right edge of each tab.
+  std::array<int, kTabCount + 1> dividers{};
+  for (std::size_t tab = 0; tab < tabs.size(); ++tab) {
+    dividers[tab + 1] = tabs[tab]->geometry().x() + tabs[tab]->width();
+  }
 
   QPainter painter(this);
   painter.setPen(QPen(kOutlineGrey, 1));
@@ -203,21 +211,19 @@ bool HeaderBarPanel::eventFilter(QObject* watched, QEvent* event) {
     const auto* widget = qobject_cast<QWidget*>(watched);
     const bool inside = widget != nullptr && widget->rect().contains(mouse->position().toPoint());
     if (mouse->button() == Qt::LeftButton && inside) {
-      if (watched == dashboardTab_) {
-        emit ShowPanelRequested(1);
-        return true;
-      }
-      if (watched == setupTab_) {
-        emit ShowPanelRequested(2);
-        return true;
-      }
-      if (watched == historyTab_) {
-        emit ShowPanelRequested(3);
+      const std::array<QLabel*, kTabCount> tabs = Tabs();
+      const auto tab = std::find(tabs.begin(), tabs.end(), watched);
+      if (tab != tabs.end()) {
+        emit ShowPanelRequested(static_cast<int>(tab - tabs.begin()) + 1);
         return true;
       }
     }
   }
   return QWidget::eventFilter(watched, event);
+}
+
+std::array<QLabel*, kTabCount> HeaderBarPanel::Tabs() const {
+  return {dashboardTab_, setupTab_, historyTab_, recordsTab_};
 }
 
 void HeaderBarPanel::OpenHelp() {

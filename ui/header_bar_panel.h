@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 
 class QComboBox;
 class QLabel;
@@ -10,8 +11,8 @@ namespace nimbrel::ui {
 
 struct Program;
 
-// The strip at the top: the DASHBOARD, EXPORT & SETUP and HISTORY tabs, the language box and the
-// help button.
+// The strip at the top: the DASHBOARD, EXPORT & SETUP, HISTORY and RECORDS tabs, the language box
+// and the help button.
 class HeaderBarPanel : public QWidget {
   Q_OBJECT
 
@@ -20,7 +21,8 @@ class HeaderBarPanel : public QWidget {
 
   // WM_RELABEL_HEADER: the tab texts of the current language.
   void Relabel();
-  // The shown panel changed (1 dashboard, 2 export and setup, 3 history): repaint the tabs.
+  // The shown panel changed (1 dashboard, 2 export and setup, 3 history, 4 records): repaint the
+  // tabs.
   void SetShownPanel(int shown);
 
  signals:
@@ -38,12 +40,15 @@ class HeaderBarPanel : public QWidget {
   void FillLanguageBox();
   void ChooseLanguage(int position);
   void ColourTabs();
+  // In the order of their panels' numbers.
+  std::array<QLabel*, 4> Tabs() const;
 
   Program& program_;
   int shown_ = 1;
   QLabel* dashboardTab_;
   QLabel* setupTab_;
   QLabel* historyTab_;
+  QLabel* recordsTab_;
   QComboBox* languageBox_;
   QWidget* helpButton_;
 };

@@ -16,6 +16,7 @@
 #include "ui/history_chart_view.h"
 #include "ui/history_texts.h"
 #include "ui/program.h"
+#include "ui/refresh_pacer.h"
 #include "ui/setup_art.h"
 
 namespace nimbrel::ui {
@@ -69,7 +70,7 @@ HistoryPanel::HistoryPanel(Program& program, QWidget* mainWindow, QWidget* paren
       clock_(ClockNow),
       kinds_(new QButtonGroup(this)),
       periods_(new QButtonGroup(this)),
-      refreshTimer_(new QTimer(this)),
+      pacer_(new RefreshPacer(*this, [this] { Request(); })),
       readingMarkTimer_(new QTimer(this)) {
   setObjectName(QStringLiteral("historyPanel"));
   setAutoFillBackground(true);
@@ -87,12 +88,6 @@ HistoryPanel::HistoryPanel(Program& program, QWidget* mainWindow, QWidget* paren
   readingMarkTimer_->setInterval(kReadingMarkDelayMs);
   connect(readingMarkTimer_, &QTimer::timeout, this,
           [this] { view_->SetReading(program_.OwnText(kOwnReadingChart)); });
-  refreshTimer_->setSingleShot(true);
-  connect(refreshTimer_, &QTimer::timeout, this, [this] {
-    if (isVisible()) {
-      Request();
-    }
-  });
   BuildChoices();
   BuildChartArea();
   ChoiceChanged();
@@ -194,10 +189,7 @@ void HistoryPanel::BuildChartArea() {
 
 void HistoryPanel::SetArchive(ArchiveKeeper* archive) {
   archive_ = archive;
-  connect(archive_, &ArchiveKeeper::SummaryChanged, this, &HistoryPanel::ArchivePhaseChanged);
-  connect(archive_, &ArchiveKeeper::MergeFinished, this, &HistoryPanel::ArchiveChanged);
-  connect(archive_, &ArchiveKeeper::LiveSampleKept, this, &HistoryPanel::ArchiveChanged);
-  ArchivePhaseChanged();
+  pacer_->Follow(*archive_);
 }
 
 void HistoryPanel::SetClock(std::function<RecordTimePoint()> clock) {
@@ -211,18 +203,6 @@ void HistoryPanel::SetDatesToLastWeek() {
   dates_[1]->clearMinimumDate();
   dates_[0]->setDate(today.addDays(-6));
   dates_[1]->setDate(today);
-}
-
-// Opening the archive, or failing to, changes what the panel can show; a merge does not.
-void HistoryPanel::ArchivePhaseChanged() {
-  const int phase = static_cast<int>(archive_->Summary().phase);
-  if (phase != archivePhase_) {
-    archivePhase_ = phase;
-    stale_ = true;
-    if (isVisible()) {
-      Request();
-    }
-  }
 }
 
 ChartRequest HistoryPanel::CurrentRequest() const {
@@ -249,17 +229,11 @@ void HistoryPanel::ChoiceChanged() {
   for (QDateEdit* box : dates_) {
     box->setEnabled(chosen);
   }
-  if (isVisible()) {
-    Request();
-  } else {
-    stale_ = true;
-  }
+  pacer_->Changed();
 }
 
 void HistoryPanel::Request() {
-  stale_ = false;
-  refreshTimer_->stop();
-  sinceRequest_.start();
+  pacer_->Started();
   const bool noArchive =
       archive_ == nullptr || archive_->Summary().phase == ArchiveSummary::Phase::kNotInUse;
   if (noArchive) {
@@ -305,28 +279,13 @@ void HistoryPanel::ChartArrived(const ChartReply& reply) {
   ShowTexts();
 }
 
-void HistoryPanel::ArchiveChanged() {
-  stale_ = true;
-  if (refreshTimer_->isActive()) {
-    return;
-  }
-  const qint64 since = sinceRequest_.isValid() ? sinceRequest_.elapsed() : kRefreshPauseMs;
-  refreshTimer_->start(static_cast<int>(std::max<qint64>(0, kRefreshPauseMs - since)));
-}
-
 void HistoryPanel::UnitsChanged() {
-  if (isVisible()) {
-    Request();
-  } else {
-    stale_ = true;
-  }
+  pacer_->Changed();
 }
 
 void HistoryPanel::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (stale_) {
-    Request();
-  }
+  pacer_->Shown();
 }
 
 void HistoryPanel::Relabel() {

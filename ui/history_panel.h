@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -22,6 +21,7 @@ struct Program;
 class ArchiveKeeper;
 struct ChartReply;
 class HistoryChartView;
+class RefreshPacer;
 class SetupButton;
 
 // The History panel: charts of the weather archive. The user picks what (temperature, humidity,
@@ -31,8 +31,6 @@ class HistoryPanel : public QWidget {
   Q_OBJECT
 
  public:
-  // Fewest milliseconds between two reads that a merge or a live sample asks for.
-  static constexpr int kRefreshPauseMs = 4000;
   // How long a read runs before "Reading …" shows over the chart it will replace.
   static constexpr int kReadingMarkDelayMs = 150;
 
@@ -46,9 +44,6 @@ class HistoryPanel : public QWidget {
 
   void Relabel();       // the language changed
   void UnitsChanged();  // a unit changed: the chart is read again in the new one
-  // The archive took records or a live sample: the shown chart is read again, at most once per
-  // kRefreshPauseMs.
-  void ArchiveChanged();
 
   // Reads the chart of what the controls choose, superseding any read under way.
   void Request();
@@ -72,7 +67,6 @@ class HistoryPanel : public QWidget {
   void ChartArrived(const ChartReply& reply);
   void ShowTexts();
   void ShowPointer();
-  void ArchivePhaseChanged();
 
   Program& program_;
   QWidget* mainWindow_;
@@ -90,12 +84,9 @@ class HistoryPanel : public QWidget {
   std::array<SetupButton*, 2> saveButtons_{};  // PNG, SVG
 
   bool reading_ = false;
-  bool stale_ = true;  // the archive or the units changed since the shown chart was read
   bool faultTold_ = false;
-  int archivePhase_ = -1;
-  QTimer* refreshTimer_;
+  RefreshPacer* pacer_;
   QTimer* readingMarkTimer_;
-  QElapsedTimer sinceRequest_;
 };
 
 }  // namespace nimbrel::ui

@@ -15,6 +15,7 @@
 #include "ui/header_bar_panel.h"
 #include "ui/history_panel.h"
 #include "ui/program.h"
+#include "ui/records_panel.h"
 #include "ui/setup_panel.h"
 #include "ui/shell_art.h"
 #include "ui/status_bar_panel.h"
@@ -60,6 +61,14 @@ MainWindow::MainWindow(Program& program) : program_(program) {
     if (history_ != nullptr) {
       history_->UnitsChanged();
     }
+    if (records_ != nullptr) {
+      records_->UnitsChanged();
+    }
+  });
+  connect(setup_, &SetupPanel::RainSeasonChanged, this, [this] {
+    if (records_ != nullptr) {
+      records_->SeasonChanged();
+    }
   });
 }
 
@@ -73,6 +82,18 @@ HistoryPanel& MainWindow::History() {
     }
   }
   return *history_;
+}
+
+RecordsPanel& MainWindow::Records() {
+  if (records_ == nullptr) {
+    records_ = new RecordsPanel(program_, this);
+    records_->setGeometry(dashboard_->geometry());
+    records_->hide();
+    if (archive_) {
+      records_->SetArchive(archive_.get());
+    }
+  }
+  return *records_;
 }
 
 MainWindow::~MainWindow() {
@@ -100,6 +121,9 @@ void MainWindow::UseArchive(const ArchiveOptions& options) {
   if (history_ != nullptr) {
     history_->SetArchive(archive_.get());
   }
+  if (records_ != nullptr) {
+    records_->SetArchive(archive_.get());
+  }
   archive_->Open(options);
 }
 
@@ -108,8 +132,11 @@ void MainWindow::ShowPanel(int panel) {
   if (panel == 3) {
     History();
   }
-  QWidget* const panels[] = {dashboard_, setup_, history_};
-  if (panel >= 1 && panel <= 3) {
+  if (panel == 4) {
+    Records();
+  }
+  QWidget* const panels[] = {dashboard_, setup_, history_, records_};
+  if (panel >= 1 && panel <= 4) {
     // The shown one first, so that the middle never stands empty for a frame.
     QWidget* const shown = panels[panel - 1];
     shown->show();
@@ -202,6 +229,9 @@ void MainWindow::RelabelAll() {
   if (history_ != nullptr) {
     history_->Relabel();
   }
+  if (records_ != nullptr) {
+    records_->Relabel();
+  }
   statusBar_->Relabel();
 }
 
@@ -236,6 +266,7 @@ void MainWindow::SaveSettings() {
   settings.WriteLanguageAndService(
       {static_cast<int>(program_.language), program_.servers.serverIndex});
   settings.WriteUnitSettings(program_.units);
+  settings.WriteRainSeasonStart(program_.rainSeasonStart);
 }
 
 }  // namespace nimbrel::ui

@@ -24,15 +24,16 @@ class HeaderBarPanel;
 class DashboardPanel;
 class SetupPanel;
 class HistoryPanel;
+class RecordsPanel;
 class StatusBarPanel;
 class ReaderBridge;
 class UploadBridge;
 class ArchiveKeeper;
 
 // The program's one window, 900 x 600, titled "NIMBREL": the header bar, the dashboard, the setup
-// panel or the history in the middle, and the status bar. It owns the connection state: it follows
-// the console's arrival and removal, starts and stops the reader, and saves the settings at the
-// end.
+// panel, the history or the records in the middle, and the status bar. It owns the connection
+// state: it follows the console's arrival and removal, starts and stops the reader, and saves the
+// settings at the end.
 class MainWindow : public QWidget, public LinkStateSink {
   Q_OBJECT
 
@@ -47,8 +48,8 @@ class MainWindow : public QWidget, public LinkStateSink {
   // this call the window runs without an archive.
   void UseArchive(const ArchiveOptions& options);
 
-  // WM_SHOW_PANEL: 1 shows the dashboard, 2 the setup panel, 3 the history; any other value is
-  // only stored.
+  // WM_SHOW_PANEL: 1 shows the dashboard, 2 the setup panel, 3 the history, 4 the records; any
+  // other value is only stored.
   void ShowPanel(int panel);
   int ShownPanel() const { return shownPanel_; }
 
@@ -68,6 +69,8 @@ class MainWindow : public QWidget, public LinkStateSink {
   // Made when first asked for (the History tab, or a caller): until then its widgets and their
   // memory are not needed.
   HistoryPanel& History();
+  // The same for the Records tab.
+  RecordsPanel& Records();
   StatusBarPanel& StatusBar() { return *statusBar_; }
 
  protected:
@@ -87,6 +90,7 @@ class MainWindow : public QWidget, public LinkStateSink {
   DashboardPanel* dashboard_;
   SetupPanel* setup_;
   HistoryPanel* history_ = nullptr;
+  RecordsPanel* records_ = nullptr;
   StatusBarPanel* statusBar_;
   std::atomic<bool> shuttingDown_{false};
   bool shutDown_ = false;

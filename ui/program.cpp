@@ -28,6 +28,14 @@ QString Program::OwnText(int key) const {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+void Program::ReadSavedSettings() {
+  const LanguageAndService saved = settings.ReadLanguageAndService();
+  language = LanguageIndexFromSaved(saved.languageIndex);
+  servers.serverIndex = saved.serverIndex;
+  units = settings.ReadUnitSettings();
+  rainSeasonStart = settings.ReadRainSeasonStart();
+}
+
 QString Program::Text(int key) const {
   QString text = RawText(key);
   text.replace(QStringLiteral("&&"), QStringLiteral("&"));

@@ -35,6 +35,9 @@ struct Program {
   // The text of one of our own keys (i18n/own_texts.h) in the current language.
   QString OwnText(int key) const;
 
+  // Takes the saved language, service, units and rain season, as start-up does.
+  void ReadSavedSettings();
+
   std::unique_ptr<HidBackend> backend;
   StationDevice device;
   SharedState state;
@@ -48,6 +51,7 @@ struct Program {
   LanguageIndex language = LanguageIndex::kEnglish;
   ServerSettings servers;
   UnitSettings units;
+  unsigned rainSeasonStart = 1;  // the month (1-12) a rain season starts in
   LiveReadings readings;
   ExportRequest exportRequest;
   UploadEndpoints endpoints;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The export group of the setup panel: the period, the data set and the Export chain.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
@@ -143,6 +144,7 @@ void SetupPanel::BuildExportGroup() {
   connect(buttons_[2], &QAbstractButton::clicked, this, &SetupPanel::Export);
 
   BuildArchiveRow();
+  BuildRainSeasonRow();
 
   AddLabel(QStringLiteral("versionLabel"), {354, 220, 62, 12}, kVersionKey, font(), right);
   AddLabel(QStringLiteral("version"), {418, 220, 22, 12}, 0, font())
@@ -150,6 +152,18 @@ void SetupPanel::BuildExportGroup() {
 }
 
 // The archive's state on the two lines right of the channels, and its download beside Export.
+// The rain season's first month, for the archive's statistics, beside the period it resembles.
+void SetupPanel::BuildRainSeasonRow() {
+  rainSeasonLabel_ = AddLabel(QStringLiteral("rainSeasonLabel"), {267, 108, 72, 12}, 0, font());
+  rainSeasonList_ = AddList(QStringLiteral("rainSeasonList"), {341, 108, 60, 12}, {});
+  connect(rainSeasonList_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (index >= 0) {
+      program_.rainSeasonStart = static_cast<unsigned>(index) + 1;
+      emit RainSeasonChanged();
+    }
+  });
+}
+
 void SetupPanel::BuildArchiveRow() {
   archiveRecords_ = AddLabel(QStringLiteral("archiveRecords"), {288, 188, 148, 10}, 0, font());
   archiveMerge_ = AddLabel(QStringLiteral("archiveMerge"), {288, 200, 148, 10}, 0, font());

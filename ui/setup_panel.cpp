@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTimer>
 
@@ -16,6 +17,7 @@
 
 #include "ui/frames.h"
 #include "ui/program.h"
+#include "ui/records_texts.h"
 #include "ui/setup_art.h"
 
 namespace nimbrel::ui {
@@ -279,6 +281,7 @@ void SetupPanel::ApplySetupTexts() {
   }
   archiveDownload_->setText(program_.OwnText(kOwnDownloadToArchive));
   ShowArchive();
+  ShowRainSeason();
 }
 
 // The record count and the last merge; without an archive, only that it is not in use.
@@ -317,6 +320,21 @@ void SetupPanel::ShowArchive() {
     label->setText(text);
   }
   archiveDownload_->setEnabled(summary.phase == ArchiveSummary::Phase::kReady);
+}
+
+// The months' names in the program's language, the chosen one selected.
+void SetupPanel::ShowRainSeason() {
+  const QString text = program_.OwnText(kOwnRainSeasonStart);
+  rainSeasonLabel_->setFont(FitFont(font(), text, rainSeasonLabel_->width()));
+  rainSeasonLabel_->setText(text);
+  const QLocale locale = LanguageLocale(program_.language);
+  const QSignalBlocker quiet(rainSeasonList_);
+  rainSeasonList_->clear();
+  for (int month = 1; month <= 12; ++month) {
+    QString name = locale.standaloneMonthName(month);
+    rainSeasonList_->addItem(name.left(1).toUpper() + name.mid(1));
+  }
+  rainSeasonList_->setCurrentIndex(static_cast<int>(program_.rainSeasonStart) - 1);
 }
 
 void SetupPanel::ApplyCaption(const Caption& caption) {

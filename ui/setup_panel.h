@@ -68,6 +68,8 @@ class SetupPanel : public QWidget, public StationTexts {
  signals:
   // A unit changed: the dashboard repaints with it (and writes its pressure caption anew).
   void UnitsChanged();
+  // The user chose another first month of the rain season.
+  void RainSeasonChanged();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -103,6 +105,8 @@ class SetupPanel : public QWidget, public StationTexts {
   QTimer& UploadTimer(ServerIndex service) const;
 
   void BuildArchiveRow();
+  void BuildRainSeasonRow();
+  void ShowRainSeason();
   void ShowArchive();
   bool DownloadBusy() const;
 
@@ -135,6 +139,8 @@ class SetupPanel : public QWidget, public StationTexts {
   QLabel* archiveRecords_ = nullptr;
   QLabel* archiveMerge_ = nullptr;
   SetupButton* archiveDownload_ = nullptr;
+  QLabel* rainSeasonLabel_ = nullptr;
+  QComboBox* rainSeasonList_ = nullptr;
 };
 
 }  // namespace nimbrel::ui

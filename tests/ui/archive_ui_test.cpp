@@ -17,6 +17,7 @@
 #include "ui/history_chart_view.h"
 #include "ui/history_panel.h"
 #include "ui/history_texts.h"
+#include "ui/records_panel.h"
 #include "ui/setup_panel.h"
 
 namespace nimbrel::ui::testing {
@@ -139,6 +140,24 @@ ChartData RainChart(ChartWindow window) {
   }
   data.series = {daily, rate};
   return data;
+}
+
+// kLiveLine at another time, with its outdoor temperature and the day's rain so far, and no wind
+// speed (the console's dashes).
+std::string RecordLine(const char* date, const char* time, const char* outdoor, const char* rain) {
+  QStringList fields = QString::fromLatin1(kLiveLine).split(QLatin1Char(' '));
+  fields[kFieldDate] = QString::fromLatin1(date);
+  fields[kFieldTime] = QString::fromLatin1(time);
+  fields[kFieldOutdoorTemperature] = QString::fromLatin1(outdoor);
+  fields[kFieldDailyRain] = QString::fromLatin1(rain);
+  fields[kFieldWindSpeed] = QStringLiteral("--.-");
+  return fields.join(QLatin1Char(' ')).toStdString();
+}
+
+// A cell of the Records tab as "value @ when".
+QString Cell(const RecordsPanel& panel, std::size_t row, RecordsPeriod period) {
+  const RecordsCell& cell = panel.Table().rows.at(row).cells[static_cast<std::size_t>(period)];
+  return cell.when.isEmpty() ? cell.value : cell.value + QStringLiteral(" @ ") + cell.when;
 }
 
 }  // namespace
@@ -352,6 +371,100 @@ class ArchiveUiTest : public QObject {
     history.SaveAs(false);
     QCOMPARE(fixture.boxes.boxes.size(), qsizetype{1});
     QVERIFY(fixture.boxes.boxes[0].startsWith(QStringLiteral("nimbrel::ui::MainWindow: Error: ")));
+  }
+
+  // The Records tab shows the figures of the archive's days as of the PC's date (6 May 2024):
+  // highs and lows at the first time they were reached, the day's rain as the largest running
+  // total, dashes for a value no record has, the rain season from the month the setup panel
+  // chooses (and saves). A merge shows within a few seconds.
+  void RecordsFollowTheArchiveAndTheSeason() {
+    const std::vector<std::string> log = {
+        RecordLine("2024-4-30", "13:00", "25.0", "1.0"),  // last month
+        RecordLine("2024-5-5", "12:00", "12.0", "7.5"),   // yesterday
+        RecordLine("2024-5-6", "06:00", "4.0", "0.0"),
+        RecordLine("2024-5-6", "14:35", "18.6", "2.5"),
+        RecordLine("2024-5-6", "16:00", "18.6", "3.0"),  // the same high again, later
+        RecordLine("2024-5-6", "17:00", "21.0", "3.0"),  // only in the console's download
+    };
+    QTemporaryDir folder;
+    const ArchiveOptions options = InFolder(folder);
+    {
+      ArchiveError error;
+      std::unique_ptr<Archive> archive = OpenArchive(options, error);
+      const std::vector<std::string_view> texts(log.begin(), log.end() - 1);
+      MergeCounts counts;
+      QVERIFY(archive && !archive->Merge(texts, counts));
+    }
+    ConsoleOptions console = QuietConsole();
+    console.historyLines = log;
+    ProgramFixture fixture(console);
+    QVERIFY(fixture.Settings().WriteRainSeasonStart(5));
+    MainWindow& window = fixture.Open();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    RecordsPanel& records = window.Records();
+    records.SetClock([] { return At(2024, 5, 6, 18, 0); });
+    auto* season = Find<QComboBox>(window.Setup(), "rainSeasonList");
+    QCOMPARE(season->currentText(), QStringLiteral("May"));
+    window.UseArchive(options);
+    QTest::mouseClick(Find<QLabel>(window.HeaderBar(), "recordsTab"), Qt::LeftButton);
+    QVERIFY(records.isVisible());
+    QTRY_VERIFY(!records.Reading() && records.Note().isEmpty());
+
+    // Rows: outdoor temperature high and low, ..., wind speed high (8), ..., rain, wettest day.
+    using enum RecordsPeriod;
+    const std::size_t rain = records.Table().rows.size() - 2;
+    const struct {
+      std::size_t row;
+      RecordsPeriod period;
+      QString shown;
+    } cells[] = {
+        {0, kToday, QStringLiteral("18.6°C @ 14:35")},
+        {1, kToday, QStringLiteral("4.0°C @ 06:00")},
+        {0, kYesterday, QStringLiteral("12.0°C @ 12:00")},
+        {0, kMonth, QStringLiteral("18.6°C @ 06/05/2024 14:35")},
+        {0, kYear, QStringLiteral("25.0°C @ 30/04/2024 13:00")},
+        {8, kToday, QStringLiteral("--")},
+        {8, kAllTime, QStringLiteral("--")},
+        {rain, kToday, QStringLiteral("3.0 mm")},
+        {rain, kMonth, QStringLiteral("10.5 mm")},
+        {rain, kSeason, QStringLiteral("10.5 mm")},  // from May
+        {rain, kYear, QStringLiteral("11.5 mm")},
+        {rain, kAllTime, QStringLiteral("11.5 mm")},
+        {rain + 1, kToday, QStringLiteral("--")},
+        {rain + 1, kYear, QStringLiteral("7.5 mm @ 05/05/2024")},
+    };
+    for (const auto& c : cells) {
+      QCOMPARE(Cell(records, c.row, c.period), c.shown);
+    }
+    QCOMPARE(records.Table().spans[static_cast<std::size_t>(kSeason)],
+             QStringLiteral("05/2024 \u2013 04/2025"));
+
+    // Another first month reads again; °F shows at once.
+    season->setCurrentIndex(2);
+    QTRY_COMPARE(Cell(records, rain, kSeason), QStringLiteral("11.5 mm"));
+    Find<QComboBox>(window.Setup(), "temperatureList")->setCurrentIndex(1);
+    QCOMPARE(Cell(records, 0, kToday), QStringLiteral("65.4°F @ 14:35"));
+
+    Click(window.Setup(), "archiveDownload");
+    QTRY_COMPARE_WITH_TIMEOUT(Cell(records, 0, kToday), QStringLiteral("69.8°F @ 17:00"), 30000);
+    QCOMPARE(fixture.boxes.boxes, QStringList());
+    window.Shutdown();
+    QCOMPARE(fixture.Settings().ReadRainSeasonStart(), 3U);
+  }
+
+  // A read that meets a damaged file says so in place of the figures, without a message box.
+  void RecordsTellAFailedRead() {
+    QTemporaryDir folder;
+    const ArchiveOptions options = InFolder(folder);
+    HistoryStore store;
+    QVERIFY(MakeArchiveDamagedInside(options, store));
+    ProgramFixture fixture;
+    MainWindow& window = fixture.Open();
+    window.UseArchive(options);
+    window.ShowPanel(4);
+    QTRY_VERIFY2(window.Records().Note().contains(QStringLiteral("not a database")),
+                 qPrintable(window.Records().Note()));
+    QCOMPARE(fixture.boxes.boxes, QStringList());
   }
 };
 

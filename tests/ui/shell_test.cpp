@@ -10,6 +10,7 @@
 #include "ui/help_document.h"
 #include "ui/history_chart_view.h"
 #include "ui/history_panel.h"
+#include "ui/records_panel.h"
 
 namespace nimbrel::ui::testing {
 
@@ -156,21 +157,22 @@ class ShellTest : public QObject {
     auto* box = Find<QComboBox>(window.HeaderBar(), "languageBox");
     QLabel* const tabs[] = {Find<QLabel>(window.HeaderBar(), "dashboardTab"),
                             Find<QLabel>(window.HeaderBar(), "setupTab"),
-                            Find<QLabel>(window.HeaderBar(), "historyTab")};
-    QWidget* const panels[] = {&window.Dashboard(), &setup, &window.History()};
+                            Find<QLabel>(window.HeaderBar(), "historyTab"),
+                            Find<QLabel>(window.HeaderBar(), "recordsTab")};
+    QWidget* const panels[] = {&window.Dashboard(), &setup, &window.History(), &window.Records()};
     const struct {
       QString name, tabs, logger, connected, fail;
       bool smallSetupTab;
     } expected[] = {
-        {"English", "DASHBOARD / EXPORT & SETUP / HISTORY", "Logger", "USB connected", "FAIL",
-         false},
-        {"Deutsch", "INSTRUMENTENTAFEL / EXPORT & SETUP / VERLAUF", "Datenlogger", "USB verbunden",
-         "FEHLGESCHLAGEN", false},
-        {"Français", "TABLEAU DE BORD / EXPORTATION ET CONFIGURATION / HISTORIQUE",
+        {"English", "DASHBOARD / EXPORT & SETUP / HISTORY / RECORDS", "Logger", "USB connected",
+         "FAIL", false},
+        {"Deutsch", "INSTRUMENTENTAFEL / EXPORT & SETUP / VERLAUF / REKORDE", "Datenlogger",
+         "USB verbunden", "FEHLGESCHLAGEN", false},
+        {"Français", "TABLEAU DE BORD / EXPORTATION ET CONFIGURATION / HISTORIQUE / RECORDS",
          "Enregistrer des données", "USB connecté", "ÉCHOUER", true},
-        {"Italiano", "CRUSCOTTO / EXPORT & SETUP / STORICO", "logger", "USB collegato", "FALLIRE",
-         false},
-        {"Español", "TABLERO / EXPORTACIÓN Y CONFIGURACIÓN / HISTORIAL", "Registrar",
+        {"Italiano", "CRUSCOTTO / EXPORT & SETUP / STORICO / RECORD", "logger", "USB collegato",
+         "FALLIRE", false},
+        {"Español", "TABLERO / EXPORTACIÓN Y CONFIGURACIÓN / HISTORIAL / RÉCORDS", "Registrar",
          "USB conectado", "FALLO", true},
     };
     for (int position = 0; position <= 5; ++position) {
@@ -181,7 +183,10 @@ class ShellTest : public QObject {
       const auto& labels = expected[position % 5];
       QCOMPARE(box->itemText(position % 5), labels.name);
       QCOMPARE(static_cast<int>(program.language), position % 5);
-      QCOMPARE(tabs[0]->text() + " / " + tabs[1]->text() + " / " + tabs[2]->text(), labels.tabs);
+      QCOMPARE(tabs[0]->text() + " / " + tabs[1]->text() + " / " + tabs[2]->text() + " / " +
+                   tabs[3]->text(),
+               labels.tabs);
+      QVERIFY2(TextFits(*tabs[3], tabs[3]->text(), 0), qPrintable(tabs[3]->text()));
       QCOMPARE(tabs[1]->font() != tabs[0]->font(), labels.smallSetupTab);
       QCOMPARE(window.Dashboard().CaptionText(DashboardControl::kStampCaption), program.Text(58));
       QCOMPARE(Find<QAbstractButton>(setup, "export")->text(), program.Text(51));
@@ -195,16 +200,18 @@ class ShellTest : public QObject {
         QVERIFY2(TextFits(*check, check->text().replace("&&", "&"), 20), qPrintable(check->text()));
       }
       // The shown tab takes the panel's colour, so that it opens into the panel; the others are
-      // on the button face. Without an archive the history says so in place of a chart.
-      for (int shown = 0; shown < 3; ++shown) {
+      // on the button face. Without an archive the history and the records say so.
+      for (int shown = 0; shown < 4; ++shown) {
         QTest::mouseClick(tabs[shown], Qt::LeftButton);
-        for (int tab = 0; tab < 3; ++tab) {
+        for (int tab = 0; tab < 4; ++tab) {
           QCOMPARE(panels[tab]->isVisible(), tab == shown);
           QCOMPARE(tabs[tab]->palette().color(QPalette::Window),
                    tab == shown ? program.look->PanelColor() : program.look->ButtonFaceColor());
         }
       }
       QCOMPARE(window.History().View().Note(), program.OwnText(kOwnChartNoArchive));
+      QCOMPARE(window.Records().Note(), program.OwnText(kOwnChartNoArchive));
+      QCOMPARE(window.Records().Table().titles[0], program.OwnText(kOwnFirstRecordsPeriod));
     }
   }
 };

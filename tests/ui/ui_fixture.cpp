@@ -62,10 +62,7 @@ MainWindow& ProgramFixture::Open() {
   program_ = std::make_unique<Program>(
       std::move(source_.backend),
       std::make_unique<FileSettingsBackend>(settingsFolder_.path().toStdString()), boxes, dialogs);
-  const LanguageAndService saved = program_->settings.ReadLanguageAndService();
-  program_->language = LanguageIndexFromSaved(saved.languageIndex);
-  program_->servers.serverIndex = saved.serverIndex;
-  program_->units = program_->settings.ReadUnitSettings();
+  program_->ReadSavedSettings();
   window_ = std::make_unique<MainWindow>(*program_);
   window_->show();
   window_->Start();
