@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "archive/day_summaries.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <map>
@@ -34,7 +35,9 @@ std::string Columns(bool typed) {
     if (!typed) {
       return "";
     }
-    if (name == "records" || name == "newest" || name.starts_with("wind_")) {
+    const bool windPoint =
+        std::find(kWindColumns.begin(), kWindColumns.end(), name) != kWindColumns.end();
+    if (name == "records" || name == "newest" || windPoint) {
       return " INTEGER NOT NULL";
     }
     return name.ends_with("_at")      ? " INTEGER"

@@ -70,9 +70,10 @@ bool ExportTo(ProgramFixture& fixture, const QString& path) {
       30000);
 }
 
-// Thirty records in a new archive, then its records table's page overwritten: opening still
-// reads a sound first page; only what reads or writes the records meets the damage.
-bool MakeArchiveDamagedInside(const ArchiveOptions& options, HistoryStore& store) {
+// Thirty records in a new archive, then the page of one of its tables overwritten: opening still
+// reads a sound first page; only what reads or writes that table meets the damage.
+bool MakeArchiveDamagedInside(const ArchiveOptions& options, HistoryStore& store,
+                              const char* table = "records") {
   ArchiveError error;
   std::unique_ptr<Archive> archive = OpenArchive(options, error);
   std::vector<std::string> lines;
@@ -94,7 +95,9 @@ bool MakeArchiveDamagedInside(const ArchiveOptions& options, HistoryStore& store
   const auto number = [&options](const char* sql) {
     return QString::fromStdString(nimbrel::testing::QueryText(options.path, sql)).toLongLong();
   };
-  const qint64 page = number("SELECT rootpage FROM sqlite_master WHERE name = 'records'");
+  const std::string rootPage =
+      std::string("SELECT rootpage FROM sqlite_master WHERE name = '") + table + "'";
+  const qint64 page = number(rootPage.c_str());
   const qint64 size = number("PRAGMA page_size");
   QFile file(QString::fromStdString(options.path.string()));
   return page > 1 && file.open(QIODevice::ReadWrite) && file.seek((page - 1) * size) &&
@@ -393,7 +396,9 @@ class ArchiveUiTest : public QObject {
       std::unique_ptr<Archive> archive = OpenArchive(options, error);
       const std::vector<std::string_view> texts(log.begin(), log.end() - 1);
       MergeCounts counts;
-      QVERIFY(archive && !archive->Merge(texts, counts));
+      QVERIFY(archive);
+      const ArchiveStatus merged = archive->Merge(texts, counts);
+      QVERIFY2(!merged, merged ? merged->message.c_str() : "");
     }
     ConsoleOptions console = QuietConsole();
     console.historyLines = log;
@@ -457,7 +462,7 @@ class ArchiveUiTest : public QObject {
     QTemporaryDir folder;
     const ArchiveOptions options = InFolder(folder);
     HistoryStore store;
-    QVERIFY(MakeArchiveDamagedInside(options, store));
+    QVERIFY(MakeArchiveDamagedInside(options, store, "day_summaries"));
     ProgramFixture fixture;
     MainWindow& window = fixture.Open();
     window.UseArchive(options);
