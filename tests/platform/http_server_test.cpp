@@ -57,6 +57,7 @@ class Client {
     return true;
   }
   const std::string& Received() const { return received_; }
+  void Forget() { received_.clear(); }
 
  private:
   asio::io_context io_;
@@ -157,6 +158,24 @@ TEST_F(HttpServerTest, StreamsPublishedEventsToEveryLiveClient) {
   for (const auto& client : clients) {
     ASSERT_TRUE(client->ReadUntil("data: {\"n\":4}\n\n"));
   }
+}
+
+TEST_F(HttpServerTest, AClientThatReadsNothingHoldsUpNoOther) {
+  Start();
+  Client stalled(server_->Port());
+  stalled.Send("GET /api/v1/events HTTP/1.1\r\n\r\n");
+  Client reader(server_->Port());
+  reader.Send("GET /api/v1/events HTTP/1.1\r\n\r\n");
+  ASSERT_TRUE(reader.ReadUntil("retry:"));
+  // Far more than the socket buffers hold: the stalled client's writes stop, the reader's go on.
+  const std::string filler(100'000, 'f');
+  for (int i = 0; i < 200; ++i) {
+    hub_.Publish("current", "{\"f\":\"" + filler + "\"}");
+    ASSERT_TRUE(reader.ReadUntil(filler + "\"}\n\n"));
+    reader.Forget();
+  }
+  hub_.Publish("current", R"({"last":1})");
+  EXPECT_TRUE(reader.ReadUntil(R"({"last":1})"));
 }
 
 TEST_F(HttpServerTest, RefusesClientsBeyondItsLimits) {
