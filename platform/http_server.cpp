@@ -166,7 +166,8 @@ class Session : public std::enable_shared_from_this<Session> {
   void Answer(const web::Response& response, bool head, bool keepAlive);
   void Refuse(int status, std::string_view message);
   void StartLive(bool head);
-  void WatchLive();
+  void Linger();
+  void Drain();
   void Tick();
   void SendLive();
   void WriteOut(bool keepAlive);
@@ -267,6 +268,7 @@ class Server final : public HttpServer {
     asio::post(io_, [this, &closed] {
       error_code ignored;
       acceptor_.close(ignored);
+      acceptPause_.cancel();
       for (const std::shared_ptr<Session>& session : Sessions()) {
         session->Close();
       }
@@ -297,7 +299,7 @@ class Server final : public HttpServer {
       web::Response response;
       try {
         response = handler_(request);
-      } catch (const std::exception&) {
+      } catch (...) {
         response = ErrorResponse(500, "internal error");
       }
       asio::post(io_, [done = std::move(done), response = std::move(response)]() mutable {
@@ -343,14 +345,22 @@ class Server final : public HttpServer {
       if (error == asio::error::operation_aborted || !acceptor_.is_open()) {
         return;
       }
-      if (!error) {
-        error_code ignored;
-        socket.set_option(tcp::no_delay(true), ignored);
-        const bool overloaded = ++open_ > options_.maxConnections;
-        auto session = std::make_shared<Session>(*this, std::move(socket));
-        Register(session.get(), session);
-        session->Start(overloaded);
+      if (error) {
+        // Out of descriptors or memory: accepting again at once would only spin.
+        acceptPause_.expires_after(std::chrono::milliseconds(100));
+        acceptPause_.async_wait([this](error_code cancelled) {
+          if (!cancelled) {
+            Accept();
+          }
+        });
+        return;
       }
+      error_code ignored;
+      socket.set_option(tcp::no_delay(true), ignored);
+      const bool overloaded = ++open_ > options_.maxConnections;
+      auto session = std::make_shared<Session>(*this, std::move(socket));
+      Register(session.get(), session);
+      session->Start(overloaded);
       Accept();
     });
   }
@@ -379,6 +389,7 @@ class Server final : public HttpServer {
   // Declared after what the sessions use: destroying these destroys the sessions still queued.
   asio::io_context io_{1};
   tcp::acceptor acceptor_{io_};
+  asio::steady_timer acceptPause_{io_};
   asio::thread_pool pool_;
   std::thread thread_;
 };
@@ -520,8 +531,12 @@ void Session::WriteOut(bool keepAlive) {
   Arm(server_.Options().requestTimeout, [](Session& self) { self.Close(); });
   asio::async_write(socket_, asio::buffer(out_),
                     [self = shared_from_this(), keepAlive](error_code error, std::size_t) {
-                      if (error || !keepAlive) {
+                      if (error) {
                         self->Close();
+                        return;
+                      }
+                      if (!keepAlive) {
+                        self->Linger();
                         return;
                       }
                       self->ReadRequest();
@@ -550,19 +565,28 @@ void Session::StartLive(bool head) {
     out_.append(event);
   }
   SendLive();
-  WatchLive();
+  Drain();  // a live client sends nothing: its reads end only when it has gone
   Tick();
 }
 
-// A live client sends nothing: any read that ends means it has gone.
-void Session::WatchLive() {
+// Closing with the rest of a refused request unread would reset the connection, and the client
+// could lose the answer: its sending side is ended first and what it still sends is read away.
+void Session::Linger() {
+  error_code ignored;
+  socket_.shutdown(tcp::socket::shutdown_send, ignored);
+  Arm(std::chrono::seconds(2), [](Session& self) { self.Close(); });
+  Drain();
+}
+
+// Reads and drops what the client sends, until it closes.
+void Session::Drain() {
   socket_.async_read_some(asio::buffer(sink_),
                           [self = shared_from_this()](error_code error, std::size_t) {
                             if (error) {
                               self->Close();
                               return;
                             }
-                            self->WatchLive();
+                            self->Drain();
                           });
 }
 
