@@ -157,7 +157,7 @@ void FillSavedStations(UploadArgs& uploads) {
   const std::unique_ptr<SettingsBackend> backend = OpenUserSettingsBackend();
   const SettingsStore store(*backend);
   for (const ServerIndex service : {ServerIndex::WeatherUnderground, ServerIndex::Weathercloud}) {
-    ServiceArgs& args = service == ServerIndex::Weathercloud ? uploads.wc : uploads.wu;
+    ServiceArgs& args = uploads.For(service);
     if (!args.Enabled()) {
       args.idAndKey = store.ReadStationIdAndKey(service);
     }
