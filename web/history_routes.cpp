@@ -44,20 +44,6 @@ bool ReadWhole(std::string_view text, int& value) {
   return error == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
-// "1,3": channels 1 to 7.
-bool ReadChannels(std::string_view text, std::array<bool, kChartChannels>& channels) {
-  while (!text.empty()) {
-    const std::size_t comma = std::min(text.find(','), text.size());
-    int channel = 0;
-    if (!ReadWhole(text.substr(0, comma), channel) || channel < 1 || channel > 7) {
-      return false;
-    }
-    channels[static_cast<std::size_t>(channel - 1)] = true;
-    text.remove_prefix(std::min(comma + 1, text.size()));
-  }
-  return true;
-}
-
 struct SeriesQuery {
   ChartRequest request;
   int points = kDefaultPoints;
@@ -99,7 +85,7 @@ std::string ReadSeriesQuery(const ParsedQuery& query, SeriesQuery& parsed) {
     return "points takes a number of 1 to 2000";
   }
   if (const Parameter* channels = query.Find("channels");
-      channels && !ReadChannels(channels->value, parsed.request.channels)) {
+      channels && !ParseChartChannels(channels->value, parsed.request.channels)) {
     return "channels takes channel numbers 1 to 7, comma-separated";
   }
   return {};
@@ -213,13 +199,6 @@ std::string SeriesJson(const ChartData& data, int points) {
   return out + "]}";
 }
 
-Response JsonAnswer(std::string body) {
-  Response response;
-  response.body = std::move(body);
-  response.headers.push_back({"Cache-Control", "no-store"});
-  return response;
-}
-
 local_days Today(const ApiContext& context) {
   return std::chrono::floor<std::chrono::days>(context.now ? context.now() : ClockNow());
 }
@@ -294,7 +273,7 @@ Response SeriesAnswer(const ApiContext& context, const ParsedQuery& query,
   if (const ArchiveStatus status = LoadChart(*archive, parsed.request, now, data)) {
     return ReadFailure(context, *status);
   }
-  return JsonAnswer(SeriesJson(data, parsed.points));
+  return JsonResponse(SeriesJson(data, parsed.points));
 }
 
 Response StatsAnswer(const ApiContext& context, const ParsedQuery& query,
@@ -332,7 +311,7 @@ Response StatsAnswer(const ApiContext& context, const ParsedQuery& query,
   } else if (const ArchiveStatus status = archive->ReadDays(period.first, period.last, days)) {
     return ReadFailure(context, *status);
   }
-  return JsonAnswer(StatsJson(Summarize(days, period.first, period.last), display.units));
+  return JsonResponse(StatsJson(Summarize(days, period.first, period.last), display.units));
 }
 
 }  // namespace nimbrel::web

@@ -61,13 +61,6 @@ constexpr std::array<ShownKey, 30> kShownKeys = {{
     {"pressure", 0, ReadingKind::Pressure},  // the field of the chosen type
 }};
 
-Response JsonAnswer(std::string body) {
-  Response response;
-  response.body = std::move(body);
-  response.headers.push_back({"Cache-Control", "no-store"});
-  return response;
-}
-
 // "21.3 °C"; null for what the dashboard leaves blank.
 void AppendShown(std::string& out, const FormattedReading& reading) {
   if (!reading.drawn) {
@@ -123,7 +116,7 @@ Response CurrentAnswer(const ApiContext& context, const DisplayChoice& display) 
   AppendJsonString(out, LanguageCode(display.language));
   out += ",\"history\":";
   out += context.openArchive ? "true" : "false";
-  return JsonAnswer(out + "}");
+  return JsonResponse(out + "}");
 }
 
 Response PageFile(const Request& request) {
@@ -238,11 +231,16 @@ std::string_view ConsoleStateName(ConsoleState state) {
 }
 
 Response ErrorResponse(int status, std::string_view message) {
-  Response response;
+  std::string body = "{\"error\":";
+  AppendJsonString(body, message);
+  Response response = JsonResponse(body + "}");
   response.status = status;
-  response.body = "{\"error\":";
-  AppendJsonString(response.body, message);
-  response.body += "}";
+  return response;
+}
+
+Response JsonResponse(std::string body) {
+  Response response;
+  response.body = std::move(body);
   response.headers.push_back({"Cache-Control", "no-store"});
   return response;
 }

@@ -60,6 +60,8 @@ struct ApiContext {
 // copied into the handler.
 Handler MakeApi(ApiContext context);
 
+// A JSON answer that no cache keeps: the next request may see a newer reading.
+Response JsonResponse(std::string body);
 // {"error":"..."} with the status.
 Response ErrorResponse(int status, std::string_view message);
 
