@@ -19,6 +19,7 @@
 #include "cli/console.h"
 #include "cli/download.h"
 #include "cli/environment.h"
+#include "cli/serve_web.h"
 #include "cli/upload_command.h"
 #include "platform/interrupt.h"
 #ifdef NIMBREL_WITH_MQTT
@@ -53,6 +54,7 @@ struct ServeArgs {
   long syncHours = 24;
   bool verbose = false;
   UploadArgs uploads;
+  WebArgs web;
 };
 
 // A year at most: more would overflow the clock's arithmetic into a download every second.
@@ -122,10 +124,16 @@ std::optional<std::string> ParseServeArgs(const std::vector<std::string_view>& a
       mqtt.discovery = false;
     } else if (arg == "--ha-legacy-classes") {
       mqtt.classes = HaClasses::kBefore2025_4;
+    } else if (arg == "--no-http") {
+      parsed.web.enabled = false;
     } else if (arg == "--mqtt-password") {
       return "the password is read from --mqtt-password-file FILE or NIMBREL_MQTT_PASSWORD only";
     } else if (i + 1 == args.size()) {
       return "unexpected argument '" + std::string(arg) + "'";
+    } else if (arg == "--http") {
+      if (auto error = ParseHttpAddress(args[++i], parsed.web)) {
+        return error;
+      }
     } else if (arg == "--sync-hours") {
       if (!ParseHours(args[++i], parsed.syncHours)) {
         return "--sync-hours takes a whole number of hours up to 8760, 0 for never";
@@ -320,6 +328,11 @@ int RunServeCommand(const GlobalOptions& options) {
   const std::unique_ptr<UploadSocket> socket = MakeUploadSocket();
   ServeConsole link(*console, interrupt, options.archive.empty() ? "archive" : options.archive);
   StationService station(std::move(service), link, *archive, *socket, log);
+  std::string webError;
+  const std::unique_ptr<ServeWeb> web = StartServeWeb(args.web, options, station, log, webError);
+  if (!webError.empty()) {
+    return Fail("nimbrel-cli serve: " + webError);
+  }
   station.Run(stop.get_token());
   return 0;
 }
