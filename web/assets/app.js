@@ -1,0 +1,505 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The station's web page: live readings, history charts and records from the service's JSON API.
+'use strict';
+
+const UNIT_KINDS = ['temperature', 'rain', 'pressure', 'wind'];
+const FALLBACK = { units: { temperature: 'C', rain: 'mm', pressure: 'hPa', wind: 'km/h' }, lang: 'en' };
+const COLOURS = ['#1f77b4', '#d35400', '#16a085', '#d17aa0', '#5dade2', '#e6a817', '#8e44ad',
+                 '#7f8c8d', '#c0392b', '#2c3e50', '#27ae60', '#f39c12'];
+const STORE = 'nimbrel.page';
+
+const page = { texts: {}, prefs: null, view: 'now', state: null, console: null, chart: null,
+               stream: null, retry: 0, channels: new Set() };
+
+const $ = id => document.getElementById(id);
+const t = key => (page.texts[page.prefs.lang] || page.texts.en || {})[key] || key;
+
+function loadPrefs() {
+  try { return JSON.parse(localStorage.getItem(STORE)) || null; } catch (e) { return null; }
+}
+
+function savePrefs() {
+  try { localStorage.setItem(STORE, JSON.stringify(page.prefs)); } catch (e) { /* private mode */ }
+}
+
+// Units and language as the API's query parameters.
+function unitQuery() {
+  const q = new URLSearchParams(page.prefs.units);
+  q.set('lang', page.prefs.lang);
+  return q;
+}
+
+async function getJson(path, query) {
+  const answer = await fetch(path + '?' + query.toString(), { headers: { Accept: 'application/json' } });
+  let body = null;
+  try { body = await answer.json(); } catch (e) { body = null; }
+  if (!answer.ok) throw new Error((body && body.error) || answer.status + ' ' + answer.statusText);
+  return body;
+}
+
+// ---- texts -----------------------------------------------------------------------------------
+
+function relabel() {
+  document.documentElement.lang = page.prefs.lang;
+  for (const el of document.querySelectorAll('[data-t]')) el.textContent = t(el.dataset.t);
+  $('lang').setAttribute('aria-label', t('language'));
+  renderNotice();
+  renderChannels();
+}
+
+function fillChoices() {
+  const lang = $('lang');
+  lang.textContent = '';
+  for (const code of Object.keys(page.texts)) lang.add(new Option(page.texts[code].language_name, code));
+  lang.value = page.prefs.lang;
+  for (const kind of UNIT_KINDS) $('unit-' + kind).value = page.prefs.units[kind];
+}
+
+// ---- now -------------------------------------------------------------------------------------
+
+// "21.3 °C" -> figure and unit; a reading the service did not format shows its number.
+function split(state, formatted, key) {
+  const text = formatted && typeof formatted[key] === 'string' ? formatted[key] : null;
+  if (text !== null) {
+    const gap = text.indexOf(' ');
+    return gap < 0 ? [text, ''] : [text.slice(0, gap), text.slice(gap + 1)];
+  }
+  const value = state ? state[key] : null;
+  return [value === null || value === undefined ? '--' : String(value), ''];
+}
+
+function showFigure(el, figure) {
+  el.textContent = figure[0];
+  if (figure[1]) {
+    const unit = document.createElement('span');
+    unit.className = 'unit';
+    unit.textContent = figure[1];
+    el.appendChild(unit);
+  }
+}
+
+function renderNow(current) {
+  const state = current.state || {};
+  for (const el of document.querySelectorAll('#view-now [data-key]')) {
+    showFigure(el, split(state, current.formatted, el.dataset.key));
+  }
+  $('stamp').textContent = (current.time || '--').replace('T', ' ');
+  const degrees = Number(state.wind_direction);
+  $('needle').setAttribute('transform', 'rotate(' + (Number.isFinite(degrees) ? degrees : 0) + ' 50 50)');
+  $('needle').setAttribute('visibility', Number.isFinite(degrees) ? 'visible' : 'hidden');
+  $('compass-text').textContent = state.wind_compass || '--';
+  renderChannelTable(state, current.formatted);
+}
+
+function renderChannelTable(state, formatted) {
+  const body = $('channel-table').tBodies[0];
+  body.textContent = '';
+  for (let ch = 1; ch <= 7; ch++) {
+    const keys = ['ch' + ch + '_temperature', 'ch' + ch + '_humidity'];
+    if (keys.every(k => state[k] === null || state[k] === undefined)) continue;
+    const row = body.insertRow();
+    const head = document.createElement('th');
+    head.textContent = t('channel') + ' ' + ch;
+    row.appendChild(head);
+    for (const key of keys) showFigure(row.insertCell(), split(state, formatted, key));
+  }
+}
+
+function renderNotice() {
+  const notice = $('notice');
+  const key = page.console === 'service_gone' ? 'service_gone'
+            : page.console === 'waiting' ? 'console_waiting'
+            : page.console === 'gone' ? 'console_gone'
+            : page.console === null ? 'connecting' : null;
+  notice.hidden = key === null;
+  notice.textContent = key ? t(key) : '';
+}
+
+function takeCurrent(current) {
+  page.state = current;
+  page.console = current.console || 'connected';
+  renderNow(current);
+  renderNotice();
+}
+
+// The live stream: EventSource reconnects by itself after a dropped connection; when it gives up
+// (the service answered with an error or is gone for good) it is opened again, slower each time.
+function openStream() {
+  if (page.stream) page.stream.close();
+  const stream = new EventSource('/api/v1/events?' + unitQuery().toString());
+  page.stream = stream;
+  stream.addEventListener('state', ev => {
+    page.retry = 0;
+    try { takeCurrent(JSON.parse(ev.data)); } catch (e) { /* a damaged event is skipped */ }
+  });
+  stream.addEventListener('open', () => {
+    page.retry = 0;
+    if (page.console === 'service_gone') { page.console = null; renderNotice(); refreshCurrent(); }
+  });
+  stream.addEventListener('error', () => {
+    page.console = 'service_gone';
+    renderNotice();
+    if (stream.readyState === EventSource.CLOSED) {
+      page.retry = Math.min(page.retry + 1, 6);
+      setTimeout(() => { if (page.stream === stream) openStream(); }, 1000 * page.retry);
+    }
+  });
+}
+
+async function refreshCurrent() {
+  try {
+    const current = await getJson('/api/v1/current', unitQuery());
+    if (!page.prefs.fromUser && current.defaults) adoptDefaults(current.defaults);
+    takeCurrent(current);
+  } catch (e) {
+    page.console = 'service_gone';
+    renderNotice();
+  }
+}
+
+function adoptDefaults(defaults) {
+  const units = Object.assign({}, page.prefs.units, defaults.units || {});
+  const lang = page.texts[defaults.lang] ? defaults.lang : page.prefs.lang;
+  if (lang === page.prefs.lang && UNIT_KINDS.every(k => units[k] === page.prefs.units[k])) return;
+  page.prefs = { units, lang, fromUser: false };
+  fillChoices();
+  relabel();
+  openStream();
+  refreshCurrent();
+}
+
+// ---- history ---------------------------------------------------------------------------------
+
+function renderChannels() {
+  const box = $('channel-choice');
+  for (const old of box.querySelectorAll('label')) old.remove();
+  const what = $('what').value;
+  box.hidden = what !== 'temperature' && what !== 'humidity';
+  for (let ch = 1; ch <= 7; ch++) {
+    const label = document.createElement('label');
+    const tick = document.createElement('input');
+    tick.type = 'checkbox';
+    tick.value = String(ch);
+    tick.checked = page.channels.has(ch);
+    tick.addEventListener('change', () => {
+      if (tick.checked) page.channels.add(ch); else page.channels.delete(ch);
+      drawHistory();
+    });
+    label.append(tick, ' ' + t('channel') + ch);
+    box.appendChild(label);
+  }
+}
+
+function seriesLabel(key) {
+  const ch = /^ch(\d)_/.exec(key);
+  if (ch) return t('channel') + ch[1];
+  const known = ['indoor', 'outdoor', 'dew_point', 'heat_index', 'wind_chill', 'pressure_relative',
+                 'pressure_absolute', 'uv_index', 'rain_rate', 'rain_daily', 'rain_hourly', 'rain_weekly',
+                 'rain_monthly'];
+  if (known.includes(key)) return t(key);
+  const head = known.find(k => key.startsWith(k + '_'));
+  if (head) return t(head);
+  if (key.startsWith('wind_')) return t(key.slice(5));
+  return key;
+}
+
+function historyQuery() {
+  const q = unitQuery();
+  q.set('what', $('what').value);
+  const period = $('period').value;
+  if (period === 'range') {
+    q.set('from', $('from').value);
+    q.set('to', $('to').value);
+  } else {
+    q.set('last', period);
+  }
+  q.set('points', String(Math.max(100, Math.min(1000, Math.round($('chart').clientWidth)))));
+  const what = $('what').value;
+  if (page.channels.size && (what === 'temperature' || what === 'humidity')) {
+    q.set('channels', [...page.channels].sort().join(','));
+  }
+  return q;
+}
+
+// "2025-01-02T00:00" read as the console's local time.
+function seconds(stamp) {
+  const [day, time] = stamp.split('T');
+  const [y, m, d] = day.split('-').map(Number);
+  const [hh, mm] = (time || '0:0').split(':').map(Number);
+  return new Date(y, m - 1, d, hh, mm).getTime() / 1000;
+}
+
+// The columns' times (the first series' times, which all series share) and, per series, the
+// last value of each column for the line and its min and max for the band.
+function chartData(answer) {
+  const first = answer.series[0].columns;
+  const times = first.map(c => seconds(c[0]));
+  const lines = [], bands = [];
+  for (const s of answer.series) {
+    lines.push(s.columns.map(c => c[2]));
+    bands.push(s.columns.map(c => [c[3], c[4]]));
+  }
+  return { times, lines, bands };
+}
+
+const PLACES = { '%': 0, '': 0, in: 2, inHg: 2 };
+function decimals(unit) { return unit in PLACES ? PLACES[unit] : 1; }
+
+// Hours within a day or two, days beyond, in the page's language.
+function timeLabels(u, splits) {
+  const span = splits.length > 1 ? splits[splits.length - 1] - splits[0] : 0;
+  const style = span <= 2 * 86400 ? { hour: '2-digit', minute: '2-digit', hourCycle: 'h23' }
+              : span <= 200 * 86400 ? { day: '2-digit', month: '2-digit' } : { month: 'short', year: '2-digit' };
+  const format = new Intl.DateTimeFormat(page.prefs.lang, style);
+  return splits.map(s => format.format(new Date(s * 1000)));
+}
+
+// Each column's min-max span as a faint stroke behind the line: what the column reduced.
+function drawBands(u, bands) {
+  const ctx = u.ctx;
+  ctx.save();
+  ctx.lineWidth = Math.max(1, devicePixelRatio);
+  bands.forEach((band, k) => {
+    if (!u.series[k + 1].show) return;
+    ctx.strokeStyle = COLOURS[k % COLOURS.length] + '40';
+    ctx.beginPath();
+    for (let i = 0; i < band.length; i++) {
+      const [lo, hi] = band[i];
+      if (lo === null || hi === null || lo === hi) continue;
+      const x = Math.round(u.valToPos(u.data[0][i], 'x', true));
+      ctx.moveTo(x, u.valToPos(lo, 'y', true));
+      ctx.lineTo(x, u.valToPos(hi, 'y', true));
+    }
+    ctx.stroke();
+  });
+  ctx.restore();
+}
+
+function chartSize() {
+  const box = $('chart');
+  const width = Math.max(260, box.clientWidth);
+  return { width, height: Math.round(Math.min(460, Math.max(240, width * 0.55))) };
+}
+
+let drawToken = 0;
+async function drawHistory() {
+  if (page.view !== 'history') return;
+  const token = ++drawToken;
+  const message = $('chart-message');
+  $('chart-title').textContent = t($('what').value === 'uv' ? 'uv' : $('what').value);
+  let answer;
+  try {
+    answer = await getJson('/api/v1/series', historyQuery());
+  } catch (e) {
+    if (token !== drawToken) return;
+    return showChartMessage(t('load_failed') + ' ' + e.message);
+  }
+  if (token !== drawToken) return;
+  const hasData = answer.series && answer.series.length && answer.series[0].columns.length &&
+                  answer.series.some(s => s.columns.some(c => c[2] !== null));
+  if (!hasData) return showChartMessage(t('no_data'));
+  message.hidden = true;
+  const data = chartData(answer);
+  const unit = answer.unit || '';
+  const places = decimals(unit);
+  const series = [{ value: (u, v) => v === null ? '--' : new Date(v * 1000).toLocaleString(page.prefs.lang) }];
+  answer.series.forEach((s, k) => series.push({
+    label: seriesLabel(s.key), stroke: COLOURS[k % COLOURS.length], width: 1.5, spanGaps: false,
+    value: (u, v) => v === null ? '--' : v.toFixed(places) + ' ' + unit,
+  }));
+  if (page.chart) page.chart.destroy();
+  const options = Object.assign(chartSize(), {
+    series,
+    axes: [{ values: timeLabels }, { label: unit, size: 56 }],
+    hooks: { drawSeries: [], draw: [], drawAxes: [u => drawBands(u, data.bands)] },
+    cursor: { points: { size: 6 } },
+  });
+  page.chart = new uPlot(options, [data.times, ...data.lines], $('chart'));
+  $('chart').dataset.drawn = String(answer.series.length);
+}
+
+function showChartMessage(text) {
+  if (page.chart) { page.chart.destroy(); page.chart = null; }
+  $('chart').dataset.drawn = '0';
+  $('chart-message').textContent = text;
+  $('chart-message').hidden = false;
+}
+
+// ---- records ---------------------------------------------------------------------------------
+
+function pad(n) { return String(n).padStart(2, '0'); }
+
+// The console's date when there is one, else the browser's.
+function today() {
+  const stamp = page.state && page.state.time;
+  if (stamp) { const [y, m, d] = stamp.slice(0, 10).split('-').map(Number); return new Date(y, m - 1, d); }
+  const now = new Date();
+  return new Date(now.getFullYear(), now.getMonth(), now.getDate());
+}
+
+function dayText(date) { return date.getFullYear() + '-' + pad(date.getMonth() + 1) + '-' + pad(date.getDate()); }
+
+function recordsQuery() {
+  const q = unitQuery();
+  const day = today();
+  switch ($('records-period').value) {
+    case 'today': q.set('day', dayText(day)); break;
+    case 'yesterday': q.set('day', dayText(new Date(day.getFullYear(), day.getMonth(), day.getDate() - 1))); break;
+    case 'month': q.set('month', day.getFullYear() + '-' + pad(day.getMonth() + 1)); break;
+    case 'year': q.set('year', String(day.getFullYear())); break;
+    case 'season': q.set('season', String(day.getFullYear())); break;
+    default: q.set('all', '1');
+  }
+  return q;
+}
+
+function valueText(summary, unit) {
+  return summary === null || summary === undefined ? '--' : String(summary.value) + (unit ? ' ' + unit : '');
+}
+
+function timeText(summary) {
+  return summary && summary.time ? summary.time.replace('T', ' ') : '';
+}
+
+async function showRecords() {
+  if (page.view !== 'records') return;
+  const message = $('records-message');
+  let stats;
+  try {
+    stats = await getJson('/api/v1/stats', recordsQuery());
+  } catch (e) {
+    $('records-table').tBodies[0].textContent = '';
+    $('records-rain').textContent = '';
+    message.textContent = t('load_failed') + ' ' + e.message;
+    message.hidden = false;
+    return;
+  }
+  message.hidden = true;
+  $('records-span').textContent = stats.from + ' – ' + stats.to + ' · ' + t('record_count') + ' ' + stats.records;
+  const body = $('records-table').tBodies[0];
+  body.textContent = '';
+  const without = [];
+  for (const [key, s] of Object.entries(stats.values || {})) {
+    if (!s || !s.count) { without.push(seriesLabelLong(key)); continue; }
+    const row = body.insertRow();
+    const unit = unitOf(key);
+    for (const text of [seriesLabelLong(key), valueText(s.high, unit), timeText(s.high),
+                        valueText(s.low, unit), timeText(s.low),
+                        s.mean === null ? '--' : s.mean + (unit ? ' ' + unit : ''), String(s.count)]) {
+      row.insertCell().textContent = text;
+    }
+  }
+  renderRain(stats, without);
+}
+
+// The unit the service gave a statistic in: the page's chosen units.
+function unitOf(key) {
+  const u = page.prefs.units;
+  if (key.endsWith('_humidity')) return '%';
+  if (key.startsWith('pressure')) return u.pressure;
+  if (key === 'rain_rate') return u.rain + '/h';
+  if (key.startsWith('wind_')) return u.wind;
+  if (key === 'uv_index') return '';
+  return '°' + u.temperature;
+}
+
+function seriesLabelLong(key) {
+  const ch = /^ch(\d)_(\w+)$/.exec(key);
+  if (ch) return t('channel') + ch[1] + ' – ' + t(ch[2]);
+  const side = /^(indoor|outdoor)_(\w+)$/.exec(key);
+  if (side) return t(side[1]) + ' – ' + t(side[2]);
+  if (key.startsWith('wind_')) return t('wind') + ' – ' + t(key.slice(5));
+  return t(key);
+}
+
+function renderRain(stats, without) {
+  const rain = stats.rain || {};
+  const unit = page.prefs.units.rain;
+  const list = $('records-rain');
+  list.textContent = '';
+  const add = (label, text) => {
+    const dt = document.createElement('dt'), dd = document.createElement('dd');
+    dt.textContent = label;
+    dd.textContent = text;
+    list.append(dt, dd);
+  };
+  add(t('total'), rain.total === null || rain.total === undefined ? '--' : rain.total + (unit ? ' ' + unit : ''));
+  add(t('wettest_day'), rain.wettest_day ? rain.wettest_day.value + (unit ? ' ' + unit : '') + ' · ' + rain.wettest_day.date : '--');
+  add(t('rain_days'), rain.rain_days === undefined ? '--' : String(rain.rain_days));
+  add(t('rate_high'), rain.rate_high ? rain.rate_high.value + ' ' + unit + '/h · ' + timeText(rain.rate_high) : '--');
+  add(t('missing_days'), stats.missing_day_count ? String(stats.missing_day_count) : t('none'));
+  if (without.length) add(t('no_readings'), without.join(', '));
+}
+
+// ---- views and choices -----------------------------------------------------------------------
+
+function showView(view) {
+  page.view = view;
+  for (const button of document.querySelectorAll('#tabs button')) {
+    button.setAttribute('aria-pressed', String(button.dataset.view === view));
+  }
+  for (const name of ['now', 'history', 'records']) $('view-' + name).hidden = name !== view;
+  if (location.hash !== '#' + view) history.replaceState(null, '', '#' + view);
+  if (view === 'history') drawHistory();
+  if (view === 'records') showRecords();
+}
+
+function choicesChanged() {
+  page.prefs = { lang: $('lang').value, units: {}, fromUser: true };
+  for (const kind of UNIT_KINDS) page.prefs.units[kind] = $('unit-' + kind).value;
+  savePrefs();
+  relabel();
+  openStream();
+  refreshCurrent();
+  showView(page.view);
+}
+
+function wire() {
+  for (const button of document.querySelectorAll('#tabs button')) {
+    button.addEventListener('click', () => showView(button.dataset.view));
+  }
+  for (const id of ['lang', ...UNIT_KINDS.map(k => 'unit-' + k)]) $(id).addEventListener('change', choicesChanged);
+  $('what').addEventListener('change', () => { renderChannels(); drawHistory(); });
+  $('period').addEventListener('change', () => {
+    $('range').hidden = $('period').value !== 'range';
+    if ($('period').value === 'range' && !$('from').value) {
+      const day = today();
+      $('to').value = dayText(day);
+      $('from').value = dayText(new Date(day.getFullYear(), day.getMonth(), day.getDate() - 6));
+    }
+    drawHistory();
+  });
+  for (const id of ['from', 'to']) $(id).addEventListener('change', drawHistory);
+  $('history-form').addEventListener('submit', e => e.preventDefault());
+  $('records-period').addEventListener('change', showRecords);
+  let resizing = 0;
+  addEventListener('resize', () => {
+    clearTimeout(resizing);
+    resizing = setTimeout(() => { if (page.chart) page.chart.setSize(chartSize()); }, 150);
+  });
+}
+
+function showHashView() {
+  const view = location.hash.slice(1);
+  showView(['now', 'history', 'records'].includes(view) ? view : 'now');
+}
+
+async function start() {
+  try {
+    page.texts = await (await fetch('texts.json')).json();
+  } catch (e) {
+    page.texts = {};
+  }
+  page.prefs = loadPrefs() || { units: Object.assign({}, FALLBACK.units), lang: FALLBACK.lang, fromUser: false };
+  if (!page.texts[page.prefs.lang]) page.prefs.lang = FALLBACK.lang;
+  fillChoices();
+  wire();
+  relabel();
+  // The records' periods count from the console's date: read it before the first view.
+  await refreshCurrent();
+  showHashView();
+  addEventListener('hashchange', showHashView);
+  openStream();
+}
+
+start();
