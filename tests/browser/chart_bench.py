@@ -11,6 +11,7 @@ Prints one line per candidate with the medians, and the gzip weight of its scrip
 """
 import argparse
 import gzip
+import math
 import pathlib
 import statistics
 import sys
@@ -119,6 +120,44 @@ def write_page(folder, name, library, script):
     (folder / f"{name}.html").write_text(f"<!doctype html><html><body>{tags}</body></html>")
 
 
+def year_series(query):
+    """A year in 1,000 columns and three series, as the service answers /api/v1/series."""
+    out = []
+    for k, key in enumerate(["indoor_temperature", "outdoor_temperature", "dew_point"]):
+        columns = []
+        for i in range(1000):
+            minutes = i * 365 * 24 * 60 // 1000
+            day, rest = divmod(minutes, 24 * 60)
+            month, mday = divmod(day, 28)
+            stamp = f"2025-{1 + month % 12:02d}-{1 + mday:02d}T{rest // 60:02d}:{rest % 60:02d}"
+            v = round(10 * k + 8 * math.sin(i / 80 + k) + 3 * math.sin(i / 3), 1)
+            columns.append([stamp, v, v, v - 2, v + 2])
+        out.append({"key": key, "columns": columns})
+    return 200, {"what": "temperature", "unit": "°C", "series": out}
+
+
+def page_year_chart(runs):
+    """The page itself: its History view with a year's answer (the stand-in gives it for any
+    period), from the request of the page to the drawn chart."""
+    routes = {"/api/v1/current": lambda q: (200, {"state": {}, "formatted": {}, "time": None,
+                                                  "console": "connected"}),
+              "/api/v1/series": year_series}
+    times = []
+    with harness.StaticServer(ROOT / "web/assets", routes) as server, harness.Browser(1100, 800) as browser:
+        for _ in range(runs):
+            browser.get("about:blank")
+            browser.get(f"{server.url}/?{len(times)}#history")
+            mark = browser.wait_for(lambda b: b.script(
+                "const m = performance.getEntriesByName('chart-drawn'); return m.length && m[0].startTime;"))
+            times.append(mark)
+    return statistics.median(times)
+
+
+def page_weight():
+    files = sorted(p for p in (ROOT / "web/assets").iterdir() if p.is_file())
+    return sum(len(gzip.compress(p.read_bytes(), 9)) for p in files), len(files)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=7)
@@ -139,6 +178,9 @@ def main():
                 weight = len(gzip.compress(library.read_bytes(), 9)) if library else 0
                 print(f"{label:24} draw {statistics.median(draws):6.1f} ms   request to drawn "
                       f"{statistics.median(totals):6.1f} ms   script {weight / 1024:5.1f} KB gzip")
+    print(f"the page, History 12 months: request to drawn chart {page_year_chart(args.runs):6.1f} ms")
+    weight, count = page_weight()
+    print(f"the page's {count} files: {weight / 1024:.1f} KB gzip")
 
 
 if __name__ == "__main__":
