@@ -174,6 +174,9 @@ class PageTest(unittest.TestCase):
         self.browser.wait_for(lambda b: "Outdoor – Temperature" in (text(b, "#records-table") or ""))
         table = text(self.browser, "#records-table")
         self.assertIn("11.1 °C", table)
+        self.assertIn("22.0 °C", table)  # JSON's 22.0 is 22: the place comes back
+        self.assertIn("Wind chill", table)
+        self.assertIn("-6.9 °C", table)  # a temperature, though its key starts with wind_
         self.assertIn("2025-01-04 14:45", table)
         self.assertIn("10.3 mm", text(self.browser, "#records-rain"))
         self.assertIn("CH4", text(self.browser, "#records-rain"))  # no readings: named, not a row

@@ -242,7 +242,7 @@ function chartData(answer) {
   return { times, lines, bands };
 }
 
-const PLACES = { '%': 0, '': 0, in: 2, inHg: 2 };
+const PLACES = { '%': 0, '': 0, in: 2, 'in/h': 2, inHg: 2 };
 function decimals(unit) { return unit in PLACES ? PLACES[unit] : 1; }
 
 // Hours within a day or two, days beyond, in the page's language.
@@ -355,8 +355,14 @@ function recordsQuery() {
   return q;
 }
 
+// JSON drops a figure's trailing zero (22.0 arrives as 22): shown again with the unit's places.
+function figureText(value, unit) {
+  if (value === null || value === undefined) return '--';
+  return Number(value).toFixed(decimals(unit)) + (unit ? ' ' + unit : '');
+}
+
 function valueText(summary, unit) {
-  return summary === null || summary === undefined ? '--' : String(summary.value) + (unit ? ' ' + unit : '');
+  return summary === null || summary === undefined ? '--' : figureText(summary.value, unit);
 }
 
 function timeText(summary) {
@@ -387,7 +393,7 @@ async function showRecords() {
     const unit = unitOf(key);
     for (const text of [seriesLabelLong(key), valueText(s.high, unit), timeText(s.high),
                         valueText(s.low, unit), timeText(s.low),
-                        s.mean === null ? '--' : s.mean + (unit ? ' ' + unit : ''), String(s.count)]) {
+                        figureText(s.mean, unit), String(s.count)]) {
       row.insertCell().textContent = text;
     }
   }
@@ -400,7 +406,7 @@ function unitOf(key) {
   if (key.endsWith('_humidity')) return '%';
   if (key.startsWith('pressure')) return u.pressure;
   if (key === 'rain_rate') return u.rain + '/h';
-  if (key.startsWith('wind_')) return u.wind;
+  if (key === 'wind_speed' || key === 'wind_gust') return u.wind;
   if (key === 'uv_index') return '';
   return '°' + u.temperature;
 }
@@ -410,7 +416,7 @@ function seriesLabelLong(key) {
   if (ch) return t('channel') + ch[1] + ' – ' + t(ch[2]);
   const side = /^(indoor|outdoor)_(\w+)$/.exec(key);
   if (side) return t(side[1]) + ' – ' + t(side[2]);
-  if (key.startsWith('wind_')) return t('wind') + ' – ' + t(key.slice(5));
+  if (key === 'wind_speed' || key === 'wind_gust') return t('wind') + ' – ' + t(key.slice(5));
   return t(key);
 }
 
@@ -425,10 +431,10 @@ function renderRain(stats, without) {
     dd.textContent = text;
     list.append(dt, dd);
   };
-  add(t('total'), rain.total === null || rain.total === undefined ? '--' : rain.total + (unit ? ' ' + unit : ''));
-  add(t('wettest_day'), rain.wettest_day ? rain.wettest_day.value + (unit ? ' ' + unit : '') + ' · ' + rain.wettest_day.date : '--');
+  add(t('total'), figureText(rain.total, unit));
+  add(t('wettest_day'), rain.wettest_day ? figureText(rain.wettest_day.value, unit) + ' · ' + rain.wettest_day.date : '--');
   add(t('rain_days'), rain.rain_days === undefined ? '--' : String(rain.rain_days));
-  add(t('rate_high'), rain.rate_high ? rain.rate_high.value + ' ' + unit + '/h · ' + timeText(rain.rate_high) : '--');
+  add(t('rate_high'), rain.rate_high ? figureText(rain.rate_high.value, unit + '/h') + ' · ' + timeText(rain.rate_high) : '--');
   add(t('missing_days'), stats.missing_day_count ? String(stats.missing_day_count) : t('none'));
   if (without.length) add(t('no_readings'), without.join(', '));
 }
