@@ -12,6 +12,8 @@ const page = { texts: {}, prefs: null, view: 'now', state: null, console: null, 
                stream: null, retry: 0, channels: new Set() };
 
 const $ = id => document.getElementById(id);
+// English dates as the window writes them: day before month.
+const locale = () => (page.prefs.lang === 'en' ? 'en-GB' : page.prefs.lang);
 const t = key => (page.texts[page.prefs.lang] || page.texts.en || {})[key] || key;
 
 function loadPrefs() {
@@ -250,7 +252,7 @@ function timeLabels(u, splits) {
   const span = splits.length > 1 ? splits[splits.length - 1] - splits[0] : 0;
   const style = span <= 2 * 86400 ? { hour: '2-digit', minute: '2-digit', hourCycle: 'h23' }
               : span <= 200 * 86400 ? { day: '2-digit', month: '2-digit' } : { month: 'short', year: '2-digit' };
-  const format = new Intl.DateTimeFormat(page.prefs.lang, style);
+  const format = new Intl.DateTimeFormat(locale(), style);
   return splits.map(s => format.format(new Date(s * 1000)));
 }
 
@@ -302,7 +304,7 @@ async function drawHistory() {
   const data = chartData(answer);
   const unit = answer.unit || '';
   const places = decimals(unit);
-  const series = [{ value: (u, v) => v === null ? '--' : new Date(v * 1000).toLocaleString(page.prefs.lang) }];
+  const series = [{ label: t('time'), value: (u, v) => v === null ? '--' : new Date(v * 1000).toLocaleString(locale()) }];
   answer.series.forEach((s, k) => series.push({
     label: seriesLabel(s.key), stroke: COLOURS[k % COLOURS.length], width: 1.5, spanGaps: false,
     value: (u, v) => v === null ? '--' : v.toFixed(places) + ' ' + unit,
