@@ -169,6 +169,19 @@ class PageTest(unittest.TestCase):
         self.browser.wait_for(lambda b: "Außen" in (text(b, "#records-table") or ""))
         self.assertTrue(any("lang=de" in r for r in self.server.requests))
 
+    def test_the_services_defaults_hold_until_the_visitor_chooses(self):
+        self.service.now["defaults"] = {"units": {"temperature": "F", "wind": "mph"}, "lang": "it"}
+        self.open()
+        self.browser.wait_for(lambda b: text(b, '#tabs [data-view="now"]') == "Adesso")
+        self.browser.wait_for(lambda b: any("temperature=F" in r and "wind=mph" in r and "lang=it" in r
+                                            for r in self.server.requests if r.startswith("/api/v1/current")))
+        self.browser.script("const s = document.getElementById('unit-temperature'); s.value = 'C';"
+                            "s.dispatchEvent(new Event('change'));")
+        self.browser.driver.refresh()  # the visitor's choice is kept, the rest as it was shown
+        self.browser.wait_for(lambda b: b.script("return document.getElementById('lang').value") == "it")
+        self.assertEqual(self.browser.script("return document.getElementById('unit-temperature').value"), "C")
+        self.assertEqual(self.browser.script("return document.getElementById('unit-wind').value"), "mph")
+
     def test_records_show_the_periods_highs_lows_and_rain(self):
         self.open("records")
         self.browser.wait_for(lambda b: "Outdoor – Temperature" in (text(b, "#records-table") or ""))

@@ -7,7 +7,7 @@ min-max band, as the History view draws it. Each candidate page is loaded RUNS t
 tab; it reports the time its drawing took and the time from the request to the drawn chart.
 Prints one line per candidate with the medians, and the gzip weight of its script.
 
-    tests/browser/chart_bench.py [--runs N]
+    tools/page_chart_bench.py [--runs N]
 """
 import argparse
 import gzip
@@ -17,10 +17,10 @@ import statistics
 import sys
 import tempfile
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+ROOT = pathlib.Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests/browser"))  # the browser tests' server and Chromium
 import harness  # noqa: E402
 
-ROOT = pathlib.Path(__file__).resolve().parents[2]
 CHARTJS = pathlib.Path("/usr/share/javascript/chart.js/chart.min.js")
 UPLOT = ROOT / "web/assets/uPlot.iife.min.js"
 
