@@ -39,19 +39,26 @@ UNITS = {"indoor_temperature": "°C", "outdoor_temperature": "°C", "dew_point":
 
 
 def current(state, console="connected"):
+    """The /current answer: the state, what the dashboard shows of it, the service's language."""
     formatted = {}
     for key, value in state.items():
         if key in UNITS or key == "uv_index":
             shown = "--" if value is None else (str(value) if isinstance(value, int) else f"{value:.1f}")
             formatted[key] = f"{shown} {UNITS[key]}" if key in UNITS else shown
-    return {"state": state, "formatted": formatted,
-            "time": f"{state['date']}T{state['time']}", "console": console}
+    formatted["pressure"] = formatted.pop("pressure_relative")
+    del formatted["pressure_absolute"]
+    formatted["wind_direction"] = state["wind_compass"]
+    formatted["wind_dial"] = 8
+    return {"state": state, "formatted": formatted, "time": "2025-07-14T13:30:00Z",
+            "console": console, "lang": "en", "history": True}
 
 
 def series(query):
     """A week of temperatures in hourly columns, outdoor with a gap, as the service answers."""
     asked = urllib.parse.parse_qs(query)
-    keys = ["indoor_temperature", "outdoor_temperature", "dew_point"]
+    wind = asked.get("what") == ["wind"]
+    keys = ["wind_speed", "wind_gust", "wind_direction"] if wind else [
+        "indoor_temperature", "outdoor_temperature", "dew_point"]
     keys += [f"ch{c}_temperature" for c in asked.get("channels", [""])[0].split(",") if c]
     out = []
     for k, key in enumerate(keys):
@@ -62,7 +69,10 @@ def series(query):
             gap = key == "outdoor_temperature" and 60 <= i < 70
             columns.append([stamp] + ([None] * 4 if gap else [v, v, v - 0.8, v + 0.9]))
         out.append({"key": key, "columns": columns})
-    return 200, {"what": asked.get("what", ["temperature"])[0], "unit": "°C", "series": out}
+        if key == "wind_direction":  # points on an axis of their own, as the service draws them
+            out[-1].update(unit="°", style="points", axis="right", decimals=0)
+    return 200, {"what": asked.get("what", ["temperature"])[0], "unit": "km/h" if wind else "°C",
+                 "series": out}
 
 
 class Service:
@@ -114,7 +124,7 @@ class PageTest(unittest.TestCase):
     def test_now_shows_each_live_reading_and_the_next(self):
         self.open()
         for key, shown in [("outdoor_temperature", "26.9°C"), ("indoor_humidity", "53%"),
-                           ("wind_speed", "2.4km/h"), ("pressure_relative", "1013.6hPa"),
+                           ("wind_speed", "2.4km/h"), ("pressure", "1013.6hPa"),
                            ("uv_index", "3"), ("heat_index", "27.6°C")]:
             self.assertEqual(text(self.browser, f'[data-key="{key}"]'), shown, key)
         self.assertEqual(text(self.browser, "#compass-text"), "SSE")
@@ -156,6 +166,12 @@ class PageTest(unittest.TestCase):
         self.browser.script("document.querySelector('#channel-choice input[value=\"1\"]').click()")
         self.browser.wait_for(lambda b: b.script("return document.getElementById('chart').dataset.drawn") == "4")
         self.assertIn("channels=1", self.server.requests[-1])
+        axes = "return document.querySelectorAll('#chart .u-axis').length"
+        self.assertEqual(self.browser.script(axes), 2)
+        self.browser.script("const s = document.getElementById('what'); s.value = 'wind';"
+                            "s.dispatchEvent(new Event('change'));")
+        self.browser.wait_for(lambda b: "Direction" in (text(b, "#chart .u-legend") or ""))
+        self.assertEqual(self.browser.script(axes), 3)  # the direction's own axis on the right
 
     def test_language_relabels_the_page_and_is_remembered(self):
         self.open()
@@ -169,18 +185,23 @@ class PageTest(unittest.TestCase):
         self.browser.wait_for(lambda b: "Außen" in (text(b, "#records-table") or ""))
         self.assertTrue(any("lang=de" in r for r in self.server.requests))
 
-    def test_the_services_defaults_hold_until_the_visitor_chooses(self):
-        self.service.now["defaults"] = {"units": {"temperature": "F", "wind": "mph"}, "lang": "it"}
+    def test_the_services_settings_hold_until_the_visitor_chooses(self):
+        self.service.now["formatted"].update(outdoor_temperature="80.4 °F", wind_speed="1.5 mph")
+        self.service.now["lang"] = "it"
         self.open()
         self.browser.wait_for(lambda b: text(b, '#tabs [data-view="now"]') == "Adesso")
-        self.browser.wait_for(lambda b: any("temperature=F" in r and "wind=mph" in r and "lang=it" in r
-                                            for r in self.server.requests if r.startswith("/api/v1/current")))
+        self.assertEqual(self.browser.script("return document.getElementById('unit-temperature').value"), "F")
+        self.assertEqual(self.service_requests(), ["/api/v1/current"])  # the service's own settings
         self.browser.script("const s = document.getElementById('unit-temperature'); s.value = 'C';"
                             "s.dispatchEvent(new Event('change'));")
         self.browser.driver.refresh()  # the visitor's choice is kept, the rest as it was shown
         self.browser.wait_for(lambda b: b.script("return document.getElementById('lang').value") == "it")
         self.assertEqual(self.browser.script("return document.getElementById('unit-temperature').value"), "C")
         self.assertEqual(self.browser.script("return document.getElementById('unit-wind').value"), "mph")
+        self.assertIn("temperature=C&rain=mm&pressure=hPa&wind=mph&lang=it", self.service_requests()[-1])
+
+    def service_requests(self):
+        return [r for r in self.server.requests if r.startswith("/api/v1/current")]
 
     def test_records_show_the_periods_highs_lows_and_rain(self):
         self.open("records")
@@ -194,7 +215,10 @@ class PageTest(unittest.TestCase):
         self.assertIn("10.3 mm", text(self.browser, "#records-rain"))
         self.assertIn("CH4", text(self.browser, "#records-rain"))  # no readings: named, not a row
         asked = [r for r in self.server.requests if r.startswith("/api/v1/stats")]
-        self.assertIn("day=2025-07-14", asked[-1])  # the console's day, not the browser's
+        self.assertTrue(asked[-1].endswith("?day=today"), asked[-1])  # by the console's clock
+        self.browser.script("const s = document.getElementById('records-period'); s.value = 'all';"
+                            "s.dispatchEvent(new Event('change'));")
+        self.browser.wait_for(lambda b: self.server.requests[-1] == "/api/v1/stats?all")
 
 
 def screenshots(folder):

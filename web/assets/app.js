@@ -24,15 +24,18 @@ function savePrefs() {
   try { localStorage.setItem(STORE, JSON.stringify(page.prefs)); } catch (e) { /* private mode */ }
 }
 
-// Units and language as the API's query parameters.
+// Units and language as the API's query parameters once the visitor chose them; until then none,
+// so that the service answers in its saved settings.
 function unitQuery() {
+  if (!page.prefs.fromUser) return new URLSearchParams();
   const q = new URLSearchParams(page.prefs.units);
   q.set('lang', page.prefs.lang);
   return q;
 }
 
 async function getJson(path, query) {
-  const answer = await fetch(path + '?' + query.toString(), { headers: { Accept: 'application/json' } });
+  const text = query.toString();
+  const answer = await fetch(text ? path + '?' + text : path, { headers: { Accept: 'application/json' } });
   let body = null;
   try { body = await answer.json(); } catch (e) { body = null; }
   if (!answer.ok) throw new Error((body && body.error) || answer.status + ' ' + answer.statusText);
@@ -85,12 +88,23 @@ function renderNow(current) {
   for (const el of document.querySelectorAll('#view-now [data-key]')) {
     showFigure(el, split(state, current.formatted, el.dataset.key));
   }
-  $('stamp').textContent = (current.time || '--').replace('T', ' ');
-  const degrees = Number(state.wind_direction);
-  $('needle').setAttribute('transform', 'rotate(' + (Number.isFinite(degrees) ? degrees : 0) + ' 50 50)');
-  $('needle').setAttribute('visibility', Number.isFinite(degrees) ? 'visible' : 'hidden');
-  $('compass-text').textContent = state.wind_compass || '--';
+  $('stamp').textContent = readingTime(current);
+  const formatted = current.formatted || {};
+  // The dial's marker 1 (N) to 16 (NNW), as the window's compass; else the degrees.
+  const dial = Number(formatted.wind_dial);
+  const degrees = dial >= 1 && dial <= 16 ? (dial - 1) * 22.5 : Number(state.wind_direction);
+  const shown = Number.isFinite(degrees) && state.wind_direction !== null && state.wind_direction !== undefined;
+  $('needle').setAttribute('transform', 'rotate(' + (shown ? degrees : 0) + ' 50 50)');
+  $('needle').setAttribute('visibility', shown ? 'visible' : 'hidden');
+  $('compass-text').textContent = formatted.wind_direction || state.wind_compass || '--';
   renderChannelTable(state, current.formatted);
+}
+
+// The console's own date and time of the reading; else when the service received it.
+function readingTime(current) {
+  const state = current.state || {};
+  if (state.date && state.time) return state.date + ' ' + state.time;
+  return current.time ? new Date(current.time).toLocaleString(locale()) : '--';
 }
 
 function renderChannelTable(state, formatted) {
@@ -118,6 +132,7 @@ function renderNotice() {
 }
 
 function takeCurrent(current) {
+  if (!page.prefs.fromUser) adoptServerChoice(current);
   page.state = current;
   page.console = current.console || 'connected';
   renderNow(current);
@@ -130,10 +145,18 @@ function openStream() {
   if (page.stream) page.stream.close();
   const stream = new EventSource('/api/v1/events?' + unitQuery().toString());
   page.stream = stream;
-  stream.addEventListener('state', ev => {
+  const take = ev => {
     page.retry = 0;
-    try { takeCurrent(JSON.parse(ev.data)); } catch (e) { /* a damaged event is skipped */ }
-  });
+    let data;
+    try { data = JSON.parse(ev.data); } catch (e) { return; }  // a damaged event is skipped
+    if (data && (data.state !== undefined || data.formatted !== undefined)) {
+      takeCurrent(data);
+    } else if (data && typeof data.console === 'string') {
+      page.console = data.console;
+      renderNotice();
+    }
+  };
+  for (const name of ['state', 'console', 'message']) stream.addEventListener(name, take);
   stream.addEventListener('open', () => {
     page.retry = 0;
     if (page.console === 'service_gone') { page.console = null; renderNotice(); refreshCurrent(); }
@@ -150,24 +173,41 @@ function openStream() {
 
 async function refreshCurrent() {
   try {
-    const current = await getJson('/api/v1/current', unitQuery());
-    if (!page.prefs.fromUser && current.defaults) adoptDefaults(current.defaults);
-    takeCurrent(current);
+    takeCurrent(await getJson('/api/v1/current', unitQuery()));
   } catch (e) {
     page.console = 'service_gone';
     renderNotice();
   }
 }
 
-function adoptDefaults(defaults) {
-  const units = Object.assign({}, page.prefs.units, defaults.units || {});
-  const lang = page.texts[defaults.lang] ? defaults.lang : page.prefs.lang;
+// Until the visitor chooses, the page shows the service's saved settings: the language it
+// names, the units its figures carry (or that it names as defaults).
+function adoptServerChoice(current) {
+  const units = Object.assign({}, page.prefs.units, inferUnits(current.formatted),
+                              (current.defaults && current.defaults.units) || {});
+  const named = current.lang || (current.defaults && current.defaults.lang);
+  const lang = page.texts[named] ? named : page.prefs.lang;
   if (lang === page.prefs.lang && UNIT_KINDS.every(k => units[k] === page.prefs.units[k])) return;
   page.prefs = { units, lang, fromUser: false };
   fillChoices();
   relabel();
-  openStream();
-  refreshCurrent();
+}
+
+const UNIT_SAMPLES = { temperature: ['outdoor_temperature', 'indoor_temperature'], rain: ['rain_daily'],
+                       pressure: ['pressure'], wind: ['wind_speed', 'wind_gust'] };
+
+function inferUnits(formatted) {
+  const units = {};
+  if (!formatted) return units;
+  for (const kind of UNIT_KINDS) {
+    const offered = [...$('unit-' + kind).options].map(o => o.value);
+    for (const key of UNIT_SAMPLES[kind]) {
+      const text = typeof formatted[key] === 'string' ? formatted[key] : '';
+      const unit = text.slice(text.indexOf(' ') + 1).replace('°', '');
+      if (text.includes(' ') && offered.includes(unit)) { units[kind] = unit; break; }
+    }
+  }
+  return units;
 }
 
 // ---- history ---------------------------------------------------------------------------------
@@ -256,25 +296,48 @@ function timeLabels(u, splits) {
   return splits.map(s => format.format(new Date(s * 1000)));
 }
 
-// Each column's min-max span as a faint stroke behind the line: what the column reduced.
-function drawBands(u, bands) {
+// Each line's columns' min-max span as a faint stroke behind it: what the column reduced.
+function drawBands(u, answer, bands) {
   const ctx = u.ctx;
   ctx.save();
   ctx.lineWidth = Math.max(1, devicePixelRatio);
   bands.forEach((band, k) => {
-    if (!u.series[k + 1].show) return;
+    const meta = answer.series[k];
+    if (!u.series[k + 1].show || (meta.style && meta.style !== 'line')) return;
+    const scale = u.series[k + 1].scale;
     ctx.strokeStyle = COLOURS[k % COLOURS.length] + '40';
     ctx.beginPath();
     for (let i = 0; i < band.length; i++) {
       const [lo, hi] = band[i];
       if (lo === null || hi === null || lo === hi) continue;
       const x = Math.round(u.valToPos(u.data[0][i], 'x', true));
-      ctx.moveTo(x, u.valToPos(lo, 'y', true));
-      ctx.lineTo(x, u.valToPos(hi, 'y', true));
+      ctx.moveTo(x, u.valToPos(lo, scale, true));
+      ctx.lineTo(x, u.valToPos(hi, scale, true));
     }
     ctx.stroke();
   });
   ctx.restore();
+}
+
+// One series as the service describes it: a line, points (wind direction) or bars (the daily
+// rain), on the left axis or the right one.
+function chartSeries(meta, k, fallbackUnit) {
+  const colour = COLOURS[k % COLOURS.length];
+  const unit = meta.unit !== undefined ? meta.unit : fallbackUnit;
+  const places = Number.isInteger(meta.decimals) ? meta.decimals : decimals(unit);
+  const series = {
+    label: seriesLabel(meta.key), stroke: colour, width: 1.5, spanGaps: false,
+    scale: meta.axis === 'right' ? 'r' : 'y',
+    value: (u, v) => v === null || v === undefined ? '--' : v.toFixed(places) + (unit ? ' ' + unit : ''),
+  };
+  if (meta.style === 'points') {
+    series.paths = () => null;
+    series.points = { show: true, size: 4, fill: colour, stroke: colour };
+  } else if (meta.style === 'bars') {
+    series.paths = uPlot.paths.bars({ size: [0.9, 60], align: 1 });
+    series.fill = colour + '88';
+  }
+  return series;
 }
 
 function chartSize() {
@@ -288,7 +351,7 @@ async function drawHistory() {
   if (page.view !== 'history') return;
   const token = ++drawToken;
   const message = $('chart-message');
-  $('chart-title').textContent = t($('what').value === 'uv' ? 'uv' : $('what').value);
+  $('chart-title').textContent = t($('what').value);
   let answer;
   try {
     answer = await getJson('/api/v1/series', historyQuery());
@@ -303,17 +366,15 @@ async function drawHistory() {
   message.hidden = true;
   const data = chartData(answer);
   const unit = answer.unit || '';
-  const places = decimals(unit);
   const series = [{ label: t('time'), value: (u, v) => v === null ? '--' : new Date(v * 1000).toLocaleString(locale()) }];
-  answer.series.forEach((s, k) => series.push({
-    label: seriesLabel(s.key), stroke: COLOURS[k % COLOURS.length], width: 1.5, spanGaps: false,
-    value: (u, v) => v === null ? '--' : v.toFixed(places) + ' ' + unit,
-  }));
+  answer.series.forEach((meta, k) => series.push(chartSeries(meta, k, unit)));
+  const axes = [{ values: timeLabels }, { scale: 'y', label: unit, size: 56 }];
+  const right = answer.series.find(meta => meta.axis === 'right');
+  if (right) axes.push({ scale: 'r', side: 1, label: right.unit || '', size: 50, grid: { show: false } });
   if (page.chart) page.chart.destroy();
   const options = Object.assign(chartSize(), {
-    series,
-    axes: [{ values: timeLabels }, { label: unit, size: 56 }],
-    hooks: { drawSeries: [], draw: [], drawAxes: [u => drawBands(u, data.bands)] },
+    series, axes,
+    hooks: { drawAxes: [u => drawBands(u, answer, data.bands)] },
     cursor: { points: { size: 6 } },
   });
   page.chart = new uPlot(options, [data.times, ...data.lines], $('chart'));
@@ -335,26 +396,25 @@ function pad(n) { return String(n).padStart(2, '0'); }
 
 // The console's date when there is one, else the browser's.
 function today() {
-  const stamp = page.state && page.state.time;
-  if (stamp) { const [y, m, d] = stamp.slice(0, 10).split('-').map(Number); return new Date(y, m - 1, d); }
+  const stamp = page.state && page.state.state && page.state.state.date;
+  if (/^\d{4}-\d{2}-\d{2}$/.test(stamp || '')) {
+    const [y, m, d] = stamp.split('-').map(Number);
+    return new Date(y, m - 1, d);
+  }
   const now = new Date();
   return new Date(now.getFullYear(), now.getMonth(), now.getDate());
 }
 
 function dayText(date) { return date.getFullYear() + '-' + pad(date.getMonth() + 1) + '-' + pad(date.getDate()); }
 
+// The service counts today, this month, year and season by the console's clock.
 function recordsQuery() {
   const q = unitQuery();
-  const day = today();
-  switch ($('records-period').value) {
-    case 'today': q.set('day', dayText(day)); break;
-    case 'yesterday': q.set('day', dayText(new Date(day.getFullYear(), day.getMonth(), day.getDate() - 1))); break;
-    case 'month': q.set('month', day.getFullYear() + '-' + pad(day.getMonth() + 1)); break;
-    case 'year': q.set('year', String(day.getFullYear())); break;
-    case 'season': q.set('season', String(day.getFullYear())); break;
-    default: q.set('all', '1');
-  }
-  return q;
+  const period = $('records-period').value;
+  if (period === 'today' || period === 'yesterday') q.set('day', period);
+  else if (period !== 'all') q.set(period, 'current');
+  const text = q.toString();
+  return period === 'all' ? (text ? text + '&all' : 'all') : text;
 }
 
 // JSON drops a figure's trailing zero (22.0 arrives as 22): shown again with the unit's places.
