@@ -28,7 +28,7 @@ STATE = {
     "rain_weekly": 3.3, "rain_monthly": 12.0, "wind_speed": 2.4, "wind_gust": 3.4,
     "wind_direction": 157.5, "wind_compass": "SSE", "pressure_relative": 1013.6,
     "pressure_absolute": 1007.4, "uv_index": 3, "dew_point": 17.2, "heat_index": 27.6,
-    "wind_chill": 26.9, "ch1_temperature": 20.0, "ch1_humidity": 56, "ch2_temperature": None,
+    "wind_chill": 26.9, "logger": 2, "ch1_temperature": 20.0, "ch1_humidity": 56, "ch2_temperature": None,
     "ch2_humidity": None, "date": "2025-07-14", "time": "15:30",
 }
 UNITS = {"indoor_temperature": "°C", "outdoor_temperature": "°C", "dew_point": "°C",
@@ -128,6 +128,8 @@ class PageTest(unittest.TestCase):
                            ("uv_index", "3"), ("heat_index", "27.6°C")]:
             self.assertEqual(text(self.browser, f'[data-key="{key}"]'), shown, key)
         self.assertEqual(text(self.browser, "#compass-text"), "SSE")
+        self.assertEqual(text(self.browser, '[data-key="logger"]'), "2%")
+        self.assertEqual(text(self.browser, "#console-state"), "Console connected")
         self.assertIn("CH 1", text(self.browser, "#channel-table"))
         self.assertNotIn("CH 2", text(self.browser, "#channel-table"))  # no reading: no row
         self.assertIn("2025-07-14 15:30", text(self.browser, "#stamp"))

@@ -70,7 +70,8 @@ function split(state, formatted, key) {
     return gap < 0 ? [text, ''] : [text.slice(0, gap), text.slice(gap + 1)];
   }
   const value = state ? state[key] : null;
-  return [value === null || value === undefined ? '--' : String(value), ''];
+  if (value === null || value === undefined) return ['--', ''];
+  return key === 'logger' ? [String(value), '%'] : [String(value), ''];
 }
 
 function showFigure(el, figure) {
@@ -98,6 +99,7 @@ function renderNow(current) {
   $('needle').setAttribute('visibility', shown ? 'visible' : 'hidden');
   $('compass-text').textContent = formatted.wind_direction || state.wind_compass || '--';
   renderChannelTable(state, current.formatted);
+  $('console-state').textContent = t('state_' + (current.console || 'waiting'));
 }
 
 // The console's own date and time of the reading; else when the service received it.
