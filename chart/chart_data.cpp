@@ -2,6 +2,7 @@
 #include "chart/chart_data.h"
 
 #include <algorithm>
+#include <charconv>
 #include <utility>
 
 namespace nimbrel {
@@ -76,6 +77,23 @@ std::optional<ChartPeriod> ParseChartLast(std::string_view name) {
     }
   }
   return std::nullopt;
+}
+
+bool ParseChartChannels(std::string_view text, std::array<bool, kChartChannels>& channels) {
+  while (!text.empty()) {
+    const std::size_t comma = std::min(text.find(','), text.size());
+    const std::string_view number = text.substr(0, comma);
+    int channel = 0;
+    const auto [end, error] =
+        std::from_chars(number.data(), number.data() + number.size(), channel);
+    if (error != std::errc() || end != number.data() + number.size() || channel < 1 ||
+        channel > static_cast<int>(kChartChannels)) {
+      return false;
+    }
+    channels[static_cast<std::size_t>(channel - 1)] = true;
+    text.remove_prefix(std::min(comma + 1, text.size()));
+  }
+  return true;
 }
 
 ChartWindow WindowOf(const ChartPeriod& period, RecordTimePoint now) {

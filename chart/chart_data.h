@@ -55,6 +55,10 @@ ChartWindow WindowOf(const ChartPeriod& period, RecordTimePoint now);
 
 inline constexpr std::size_t kChartChannels = 7;
 
+// "1,3": channels 1 to 7, comma-separated, added to `channels` (index 0 is channel 1); false for
+// anything else.
+bool ParseChartChannels(std::string_view text, std::array<bool, kChartChannels>& channels);
+
 struct ChartRequest {
   ChartKind kind = ChartKind::kTemperature;
   ChartPeriod period;

@@ -203,6 +203,11 @@ int Info(const GlobalOptions& options, const ArgList& args) {
 }  // namespace
 
 std::unique_ptr<Archive> OpenCliArchive(const GlobalOptions& options, ArchiveUse existing) {
+  const std::optional<ArchiveOptions> archive = CliArchiveOptions(options, existing);
+  return archive ? OpenCliArchive(*archive) : nullptr;
+}
+
+std::optional<ArchiveOptions> CliArchiveOptions(const GlobalOptions& options, ArchiveUse existing) {
   ArchiveOptions archive;
   if (!options.archive.empty()) {
     archive.path = PathFromUtf8(options.archive);
@@ -210,15 +215,19 @@ std::unique_ptr<Archive> OpenCliArchive(const GlobalOptions& options, ArchiveUse
     archive.path = *path;
   } else {
     Fail("No archive file: neither XDG_DATA_HOME nor HOME is set; give --archive FILE.");
-    return nullptr;
+    return std::nullopt;
   }
   std::error_code missing;
   if (existing == ArchiveUse::kExisting && !std::filesystem::exists(archive.path, missing)) {
     Fail("The archive \"" + Utf8FromPath(archive.path) +
          "\" does not exist; run 'nimbrel-cli archive sync' first. Nothing was written.");
-    return nullptr;
+    return std::nullopt;
   }
   archive.liveEvery = std::chrono::minutes(options.archiveLiveMinutes);
+  return archive;
+}
+
+std::unique_ptr<Archive> OpenCliArchive(const ArchiveOptions& archive) {
   ArchiveError error{};
   std::unique_ptr<Archive> opened = OpenArchive(archive, error);
   if (!opened) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "archive/archive.h"
@@ -20,6 +21,10 @@ enum class ArchiveUse { kCreate, kExisting };
 // The archive the options name, or nothing after the reason has been printed.
 std::unique_ptr<Archive> OpenCliArchive(const GlobalOptions& options,
                                         ArchiveUse existing = ArchiveUse::kCreate);
+// The same in two steps: the archive's options (nothing after saying why not), then opening it.
+std::optional<ArchiveOptions> CliArchiveOptions(const GlobalOptions& options,
+                                                ArchiveUse existing = ArchiveUse::kCreate);
+std::unique_ptr<Archive> OpenCliArchive(const ArchiveOptions& archive);
 
 // Merges what the download brought, complete or not, and sets `line` to what it found ("3 new, 0
 // already archived, 0 given up"). Returns 0 for a complete download, 1 otherwise (and for a

@@ -55,20 +55,6 @@ std::optional<QSize> ReadSize(std::string_view text) {
   return QSize(width, height);
 }
 
-// "1,3": channels 1 to 7.
-bool ReadChannels(std::string_view text, std::array<bool, kChartChannels>& channels) {
-  while (!text.empty()) {
-    const std::size_t comma = std::min(text.find(','), text.size());
-    int channel = 0;
-    if (!ReadNumber(text.substr(0, comma), channel) || channel < 1 || channel > 7) {
-      return false;
-    }
-    channels[static_cast<std::size_t>(channel - 1)] = true;
-    text.remove_prefix(std::min(comma + 1, text.size()));
-  }
-  return true;
-}
-
 std::optional<std::string> ParseChartArgs(const ArgList& args, ChartArgs& parsed) {
   bool what = false, last = false;
   std::optional<std::chrono::local_days> from, to;
@@ -107,7 +93,7 @@ std::optional<std::string> ParseChartArgs(const ArgList& args, ChartArgs& parsed
       }
       parsed.size = *size;
     } else if (arg == "--channels") {
-      if (!ReadChannels(value, parsed.request.channels)) {
+      if (!ParseChartChannels(value, parsed.request.channels)) {
         return std::string("--channels takes channel numbers 1 to 7, comma-separated");
       }
     } else {

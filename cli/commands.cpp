@@ -168,7 +168,7 @@ constexpr std::array kCommands = {
         "                             the wind_direction and measurement_angle classes\n"
         "      --no-ha-discovery      publish no discovery configs\n"
         "      Retained topics that earlier settings left on the broker are cleared.\n",
-        kServeRunner, "MQTT (libmosquitto) and the weather archive"},
+        kServeRunner, "the weather archive"},
 };
 
 constexpr std::string_view kSynopsis =

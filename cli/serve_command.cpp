@@ -1,18 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/serve_command.h"
 
-#include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <utility>
 
@@ -23,24 +21,20 @@
 #include "cli/environment.h"
 #include "cli/upload_command.h"
 #include "platform/interrupt.h"
+#ifdef NIMBREL_WITH_MQTT
 #include "platform/mqtt_mosquitto.h"
+#endif
 #include "platform/settings_user.h"
 #include "platform/upload_socket_factory.h"
 #include "readings/live_readings.h"
-#include "service/mqtt_publisher.h"
+#include "service/mqtt_payloads.h"
+#include "service/station_service.h"
 #include "settings/settings_store.h"
-#include "upload/upload_clock.h"
-#include "upload/upload_worker.h"
 
 namespace nimbrel::cli {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// How often a missing console is looked for, and how often the main loop looks around.
-constexpr auto kConsolePoll = std::chrono::seconds(2);
-constexpr auto kTick = std::chrono::seconds(1);
 constexpr long kSyncStallSeconds = 30;
 
 struct MqttArgs {
@@ -63,10 +57,6 @@ struct ServeArgs {
 
 // A year at most: more would overflow the clock's arithmetic into a download every second.
 constexpr long kMaxSyncHours = 8760;
-// After a sync that did not complete, the next one comes when the console comes back, or after
-// this pause if it stays.
-constexpr auto kSyncRetry = std::chrono::hours(1);
-
 bool ParseHours(std::string_view text, long& hours) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), hours);
   return error == std::errc() && end == text.data() + text.size() && hours >= 0 &&
@@ -151,6 +141,9 @@ std::optional<std::string> ParseServeArgs(const std::vector<std::string_view>& a
     }
   }
   if (mqttGiven) {
+#ifndef NIMBREL_WITH_MQTT
+    return "this build of nimbrel-cli has no MQTT; --mqtt cannot be used";
+#endif
     if (auto error = CheckMqttArgs(mqtt)) {
       return error;
     }
@@ -164,13 +157,14 @@ void FillSavedStations(UploadArgs& uploads) {
   const std::unique_ptr<SettingsBackend> backend = OpenUserSettingsBackend();
   const SettingsStore store(*backend);
   for (const ServerIndex service : {ServerIndex::WeatherUnderground, ServerIndex::Weathercloud}) {
-    ServiceArgs& args = service == ServerIndex::Weathercloud ? uploads.wc : uploads.wu;
+    ServiceArgs& args = uploads.For(service);
     if (!args.Enabled()) {
       args.idAndKey = store.ReadStationIdAndKey(service);
     }
   }
 }
 
+#ifdef NIMBREL_WITH_MQTT
 // The password from its file (its first line) or the environment; never from the command line.
 std::optional<std::string> ReadPassword(const MqttArgs& mqtt, std::string& password) {
   if (!mqtt.passwordFile.empty()) {
@@ -183,255 +177,76 @@ std::optional<std::string> ReadPassword(const MqttArgs& mqtt, std::string& passw
   }
   return std::nullopt;
 }
+#endif
 
 // One line per event on stderr, where journald keeps it; details only with --verbose.
-class ServiceLog {
- public:
-  explicit ServiceLog(bool verbose) : verbose_(verbose) {}
-  void operator()(std::string_view line, bool detail) const {
-    if (!detail || verbose_) {
+ServiceLogLine StderrLog(bool verbose) {
+  return [verbose](std::string_view line, bool detail) {
+    if (!detail || verbose) {
       std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
       std::fflush(stderr);
     }
-  }
+  };
+}
 
- private:
-  bool verbose_;
-};
-
-// The main loop's pause, cut short by the interrupt or a new live reading.
-class Pause {
- public:
-  void Wake() {
-    std::lock_guard lock(mutex_);
-    woken_ = true;
-    changed_.notify_all();
-  }
-  void For(Clock::duration wait) {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, wait, [this] { return woken_; });
-    woken_ = false;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool woken_ = false;
-};
-
-// Says how each upload ended: a change of outcome is news, a repeat a detail.
-class UploadLog : public UploadMessages {
- public:
-  explicit UploadLog(const ServiceLog& log) : log_(log) {}
-
-  void UploadAckWu() override {}
-  void UploadAckWc() override {}
-  void UploadFinished(const UploadRequest& request, const UploadResult& result) override {
-    const bool acknowledged = result.outcome == UploadOutcome::kAcknowledged;
-    auto& last = lastAcknowledged_[request.service == ServerIndex::Weathercloud ? 1 : 0];
-    log_(std::string(ServiceName(request.service)) +
-             " upload: " + (acknowledged ? "UPLOAD" : "FAIL") + " " + MaskedRequestLine(request),
-         last == acknowledged);
-    last = acknowledged;
-  }
-
- private:
-  const ServiceLog& log_;
-  std::optional<bool> lastAcknowledged_[2];  // on the worker's thread only
-};
-
-// What the reader hands over, on its thread: the state goes to the broker, the upload texts to
-// the worker, and the newest live text waits for the main loop, which alone writes the archive.
+// The reader's hand-offs, kept for the download and passed on to the service.
 class ServeMessages : public DownloadMonitor {
  public:
-  ServeMessages(Console& console, const UploadArgs& uploads, UploadWorker& worker,
-                MqttPublisher* publisher, Pause& pause)
-      : DownloadMonitor(console),
-        uploads_(uploads),
-        worker_(worker),
-        publisher_(publisher),
-        pause_(pause) {}
+  explicit ServeMessages(Console& console) : DownloadMonitor(console) {}
+
+  // Before the reader starts.
+  void SendTo(StationEvents& events) { events_ = &events; }
 
   void LiveMessage(const HistoryRecord& text) override {
     DownloadMonitor::LiveMessage(text);
-    const std::string_view live = RecordText(text).substr(0, kLiveTextMaxLength);
-    if (publisher_ != nullptr) {
-      publisher_->PublishState(LiveStateJson(live, TodayWith(live)));
-    }
-    {
-      std::lock_guard lock(mutex_);
-      liveText_ = std::string(live);
-    }
-    pause_.Wake();
+    events_->LiveText(RecordText(text).substr(0, kLiveTextMaxLength));
   }
-  void WuMessage(const ParamBuffer& text) override { Post(ServerIndex::WeatherUnderground, text); }
+  void WuMessage(const ParamBuffer& text) override {
+    events_->UploadText(ServerIndex::WeatherUnderground, ParameterText(text));
+  }
   void WeathercloudMessage(const ParamBuffer& text) override {
-    Post(ServerIndex::Weathercloud, text);
-  }
-
-  // The live text that arrived since the last call, if any.
-  std::optional<std::string> TakeLiveText() {
-    std::lock_guard lock(mutex_);
-    return std::exchange(liveText_, std::nullopt);
-  }
-
-  // What the archive knows of today, as the main loop last read it.
-  void SetArchivedFigures(ArchivedFigures figures) {
-    std::lock_guard lock(mutex_);
-    archived_ = std::move(figures);
+    events_->UploadText(ServerIndex::Weathercloud, ParameterText(text));
   }
 
  private:
-  TodayFigures TodayWith(std::string_view live) {
-    std::lock_guard lock(mutex_);
-    AddLiveReading(liveDay_, live);
-    return FiguresOf(archived_, liveDay_);
-  }
-
-  void Post(ServerIndex service, const ParamBuffer& text) {
-    const ServiceArgs& args = uploads_.For(service);
-    if (auto request = BuildUploadRequest(service, ParameterText(text), args.Enabled(),
-                                          args.idAndKey, args.endpoint)) {
-      worker_.Post(std::move(*request));
-    }
-  }
-
-  const UploadArgs& uploads_;
-  UploadWorker& worker_;
-  MqttPublisher* publisher_;
-  Pause& pause_;
-  std::mutex mutex_;
-  std::optional<std::string> liveText_;
-  std::optional<ArchivedFigures> archived_;
-  DaySummary liveDay_;  // the live readings of their newest day
+  StationEvents* events_ = nullptr;
 };
 
-// Everything one run of the service holds.
-struct Service {
-  const GlobalOptions& options;
-  const ServeArgs& args;
-  const ServiceLog& log;
-  const InterruptWatcher& interrupt;
-  Archive& archive;
-  Console& console;
-  ServeMessages& messages;
-  Pause& pause;
-  unsigned seasonStart = 1;
-  // The day today's figures were last read for; nothing: they must be read again.
-  std::optional<std::chrono::local_days> figuresDay;
+// The console the options name, for the service.
+class ServeConsole : public ConsoleLink {
+ public:
+  ServeConsole(Console& console, const InterruptWatcher& interrupt, std::string destination)
+      : console_(console), interrupt_(interrupt), destination_(std::move(destination)) {}
+
+  std::optional<ConnectFailure> Connect(StationEvents& events) override {
+    // A new link: the download waits for this console's answer to the greeting, not an old one's.
+    messages_.NewLink();
+    messages_.SendTo(events);
+    if (auto failure = console_.Connect(messages_)) {
+      return ConnectFailure{*failure, console_.Device().LastOpenFailure() == OpenFailure::kBusy};
+    }
+    return std::nullopt;
+  }
+  void Disconnect() override { console_.Disconnect(); }
+  bool Alive() override { return console_.Device().IsValid(); }
+  bool Sync(Archive& archive, std::string& line) override {
+    const DownloadResult download =
+        DownloadHistory(console_, messages_, interrupt_, kSyncStallSeconds, destination_,
+                        {"what arrived is archived", "Sync cancelled.", false});
+    return MergeDownload(archive, console_, download, line) == 0;
+  }
+
+ private:
+  Console& console_;
+  const InterruptWatcher& interrupt_;
+  const std::string destination_;
+  ServeMessages messages_{console_};
 };
 
-// Reads what the archive knows of the day and its rain season for the state.
-void ReadArchivedFigures(Service& service, std::chrono::local_days day) {
-  const DayRange season = SeasonOf(day, service.seasonStart);
-  std::vector<DaySummary> days;
-  if (const ArchiveStatus fault = service.archive.ReadDays(season.first, day, days)) {
-    service.log("archive: today's figures cannot be read: " + fault->message, false);
-    return;
-  }
-  ArchivedFigures figures;
-  figures.seasonStart = service.seasonStart;
-  figures.today.day = day;
-  if (!days.empty() && days.back().day == day) {
-    figures.today = days.back();
-  }
-  if (day > season.first) {
-    figures.seasonRainBefore = Summarize(days, season.first, day - std::chrono::days{1}).rainTotal;
-  }
-  service.messages.SetArchivedFigures(std::move(figures));
-  service.figuresDay = day;
-}
-
-void KeepLiveSample(Service& service) {
-  const std::optional<std::string> text = service.messages.TakeLiveText();
-  if (!text) {
-    return;
-  }
-  bool kept = false;
-  const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
-  if (const ArchiveStatus fault = service.archive.AddLiveSample(*text, now, kept)) {
-    service.log("archive: " + fault->message, false);
-  } else if (kept) {
-    service.log("archive: live reading kept", true);
-  }
-  // A new day, or a download that may have brought more of it.
-  if (const auto time = RecordTimeOfText(*text)) {
-    const auto day = std::chrono::floor<std::chrono::days>(*time);
-    if (service.figuresDay != day) {
-      ReadArchivedFigures(service, day);
-    }
-  }
-}
-
-// True when the whole log arrived; what did arrive is archived either way.
-bool SyncArchive(Service& service) {
-  service.log("archive sync: downloading the console's log", true);
-  const std::string destination =
-      service.options.archive.empty() ? "archive" : service.options.archive;
-  const DownloadResult download =
-      DownloadHistory(service.console, service.messages, service.interrupt, kSyncStallSeconds,
-                      destination, {"what arrived is archived", "Sync cancelled.", false});
-  std::string line;
-  const bool complete = MergeDownload(service.archive, service.console, download, line) == 0;
-  service.figuresDay.reset();
-  if (!line.empty()) {
-    service.log("archive sync: " + line, false);
-  }
-  return complete;
-}
-
-// Connects to the console; says so once while it stays away or another program holds it.
-bool ConnectConsole(Service& service, std::string& lastFailure) {
-  // A new link: the download waits for this console's answer to the greeting, not an old one's.
-  service.messages.NewLink();
-  if (auto failure = service.console.Connect(service.messages)) {
-    if (service.console.Device().LastOpenFailure() == OpenFailure::kBusy) {
-      *failure += " Waiting until it is free.";
-    }
-    service.console.Disconnect();
-    service.log(*failure, *failure == lastFailure);
-    lastFailure = *failure;
-    return false;
-  }
-  lastFailure.clear();
-  service.log("console connected", false);
-  return true;
-}
-
-void Serve(Service& service) {
-  const auto syncEvery = std::chrono::hours(service.args.syncHours);
-  const auto retryEvery = std::min<Clock::duration>(kSyncRetry, syncEvery);
-  auto nextSync = Clock::now();
-  bool synced = true;  // the last sync brought the whole log
-  bool connected = false;
-  std::string lastFailure;
-  while (!service.interrupt.Interrupted()) {
-    if (!connected) {
-      if (!(connected = ConnectConsole(service, lastFailure))) {
-        service.pause.For(kConsolePoll);
-        continue;
-      }
-      if (!synced) {
-        nextSync = Clock::now();  // what a pulled plug left out is fetched as soon as it is back
-      }
-    }
-    if (service.args.syncHours > 0 && Clock::now() >= nextSync) {
-      synced = SyncArchive(service);
-      nextSync = Clock::now() + (synced ? syncEvery : retryEvery);
-    }
-    KeepLiveSample(service);
-    service.pause.For(kTick);
-    if (!service.console.Device().IsValid()) {
-      service.log("console gone; waiting for it", false);
-      service.console.Disconnect();
-      connected = false;
-    }
-  }
-  KeepLiveSample(service);
-}
-
-std::unique_ptr<MqttPublisher> StartPublisher(const MqttArgs& mqtt, MqttClient& client,
-                                              const ServiceLog& log, std::string& error) {
+#ifdef NIMBREL_WITH_MQTT
+// The publisher's options from the command line, or nothing after setting `error`.
+std::optional<PublisherOptions> PublisherOptionsOf(const MqttArgs& mqtt, const ServiceLogLine& log,
+                                                   std::string& error) {
   PublisherOptions publisher;
   publisher.broker = *ParseBrokerUrl(mqtt.url);
   publisher.topics = mqtt.topics;
@@ -449,12 +264,11 @@ std::unique_ptr<MqttPublisher> StartPublisher(const MqttArgs& mqtt, MqttClient& 
   publisher.session.caFile = mqtt.caFile;
   if (auto failure = ReadPassword(mqtt, publisher.session.password)) {
     error = *failure;
-    return nullptr;
+    return std::nullopt;
   }
-  return std::make_unique<MqttPublisher>(
-      client, std::move(publisher),
-      [&log](std::string_view line, bool detail) { log(line, detail); });
+  return publisher;
 }
+#endif
 
 int Usage(std::string_view text) {
   std::fprintf(stderr, "nimbrel-cli serve: %.*s\n", static_cast<int>(text.size()), text.data());
@@ -468,46 +282,45 @@ int RunServeCommand(const GlobalOptions& options) {
   if (const auto error = ParseServeArgs(options.commandArgs, args)) {
     return Usage(*error);
   }
-  Pause pause;
-  InterruptWatcher interrupt([&pause] { pause.Wake(); });
-  const std::unique_ptr<Archive> archive = OpenCliArchive(options);
+  std::stop_source stop;
+  InterruptWatcher interrupt([&stop] { stop.request_stop(); });
+  StationServiceOptions service;
+  if (auto archive = CliArchiveOptions(options)) {
+    service.archive = std::move(*archive);
+  } else {
+    return 1;
+  }
+  const std::unique_ptr<Archive> archive = OpenCliArchive(service.archive);
   if (!archive) {
     return 1;
   }
   FillSavedStations(args.uploads);
-  const ServiceLog log(args.verbose);
+  const ServiceLogLine log = StderrLog(args.verbose);
+  service.syncHours = args.syncHours;
+  service.seasonStart = EffectiveRainSeasonStart(options);
+  service.uploads = args.uploads;
+  // The worker's own diagnostic lines are details.
+  service.uploadDiagnostics = args.verbose ? &std::cerr : nullptr;
   std::unique_ptr<MqttClient> client;
-  std::unique_ptr<MqttPublisher> publisher;
+#ifdef NIMBREL_WITH_MQTT
   if (args.mqtt) {
-    client = MakeMosquittoClient();
     std::string error;
-    if (!(publisher = StartPublisher(*args.mqtt, *client, log, error))) {
+    if (!(service.mqtt = PublisherOptionsOf(*args.mqtt, log, error))) {
       return Fail("nimbrel-cli serve: " + error);
     }
+    client = MakeMosquittoClient();
+    service.mqttClient = client.get();
   }
+#endif
   const std::unique_ptr<Console> console =
       OpenConsole(options, args.syncHours > 0 ? HistoryUse::kDownload : HistoryUse::kNone);
   if (!console) {
     return 2;
   }
   const std::unique_ptr<UploadSocket> socket = MakeUploadSocket();
-  SteadyUploadClock clock;
-  UploadLog uploadLog(log);
-  // The worker's own diagnostic lines are details.
-  std::ostream quiet(nullptr);
-  UploadWorker worker({*socket, clock, args.verbose ? std::cerr : quiet}, uploadLog);
-  ServeMessages messages(*console, args.uploads, worker, publisher.get(), pause);
-  Service service{options,     args,     log,
-                  interrupt,   *archive, *console,
-                  messages,    pause,    EffectiveRainSeasonStart(options),
-                  std::nullopt};
-  Serve(service);
-  console->Disconnect();
-  worker.Stop();
-  if (publisher) {
-    publisher->Stop();
-  }
-  log("stopped", false);
+  ServeConsole link(*console, interrupt, options.archive.empty() ? "archive" : options.archive);
+  StationService station(std::move(service), link, *archive, *socket, log);
+  station.Run(stop.get_token());
   return 0;
 }
 

@@ -48,10 +48,6 @@ std::optional<std::string> ParseUploadArgs(const std::vector<std::string_view>& 
   return std::nullopt;
 }
 
-std::string_view ServiceName(ServerIndex service) {
-  return service == ServerIndex::Weathercloud ? "weathercloud" : "wunderground";
-}
-
 namespace {
 
 // Wraps each parameter text into a request for the worker, and prints how each one ended.

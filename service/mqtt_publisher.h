@@ -13,6 +13,7 @@
 
 #include "service/mqtt_announced.h"
 #include "service/mqtt_client.h"
+#include "service/service_log.h"
 
 namespace nimbrel {
 
@@ -49,9 +50,6 @@ struct PublisherOptions {
   // drops us at once (another client with our name, a login it dislikes) is not hammered.
   std::chrono::milliseconds steadyAfter{60'000};
 };
-
-// A line for the log; `detail` lines only show with --verbose.
-using ServiceLogLine = std::function<void(std::string_view line, bool detail)>;
 
 // Keeps one broker connection on a thread of its own and publishes the newest state there. A
 // state handed over while the broker is away or slow replaces the one before it, so memory stays

@@ -5,15 +5,22 @@
 // console, and serve keeping the archive whole across an unplugged console.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <stdexcept>
+#include <stop_token>
 #include <thread>
 
 #include "platform/console_lock.h"
+#include "platform/upload_socket_factory.h"
 #include "service/mqtt_publisher.h"
+#include "service/station_service.h"
 #include "tests/cli/cli_folder.h"
 #include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
 
 namespace nimbrel {
 namespace {
@@ -225,6 +232,95 @@ TEST(AnnouncedTopicsFile, KeepsEachBrokersTopicsAcrossRuns) {
             std::nullopt);
 }
 
+// The built-in console's reader, reduced to what the service sees: busy at the first look; once
+// connected, two live texts at the service's first look at the link.
+class ScriptedConsole : public ConsoleLink {
+ public:
+  ScriptedConsole(std::vector<std::string> texts, const StationService*& service)
+      : texts_(std::move(texts)), service_(service) {}
+  std::optional<ConnectFailure> Connect(StationEvents& events) override {
+    statesAtLooks.push_back(service_->Console());
+    events_ = &events;
+    if (statesAtLooks.size() == 1) {
+      return ConnectFailure{"in use by the window.", true};
+    }
+    return std::nullopt;
+  }
+  void Disconnect() override {}
+  bool Alive() override {
+    for (const std::string& text : std::exchange(texts_, {})) {
+      events_->LiveText(text);
+    }
+    return true;
+  }
+  bool Sync(Archive&, std::string&) override { return true; }
+
+  std::vector<ConsoleState> statesAtLooks;
+
+ private:
+  std::vector<std::string> texts_;
+  const StationService*& service_;
+  StationEvents* events_ = nullptr;
+};
+
+// A listener that fails is named once, as news, and again only as a detail; the readings still
+// reach the listeners after it, with the state object, and the archive. The console's state
+// follows the link; another connection, opened with the options the service gives out, reads what
+// it wrote.
+TEST(StationService, AFailingListenerKeepsNothingFromTheOthers) {
+  const testing::TempDir dir;
+  StationServiceOptions options;
+  options.syncHours = 0;
+  options.archive.path = dir.Path() / "a.sqlite";
+  ArchiveError error{};
+  const std::unique_ptr<Archive> archive = OpenArchive(options.archive, error);
+  ASSERT_NE(archive, nullptr) << error.message;
+  const StationService* running = nullptr;
+  ScriptedConsole console(
+      {Live("2025-9-30", "15:00", "13.5", "4.0"), Live("2025-9-30", "15:01", "13.0", "4.0")},
+      running);
+  const std::unique_ptr<UploadSocket> socket = MakeUploadSocket();
+  std::mutex mutex;
+  std::vector<std::pair<std::string, bool>> log;
+  std::vector<std::pair<std::string, ConsoleState>> states;
+  StationService service(options, console, *archive, *socket,
+                         [&](std::string_view line, bool detail) {
+                           std::lock_guard lock(mutex);
+                           log.emplace_back(line, detail);
+                         });
+  running = &service;
+  service.AddLiveListener("web", [](const LiveUpdate&) { throw std::runtime_error("full"); });
+  service.AddLiveListener("recorder", [&](const LiveUpdate& update) {
+    std::lock_guard lock(mutex);
+    states.emplace_back(update.state, service.Console());
+  });
+  std::stop_source stop;
+  std::jthread run([&] { service.Run(stop.get_token()); });
+  const auto arrived = [&] {
+    std::lock_guard lock(mutex);
+    return states.size() >= 2;
+  };
+  for (int i = 0; i < 1200 && !arrived(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  stop.request_stop();
+  run.join();
+  EXPECT_EQ(console.statesAtLooks, (std::vector{ConsoleState::kStarting, ConsoleState::kBusy}));
+  EXPECT_EQ(service.Console(), ConsoleState::kStopped);
+  ASSERT_EQ(states.size(), 2U);
+  EXPECT_EQ(states[1].second, ConsoleState::kConnected);
+  EXPECT_NE(states[1].first.find("\"outdoor_temperature_high_today\":13.5"), std::string::npos)
+      << states[1].first;
+  const std::string failing = "web: the live reading was not handed over: full";
+  EXPECT_EQ(std::count(log.begin(), log.end(), std::pair{failing, false}), 1);
+  EXPECT_EQ(std::count(log.begin(), log.end(), std::pair{failing, true}), 1);
+  EXPECT_EQ(log.back(), (std::pair<std::string, bool>{"stopped", false}));
+  const std::unique_ptr<Archive> reader = OpenArchive(service.ArchiveForReaders(), error);
+  ArchiveInfo info;
+  ASSERT_FALSE(reader->ReadInfo(info));
+  EXPECT_EQ(info.liveSamples, 1);
+}
+
 }  // namespace
 }  // namespace nimbrel
 
@@ -270,7 +366,7 @@ TEST_F(ServiceRun, CommandsRefuseAConsoleHeldElsewhere) {
   ASSERT_NE(window.lock, nullptr);
   const std::string held = "--simulate --console-node " + OutArg("hidraw0") + " ";
   const std::string busy = "in use by ";
-  const std::pair<std::string, std::string> cases[] = {
+  std::vector<std::pair<std::string, std::string>> cases = {
       {held + "live --count 1", busy},
       {held + "upload --count 1 --wu-id ID --wu-key KEY --wu-endpoint 127.0.0.1:9", busy},
       {held + "export --whole --out " + OutArg("x.csv"), busy},
@@ -278,6 +374,10 @@ TEST_F(ServiceRun, CommandsRefuseAConsoleHeldElsewhere) {
       {"--simulate serve --sync-hours 8761", "--sync-hours takes a whole number of hours up to"},
       {"--simulate serve --sync-hours 9999999999999999999", "--sync-hours takes"},
   };
+#ifdef NIMBREL_TEST_WITHOUT_MQTT
+  cases.emplace_back("--simulate serve --mqtt mqtt://127.0.0.1",
+                     "this build of nimbrel-cli has no MQTT");
+#endif
   const std::string pid = "(pid " + std::to_string(getpid()) + ").";
   for (const auto& [args, message] : cases) {
     const CliRun run = Cli(args);

@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "service/station_service.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "service/mqtt_payloads.h"
+
+namespace nimbrel {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often a missing console is looked for, and how often the main loop looks around.
+constexpr auto kConsolePoll = std::chrono::seconds(2);
+constexpr auto kTick = std::chrono::seconds(1);
+// After a sync that did not complete, the next one comes when the console comes back, or after
+// this pause if it stays.
+constexpr auto kSyncRetry = std::chrono::hours(1);
+
+}  // namespace
+
+StationService::StationService(StationServiceOptions options, ConsoleLink& console,
+                               Archive& archive, UploadSocket& uploadSocket, ServiceLogLine log)
+    : options_(std::move(options)),
+      console_(console),
+      log_(std::move(log)),
+      keeping_(archive, options_.seasonStart, log_),
+      uploads_(uploadSocket, options_.uploads, options_.uploadDiagnostics, log_) {
+  if (options_.mqtt && options_.mqttClient != nullptr) {
+    publisher_ = std::make_unique<MqttPublisher>(*options_.mqttClient, *options_.mqtt, log_);
+    AddLiveListener("MQTT", [publisher = publisher_.get()](const LiveUpdate& update) {
+      publisher->PublishState(std::string(update.state));
+    });
+  }
+}
+
+StationService::~StationService() = default;
+
+void StationService::AddLiveListener(std::string name, LiveListener listener) {
+  listeners_.push_back({std::move(name), std::move(listener)});
+}
+
+void StationService::Run(std::stop_token stop) {
+  const std::stop_callback wake(stop, [this] { Wake(); });
+  Serve(stop);
+  keeping_.KeepLive();
+  console_.Disconnect();
+  consoleState_ = ConsoleState::kStopped;
+  uploads_.Stop();
+  if (publisher_) {
+    publisher_->Stop();
+  }
+  log_("stopped", false);
+}
+
+void StationService::LiveText(std::string_view text) {
+  const TodayFigures today = keeping_.Offer(text);
+  if (!listeners_.empty()) {
+    const std::string state = LiveStateJson(text, today);
+    for (Listener& listener : listeners_) {
+      Tell(listener, {text, state});
+    }
+  }
+  Wake();
+}
+
+// A listener's fault is its own: the reading still reaches the others and the archive. Said
+// once when it starts failing and once when it works again.
+void StationService::Tell(Listener& listener, const LiveUpdate& update) {
+  std::string failure;
+  try {
+    listener.call(update);
+  } catch (const std::exception& error) {
+    failure = error.what();
+  } catch (...) {
+    failure = "unknown error";
+  }
+  const bool failing = !failure.empty();
+  if (failing) {
+    log_(listener.name + ": the live reading was not handed over: " + failure, listener.failing);
+  } else if (listener.failing) {
+    log_(listener.name + ": live readings are handed over again", false);
+  }
+  listener.failing = failing;
+}
+
+void StationService::UploadText(ServerIndex service, std::string_view parameterText) {
+  uploads_.Post(service, parameterText);
+}
+
+// Connects to the console; says so once while it stays away or another program holds it.
+bool StationService::ConnectConsole(std::string& lastFailure) {
+  if (auto failure = console_.Connect(*this)) {
+    if (failure->busy) {
+      failure->text += " Waiting until it is free.";
+    }
+    consoleState_ = failure->busy ? ConsoleState::kBusy : ConsoleState::kAbsent;
+    console_.Disconnect();
+    log_(failure->text, failure->text == lastFailure);
+    lastFailure = failure->text;
+    return false;
+  }
+  lastFailure.clear();
+  consoleState_ = ConsoleState::kConnected;
+  log_("console connected", false);
+  return true;
+}
+
+void StationService::Serve(std::stop_token stop) {
+  const auto syncEvery = std::chrono::hours(options_.syncHours);
+  const auto retryEvery = std::min<Clock::duration>(kSyncRetry, syncEvery);
+  auto nextSync = Clock::now();
+  bool synced = true;  // the last sync brought the whole log
+  bool connected = false;
+  std::string lastFailure;
+  while (!stop.stop_requested()) {
+    if (!connected) {
+      if (!(connected = ConnectConsole(lastFailure))) {
+        PauseFor(kConsolePoll);
+        continue;
+      }
+      if (!synced) {
+        nextSync = Clock::now();  // what a pulled plug left out is fetched as soon as it is back
+      }
+    }
+    if (options_.syncHours > 0 && Clock::now() >= nextSync) {
+      synced = keeping_.Sync(console_);
+      nextSync = Clock::now() + (synced ? syncEvery : retryEvery);
+    }
+    keeping_.KeepLive();
+    PauseFor(kTick);
+    if (!console_.Alive()) {
+      log_("console gone; waiting for it", false);
+      console_.Disconnect();
+      consoleState_ = ConsoleState::kAbsent;
+      connected = false;
+    }
+  }
+}
+
+void StationService::Wake() {
+  std::lock_guard lock(pauseMutex_);
+  woken_ = true;
+  paused_.notify_all();
+}
+
+void StationService::PauseFor(Clock::duration wait) {
+  std::unique_lock lock(pauseMutex_);
+  paused_.wait_for(lock, wait, [this] { return woken_; });
+  woken_ = false;
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/archive.h"
+#include "service/archive_keeping.h"
+#include "service/console_link.h"
+#include "service/mqtt_publisher.h"
+#include "service/service_log.h"
+#include "service/upload_part.h"
+
+namespace nimbrel {
+
+// Where the console link stands, for any thread to read.
+enum class ConsoleState : std::uint8_t {
+  kStarting,   // not looked for yet
+  kConnected,  // live texts arrive
+  kBusy,       // another program (the window) holds the console; the service waits for it
+  kAbsent,     // not found, or gone; the service looks for it again
+  kStopped,    // the service has ended
+};
+
+struct StationServiceOptions {
+  long syncHours = 24;  // how often the console's log is downloaded; 0: never
+  unsigned seasonStart = 1;
+  UploadTargets uploads;
+  // Where the upload worker's own lines go; nothing: nowhere.
+  std::ostream* uploadDiagnostics = nullptr;
+  // The broker to publish to, with the client; nothing: no MQTT.
+  std::optional<PublisherOptions> mqtt;
+  MqttClient* mqttClient = nullptr;
+  // The archive the service writes. Its connection belongs to the service's thread: a part that
+  // reads the archive from another thread opens a connection of its own with these options
+  // (OpenArchive); SQLite's locking and WAL let it read while the service writes.
+  ArchiveOptions archive;
+};
+
+// A live reading as the listeners get it.
+struct LiveUpdate {
+  std::string_view text;   // the console's live text
+  std::string_view state;  // the state object (JSON) that MQTT publishes, with today's figures
+};
+using LiveListener = std::function<void(const LiveUpdate&)>;
+
+// The station, unattended: follows the console, keeps the archive, uploads, and hands each live
+// reading to its listeners (MQTT among them). The platform's parts (the console, the archive's
+// connection, the upload socket, the MQTT client) come from the caller and outlive the service.
+class StationService : private StationEvents {
+ public:
+  StationService(StationServiceOptions options, ConsoleLink& console, Archive& archive,
+                 UploadSocket& uploadSocket, ServiceLogLine log);
+  StationService(const StationService&) = delete;
+  StationService& operator=(const StationService&) = delete;
+  ~StationService() override;
+
+  // Before Run. Listeners are called on the console reader's thread, one after another, with
+  // each live reading: they hand it over and return, for the reader waits for them. One that
+  // throws is named in the log and does not keep the reading from the others.
+  void AddLiveListener(std::string name, LiveListener listener);
+
+  // Runs until `stop` is requested; then releases the console and stops every part.
+  void Run(std::stop_token stop);
+
+  // Any thread.
+  ConsoleState Console() const { return consoleState_.load(); }
+  const ArchiveOptions& ArchiveForReaders() const { return options_.archive; }
+
+ private:
+  struct Listener {
+    std::string name;
+    LiveListener call;
+    bool failing = false;  // on the reader's thread only
+  };
+
+  // The reader's hand-offs.
+  void LiveText(std::string_view text) override;
+  void UploadText(ServerIndex service, std::string_view parameterText) override;
+
+  void Serve(std::stop_token stop);
+  bool ConnectConsole(std::string& lastFailure);
+  void Tell(Listener& listener, const LiveUpdate& update);
+  void Wake();
+  void PauseFor(std::chrono::steady_clock::duration wait);
+
+  const StationServiceOptions options_;
+  ConsoleLink& console_;
+  const ServiceLogLine log_;
+  std::atomic<ConsoleState> consoleState_{ConsoleState::kStarting};
+  std::vector<Listener> listeners_;
+  ArchiveKeeping keeping_;
+  UploadPart uploads_;
+  std::unique_ptr<MqttPublisher> publisher_;
+  // The main loop's pause, cut short by a stop or a new live reading.
+  std::mutex pauseMutex_;
+  std::condition_variable paused_;
+  bool woken_ = false;
+};
+
+}  // namespace nimbrel
