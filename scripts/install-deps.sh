@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-dev ccache
   libhidapi-dev libudev-dev
   qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation2 xvfb xauth
-  libsqlite3-dev
+  libsqlite3-dev libboost-dev
   libmosquitto-dev mosquitto mosquitto-clients
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 locales zlib1g-dev
