@@ -321,6 +321,29 @@ function drawBands(u, answer, bands) {
   ctx.restore();
 }
 
+// The daily rain: each value a bar standing from its column's time for 24 hours.
+function drawDayBars(u, answer) {
+  const ctx = u.ctx;
+  ctx.save();
+  ctx.beginPath();
+  ctx.rect(u.bbox.left, u.bbox.top, u.bbox.width, u.bbox.height);
+  ctx.clip();  // the last day's bar ends past the chart's end
+  answer.series.forEach((meta, k) => {
+    if (meta.style !== 'bars' || !u.series[k + 1].show) return;
+    const scale = u.series[k + 1].scale;
+    const zero = u.valToPos(0, scale, true);
+    ctx.fillStyle = COLOURS[k % COLOURS.length] + '88';
+    u.data[k + 1].forEach((v, i) => {
+      if (v === null || v === undefined || v <= 0) return;
+      const x0 = u.valToPos(u.data[0][i], 'x', true);
+      const x1 = u.valToPos(u.data[0][i] + 86400, 'x', true);
+      const top = u.valToPos(v, scale, true);
+      ctx.fillRect(x0, top, Math.max(1, x1 - x0 - 1), zero - top);
+    });
+  });
+  ctx.restore();
+}
+
 // One series as the service describes it: a line, points (wind direction) or bars (the daily
 // rain), on the left axis or the right one.
 function chartSeries(meta, k, fallbackUnit) {
@@ -336,7 +359,8 @@ function chartSeries(meta, k, fallbackUnit) {
     series.paths = () => null;
     series.points = { show: true, size: 4, fill: colour, stroke: colour };
   } else if (meta.style === 'bars') {
-    series.paths = uPlot.paths.bars({ size: [0.9, 60], align: 1 });
+    series.paths = () => null;  // drawn by drawDayBars, a day wide
+    series.points = { show: false };
     series.fill = colour + '88';
   }
   return series;
@@ -374,9 +398,14 @@ async function drawHistory() {
   const right = answer.series.find(meta => meta.axis === 'right');
   if (right) axes.push({ scale: 'r', side: 1, label: right.unit || '', size: 50, grid: { show: false } });
   if (page.chart) page.chart.destroy();
+  // Bars stand on zero: their axis starts there.
+  const scales = {};
+  for (const meta of answer.series.filter(m => m.style === 'bars')) {
+    scales[meta.axis === 'right' ? 'r' : 'y'] = { range: (u, min, max) => [Math.min(0, min), Math.max(max, 1)] };
+  }
   const options = Object.assign(chartSize(), {
-    series, axes,
-    hooks: { drawAxes: [u => drawBands(u, answer, data.bands)] },
+    series, axes, scales,
+    hooks: { drawAxes: [u => { drawBands(u, answer, data.bands); drawDayBars(u, answer); }] },
     cursor: { points: { size: 6 } },
   });
   page.chart = new uPlot(options, [data.times, ...data.lines], $('chart'));
