@@ -5,7 +5,7 @@ stream the test feeds. Checks what a visitor sees on each view, the language swi
 and that the browser's console stays free of errors (a broken CSP or script shows up there).
 
     tests/browser/page_test.py                 # the tests
-    tests/browser/page_test.py --shots DIR     # screenshots of each view, phone and desktop
+    tests/browser/page_test.py --shots DIR [URL]  # each view, phone and desktop; URL: a service
 """
 import copy
 import json
@@ -223,12 +223,14 @@ class PageTest(unittest.TestCase):
         self.browser.wait_for(lambda b: self.server.requests[-1] == "/api/v1/stats?all")
 
 
-def screenshots(folder):
+def screenshots(folder, url=None):
+    """Each view at phone and desktop width, from the stand-in or from a running service."""
     folder = pathlib.Path(folder)
     service = Service()
     state = dict(STATE, ch2_temperature=18.4, ch2_humidity=61)
     service.now = current(state)
     with harness.StaticServer(ASSETS, service.routes, {"/api/v1/events": service.events}) as server:
+        server.url = url or server.url
         for size, (width, height) in {"phone": (390, 1400), "desktop": (1100, 760)}.items():
             with harness.Browser(width, height) as browser:
                 for view in ("now", "history", "records"):
@@ -243,7 +245,7 @@ def screenshots(folder):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) == 3 and sys.argv[1] == "--shots":
-        screenshots(sys.argv[2])
+    if len(sys.argv) in (3, 4) and sys.argv[1] == "--shots":
+        screenshots(*sys.argv[2:])
     else:
         unittest.main()

@@ -295,7 +295,12 @@ function timeLabels(u, splits) {
   const style = span <= 2 * 86400 ? { hour: '2-digit', minute: '2-digit', hourCycle: 'h23' }
               : span <= 200 * 86400 ? { day: '2-digit', month: '2-digit' } : { month: 'short', year: '2-digit' };
   const format = new Intl.DateTimeFormat(locale(), style);
-  return splits.map(s => format.format(new Date(s * 1000)));
+  // A day's label once, at its midnight, not again at its noon.
+  const hourly = style.hour !== undefined;
+  return splits.map(s => {
+    const at = new Date(s * 1000);
+    return hourly || (at.getHours() === 0 && at.getMinutes() === 0) ? format.format(at) : '';
+  });
 }
 
 // Each line's columns' min-max span as a faint stroke behind it: what the column reduced.
