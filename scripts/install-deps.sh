@@ -11,7 +11,8 @@ packages=(
   libsqlite3-dev libboost-dev
   libmosquitto-dev mosquitto mosquitto-clients
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3 locales
+  python3 locales zlib1g-dev
+  chromium chromium-driver python3-selenium
   g++-mingw-w64-x86-64-posix wine wine64
   "$@"
 )
