@@ -145,14 +145,16 @@ function takeCurrent(current) {
 // (the service answered with an error or is gone for good) it is opened again, slower each time.
 function openStream() {
   if (page.stream) page.stream.close();
-  const stream = new EventSource('/api/v1/events?' + unitQuery().toString());
+  const stream = new EventSource('/api/v1/events');
   page.stream = stream;
   const take = ev => {
     page.retry = 0;
     let data;
     try { data = JSON.parse(ev.data); } catch (e) { return; }  // a damaged event is skipped
     if (data && (data.state !== undefined || data.formatted !== undefined)) {
-      takeCurrent(data);
+      // The stream carries the service's own units and language: a visitor who chose others
+      // asks for the reading in theirs.
+      if (page.prefs.fromUser) refreshCurrent(); else takeCurrent(data);
     } else if (data && typeof data.console === 'string') {
       page.console = data.console;
       renderNotice();
