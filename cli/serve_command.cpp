@@ -15,7 +15,9 @@
 #include <utility>
 
 #include "archive/archive.h"
+#ifdef NIMBREL_WITH_ARCHIVE
 #include "cli/archive_command.h"
+#endif
 #include "cli/console.h"
 #include "cli/download.h"
 #include "cli/environment.h"
@@ -52,6 +54,7 @@ struct MqttArgs {
 struct ServeArgs {
   std::optional<MqttArgs> mqtt;
   long syncHours = 24;
+  bool syncGiven = false;
   bool verbose = false;
   UploadArgs uploads;
   WebArgs web;
@@ -138,6 +141,7 @@ std::optional<std::string> ParseServeArgs(const std::vector<std::string_view>& a
       if (!ParseHours(args[++i], parsed.syncHours)) {
         return "--sync-hours takes a whole number of hours up to 8760, 0 for never";
       }
+      parsed.syncGiven = true;
     } else if (TakeMqttOption(arg, args[i + 1], mqtt)) {
       mqttGiven = mqttGiven || arg == "--mqtt";
       ++i;
@@ -148,6 +152,12 @@ std::optional<std::string> ParseServeArgs(const std::vector<std::string_view>& a
       uploadArgs.push_back(args[++i]);
     }
   }
+#ifndef NIMBREL_WITH_ARCHIVE
+  if (parsed.syncGiven) {
+    return "this build of nimbrel-cli has no weather archive; --sync-hours cannot be used";
+  }
+  parsed.syncHours = 0;
+#endif
   if (mqttGiven) {
 #ifndef NIMBREL_WITH_MQTT
     return "this build of nimbrel-cli has no MQTT; --mqtt cannot be used";
@@ -238,10 +248,17 @@ class ServeConsole : public ConsoleLink {
   void Disconnect() override { console_.Disconnect(); }
   bool Alive() override { return console_.Device().IsValid(); }
   bool Sync(Archive& archive, std::string& line) override {
+#ifdef NIMBREL_WITH_ARCHIVE
     const DownloadResult download =
         DownloadHistory(console_, messages_, interrupt_, kSyncStallSeconds, destination_,
                         {"what arrived is archived", "Sync cancelled.", false});
     return MergeDownload(archive, console_, download, line) == 0;
+#else
+    // Never called: without the archive the service keeps none.
+    (void)archive;
+    (void)line;
+    return false;
+#endif
   }
 
  private:
@@ -283,6 +300,26 @@ int Usage(std::string_view text) {
   return 2;
 }
 
+// The archive serve keeps, its options in `service`; nothing in a build without it. False after
+// saying why it cannot be opened.
+bool OpenServeArchive(const GlobalOptions& options, StationServiceOptions& service,
+                      std::unique_ptr<Archive>& archive) {
+#ifdef NIMBREL_WITH_ARCHIVE
+  auto archiveOptions = CliArchiveOptions(options);
+  if (!archiveOptions) {
+    return false;
+  }
+  service.archive = std::move(*archiveOptions);
+  archive = OpenCliArchive(service.archive);
+  return archive != nullptr;
+#else
+  (void)options;
+  (void)service;
+  archive.reset();
+  return true;
+#endif
+}
+
 }  // namespace
 
 int RunServeCommand(const GlobalOptions& options) {
@@ -290,20 +327,25 @@ int RunServeCommand(const GlobalOptions& options) {
   if (const auto error = ParseServeArgs(options.commandArgs, args)) {
     return Usage(*error);
   }
+#ifndef NIMBREL_WITH_ARCHIVE
+  if (!options.archive.empty()) {
+    return Usage("this build of nimbrel-cli has no weather archive; --archive cannot be used");
+  }
+#endif
   std::stop_source stop;
   InterruptWatcher interrupt([&stop] { stop.request_stop(); });
   StationServiceOptions service;
-  if (auto archive = CliArchiveOptions(options)) {
-    service.archive = std::move(*archive);
-  } else {
-    return 1;
-  }
-  const std::unique_ptr<Archive> archive = OpenCliArchive(service.archive);
-  if (!archive) {
+  std::unique_ptr<Archive> archive;
+  if (!OpenServeArchive(options, service, archive)) {
     return 1;
   }
   FillSavedStations(args.uploads);
   const ServiceLogLine log = StderrLog(args.verbose);
+  if (!archive) {
+    log("this build of nimbrel-cli has no weather archive: no sync, no live samples kept, and "
+        "the web dashboard has no history or records",
+        false);
+  }
   service.syncHours = args.syncHours;
   service.seasonStart = EffectiveRainSeasonStart(options);
   service.uploads = args.uploads;
@@ -327,7 +369,7 @@ int RunServeCommand(const GlobalOptions& options) {
   }
   const std::unique_ptr<UploadSocket> socket = MakeUploadSocket();
   ServeConsole link(*console, interrupt, options.archive.empty() ? "archive" : options.archive);
-  StationService station(std::move(service), link, *archive, *socket, log);
+  StationService station(std::move(service), link, archive.get(), *socket, log);
   std::string webError;
   const std::unique_ptr<ServeWeb> web = StartServeWeb(args.web, options, station, log, webError);
   if (!webError.empty()) {

@@ -47,6 +47,17 @@ std::optional<std::string> ParseHttpAddress(std::string_view text, WebArgs& web)
 #ifdef NIMBREL_WITH_HTTP
 namespace {
 
+// Each history request opens the archive the service keeps; without the archive in the build the
+// history answers say it is not there.
+void OpenArchiveForReaders(web::ApiContext& context, const ArchiveOptions& archive) {
+#ifdef NIMBREL_WITH_ARCHIVE
+  context.openArchive = [archive](ArchiveError& error) { return OpenArchive(archive, error); };
+#else
+  (void)context;
+  (void)archive;
+#endif
+}
+
 web::ConsoleState ForThePage(ConsoleState state, bool seen) {
   switch (state) {
     case ConsoleState::kConnected:
@@ -69,8 +80,9 @@ class RunningWeb final : public ServeWeb {
     const SettingsStore store(*backend);
     web::ApiContext context;
     context.live = [this] { return Snapshot(); };
-    const ArchiveOptions archive = station.ArchiveForReaders();
-    context.openArchive = [archive](ArchiveError& error) { return OpenArchive(archive, error); };
+    if (station.KeepsArchive()) {
+      OpenArchiveForReaders(context, station.ArchiveForReaders());
+    }
     context.reportFault = [this](std::string_view message) {
       log_("web dashboard: " + std::string(message), false);
     };

@@ -23,12 +23,14 @@ constexpr auto kSyncRetry = std::chrono::hours(1);
 }  // namespace
 
 StationService::StationService(StationServiceOptions options, ConsoleLink& console,
-                               Archive& archive, UploadSocket& uploadSocket, ServiceLogLine log)
+                               Archive* archive, UploadSocket& uploadSocket, ServiceLogLine log)
     : options_(std::move(options)),
       console_(console),
       log_(std::move(log)),
-      keeping_(archive, options_.seasonStart, log_),
       uploads_(uploadSocket, options_.uploads, options_.uploadDiagnostics, log_) {
+  if (archive != nullptr) {
+    keeping_.emplace(*archive, options_.seasonStart, log_);
+  }
   if (options_.mqtt && options_.mqttClient != nullptr) {
     publisher_ = std::make_unique<MqttPublisher>(*options_.mqttClient, *options_.mqtt, log_);
     AddLiveListener("MQTT", [publisher = publisher_.get()](const LiveUpdate& update) {
@@ -46,7 +48,7 @@ void StationService::AddLiveListener(std::string name, LiveListener listener) {
 void StationService::Run(std::stop_token stop) {
   const std::stop_callback wake(stop, [this] { Wake(); });
   Serve(stop);
-  keeping_.KeepLive();
+  KeepLive();
   console_.Disconnect();
   consoleState_ = ConsoleState::kStopped;
   uploads_.Stop();
@@ -57,7 +59,7 @@ void StationService::Run(std::stop_token stop) {
 }
 
 void StationService::LiveText(std::string_view text) {
-  const TodayFigures today = keeping_.Offer(text);
+  const TodayFigures today = keeping_ ? keeping_->Offer(text) : TodayFigures{};
   if (!listeners_.empty()) {
     const std::string state = LiveStateJson(text, today);
     for (Listener& listener : listeners_) {
@@ -126,11 +128,11 @@ void StationService::Serve(std::stop_token stop) {
         nextSync = Clock::now();  // what a pulled plug left out is fetched as soon as it is back
       }
     }
-    if (options_.syncHours > 0 && Clock::now() >= nextSync) {
-      synced = keeping_.Sync(console_);
+    if (keeping_ && options_.syncHours > 0 && Clock::now() >= nextSync) {
+      synced = keeping_->Sync(console_);
       nextSync = Clock::now() + (synced ? syncEvery : retryEvery);
     }
-    keeping_.KeepLive();
+    KeepLive();
     PauseFor(kTick);
     if (!console_.Alive()) {
       log_("console gone; waiting for it", false);
@@ -138,6 +140,12 @@ void StationService::Serve(std::stop_token stop) {
       consoleState_ = ConsoleState::kAbsent;
       connected = false;
     }
+  }
+}
+
+void StationService::KeepLive() {
+  if (keeping_) {
+    keeping_->KeepLive();
   }
 }
 

@@ -41,9 +41,9 @@ struct StationServiceOptions {
   // The broker to publish to, with the client; nothing: no MQTT.
   std::optional<PublisherOptions> mqtt;
   MqttClient* mqttClient = nullptr;
-  // The archive the service writes. Its connection belongs to the service's thread: a part that
-  // reads the archive from another thread opens a connection of its own with these options
-  // (OpenArchive); SQLite's locking and WAL let it read while the service writes.
+  // The archive the service writes, when it has one. Its connection belongs to the service's
+  // thread: a part that reads the archive from another thread opens a connection of its own with
+  // these options (OpenArchive); SQLite's locking and WAL let it read while the service writes.
   ArchiveOptions archive;
 };
 
@@ -57,9 +57,11 @@ using LiveListener = std::function<void(const LiveUpdate&)>;
 // The station, unattended: follows the console, keeps the archive, uploads, and hands each live
 // reading to its listeners (MQTT among them). The platform's parts (the console, the archive's
 // connection, the upload socket, the MQTT client) come from the caller and outlive the service.
+// Without an archive (nullptr) there is no archive keeping: no sync, no live samples, and the
+// state carries no figures of today.
 class StationService : private StationEvents {
  public:
-  StationService(StationServiceOptions options, ConsoleLink& console, Archive& archive,
+  StationService(StationServiceOptions options, ConsoleLink& console, Archive* archive,
                  UploadSocket& uploadSocket, ServiceLogLine log);
   StationService(const StationService&) = delete;
   StationService& operator=(const StationService&) = delete;
@@ -75,6 +77,7 @@ class StationService : private StationEvents {
 
   // Any thread.
   ConsoleState Console() const { return consoleState_.load(); }
+  bool KeepsArchive() const { return keeping_.has_value(); }
   const ArchiveOptions& ArchiveForReaders() const { return options_.archive; }
 
  private:
@@ -91,6 +94,7 @@ class StationService : private StationEvents {
   void Serve(std::stop_token stop);
   bool ConnectConsole(std::string& lastFailure);
   void Tell(Listener& listener, const LiveUpdate& update);
+  void KeepLive();
   void Wake();
   void PauseFor(std::chrono::steady_clock::duration wait);
 
@@ -99,7 +103,7 @@ class StationService : private StationEvents {
   const ServiceLogLine log_;
   std::atomic<ConsoleState> consoleState_{ConsoleState::kStarting};
   std::vector<Listener> listeners_;
-  ArchiveKeeping keeping_;
+  std::optional<ArchiveKeeping> keeping_;
   UploadPart uploads_;
   std::unique_ptr<MqttPublisher> publisher_;
   // The main loop's pause, cut short by a stop or a new live reading.

@@ -253,9 +253,13 @@ class ScriptedConsole : public ConsoleLink {
     }
     return true;
   }
-  bool Sync(Archive&, std::string&) override { return true; }
+  bool Sync(Archive&, std::string&) override {
+    ++syncs;
+    return true;
+  }
 
   std::vector<ConsoleState> statesAtLooks;
+  int syncs = 0;
 
  private:
   std::vector<std::string> texts_;
@@ -283,7 +287,7 @@ TEST(StationService, AFailingListenerKeepsNothingFromTheOthers) {
   std::mutex mutex;
   std::vector<std::pair<std::string, bool>> log;
   std::vector<std::pair<std::string, ConsoleState>> states;
-  StationService service(options, console, *archive, *socket,
+  StationService service(options, console, archive.get(), *socket,
                          [&](std::string_view line, bool detail) {
                            std::lock_guard lock(mutex);
                            log.emplace_back(line, detail);
@@ -319,6 +323,41 @@ TEST(StationService, AFailingListenerKeepsNothingFromTheOthers) {
   ArchiveInfo info;
   ASSERT_FALSE(reader->ReadInfo(info));
   EXPECT_EQ(info.liveSamples, 1);
+}
+
+// A build without the archive: the readings still reach the listeners, the state says nothing of
+// today's figures, and no sync is asked for, however often one is due.
+TEST(StationService, WithoutTheArchiveHandsOverReadingsAndNeverSyncs) {
+  StationServiceOptions options;
+  options.syncHours = 1;
+  const StationService* running = nullptr;
+  ScriptedConsole console({Live("2025-9-30", "15:00", "13.5", "4.0")}, running);
+  const std::unique_ptr<UploadSocket> socket = MakeUploadSocket();
+  std::mutex mutex;
+  std::vector<std::string> states;
+  StationService service(options, console, nullptr, *socket, [](std::string_view, bool) {});
+  running = &service;
+  service.AddLiveListener("recorder", [&](const LiveUpdate& update) {
+    std::lock_guard lock(mutex);
+    states.emplace_back(update.state);
+  });
+  std::stop_source stop;
+  std::jthread run([&] { service.Run(stop.get_token()); });
+  const auto arrived = [&] {
+    std::lock_guard lock(mutex);
+    return !states.empty();
+  };
+  for (int i = 0; i < 1200 && !arrived(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  stop.request_stop();
+  run.join();
+  EXPECT_FALSE(service.KeepsArchive());
+  EXPECT_EQ(console.syncs, 0);
+  ASSERT_EQ(states.size(), 1U);
+  EXPECT_NE(states[0].find("\"outdoor_temperature\":13.5"), std::string::npos) << states[0];
+  EXPECT_NE(states[0].find("\"outdoor_temperature_high_today\":null"), std::string::npos)
+      << states[0];
 }
 
 }  // namespace
