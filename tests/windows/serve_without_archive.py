@@ -35,6 +35,13 @@ def get(url):
         return 0, None
 
 
+# What needs the archive is refused, with the reason, before anything starts.
+for refused in (["serve", "--sync-hours", "1"], ["--archive", "a.sqlite", "serve"]):
+    run = subprocess.run([wine, cli, "--simulate", *refused], capture_output=True, text=True,
+                         env=dict(os.environ, WINEDEBUG="-all"), timeout=240)
+    if run.returncode != 2 or "has no weather archive" not in run.stderr:
+        sys.exit(f"{refused}: exit {run.returncode}, {run.stderr!r}")
+
 shutil.rmtree(work, ignore_errors=True)
 os.makedirs(work)
 env = dict(os.environ, WINEDEBUG="-all")
