@@ -154,7 +154,8 @@ constexpr std::array kCommands = {
         "      console runs again when it is back), upload to each service with a station\n"
         "      ID and key (the window's saved ones unless given), and publish every live\n"
         "      reading to MQTT. While another program holds the console, wait for it.\n"
-        "      One line per event on stderr; --verbose adds the details.\n"
+        "      One line per event on stderr; --verbose adds the details. A build without the\n"
+        "      weather archive serves the live reading only and refuses --sync-hours.\n"
         "      --http ADDRESS:PORT    serve the web dashboard there (default 127.0.0.1:8470,\n"
         "                             this computer only; 0.0.0.0:8470 lets the home network\n"
         "                             in); when the default port is taken, serve goes on\n"
@@ -173,7 +174,7 @@ constexpr std::array kCommands = {
         "                             the wind_direction and measurement_angle classes\n"
         "      --no-ha-discovery      publish no discovery configs\n"
         "      Retained topics that earlier settings left on the broker are cleared.\n",
-        kServeRunner, "the weather archive"},
+        kServeRunner, "the station service"},
 };
 
 constexpr std::string_view kSynopsis =

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-# serve_without_archive.py WINE NIMBREL_CLI_EXE WORK
-# The Windows build's serve, as a user starts it, against the built-in console: its web dashboard
+# serve_without_archive.py LAUNCHER NIMBREL_CLI WORK
+# serve in a build without the archive (the Windows build under Wine as LAUNCHER; a Linux build so
+# configured with env), as a user starts it, against the built-in console: its web dashboard
 # answers the live reading, says that history needs the archive the build leaves out, and serve
 # ends on Ctrl-C. Prints the figures (start to first reading, to the end) for the report.
 import json
@@ -15,7 +16,7 @@ import time
 import urllib.error
 import urllib.request
 
-wine, cli, work = sys.argv[1:4]
+launcher, cli, work = sys.argv[1:4]
 
 
 def free_port():
@@ -37,7 +38,7 @@ def get(url):
 
 # What needs the archive is refused, with the reason, before anything starts.
 for refused in (["serve", "--sync-hours", "1"], ["--archive", "a.sqlite", "serve"]):
-    run = subprocess.run([wine, cli, "--simulate", *refused], capture_output=True, text=True,
+    run = subprocess.run([launcher, cli, "--simulate", *refused], capture_output=True, text=True,
                          env=dict(os.environ, WINEDEBUG="-all"), timeout=240)
     if run.returncode != 2 or "has no weather archive" not in run.stderr:
         sys.exit(f"{refused}: exit {run.returncode}, {run.stderr!r}")
@@ -49,7 +50,7 @@ port = free_port()
 base = f"http://127.0.0.1:{port}"
 started = time.monotonic()
 with open(os.path.join(work, "serve.log"), "wb") as log:
-    serve = subprocess.Popen([wine, cli, "--simulate", "serve", "--http", f"127.0.0.1:{port}"],
+    serve = subprocess.Popen([launcher, cli, "--simulate", "serve", "--http", f"127.0.0.1:{port}"],
                              stdout=log, stderr=log, env=env)
 
 
@@ -86,7 +87,7 @@ status, body = get(base + "/api/v1/nothing")
 if status != 404:
     fail(f"/api/v1/nothing: {status} {body}")
 
-# Wine turns the interrupt into the console's Ctrl-C event.
+# Ctrl-C: Wine turns the interrupt into the console's Ctrl-C event.
 serve.send_signal(signal.SIGINT)
 try:
     code = serve.wait(120)
