@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/serve_web.h"
 
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <mutex>
@@ -87,6 +88,8 @@ class RunningWeb final : public ServeWeb {
       log_("web dashboard: " + std::string(message), false);
     };
     context.now = [] { return ClockNow(); };
+    // Each live reading may be kept in the archive: answers read before it are not given again.
+    context.archiveGeneration = [this] { return readings_.load(); };
     context.units = EffectiveUnits(options.units);
     context.language = LanguageIndexFromSaved(store.ReadLanguageAndService().languageIndex);
     context.rainSeasonStart = EffectiveRainSeasonStart(options);
@@ -110,6 +113,7 @@ class RunningWeb final : public ServeWeb {
       live_.received = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
       seen_ = true;
     }
+    ++readings_;
     const web::Response current = handler_(web::Request{"GET", "/api/v1/current", "", false});
     if (current.status == 200) {
       hub_.Publish("state", current.body);
@@ -131,6 +135,7 @@ class RunningWeb final : public ServeWeb {
   std::mutex mutex_;
   web::LiveSnapshot live_;
   bool seen_ = false;  // a reading came: the console's absence now means it went away
+  std::atomic<std::uint64_t> readings_{0};
   std::unique_ptr<platform::HttpServer> server_;  // stopped first, before what it answers from
 };
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "web/routes.h"
 
+#include "web/answer_cache.h"
+
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -174,7 +176,7 @@ const std::array<ApiRoute, 3> kApiRoutes = {{
     {"/api/v1/stats", kStatsParameters, StatsAnswer, true},
 }};
 
-Response ApiAnswer(const ApiContext& context, const Request& request) {
+Response ApiAnswer(const ApiContext& context, AnswerCache& cache, const Request& request) {
   const auto route = std::find_if(kApiRoutes.begin(), kApiRoutes.end(),
                                   [&](const ApiRoute& r) { return r.path == request.path; });
   if (route == kApiRoutes.end()) {
@@ -201,17 +203,29 @@ Response ApiAnswer(const ApiContext& context, const Request& request) {
   if (route->readsArchive && !context.openArchive) {
     return ErrorResponse(503, "history needs the archive, which this build leaves out");
   }
-  return route->answer(context, query, display);
+  if (!route->readsArchive || !context.archiveGeneration) {
+    return route->answer(context, query, display);
+  }
+  const std::string key = request.path + "?" + request.query;
+  const std::uint64_t generation = context.archiveGeneration();
+  if (auto kept = cache.Find(key, generation, AnswerCache::Clock::now())) {
+    return *std::move(kept);
+  }
+  Response response = route->answer(context, query, display);
+  if (response.status == 200) {
+    cache.Keep(key, generation, AnswerCache::Clock::now(), response);
+  }
+  return response;
 }
 
-Response Answer(const ApiContext& context, const Request& request) {
+Response Answer(const ApiContext& context, AnswerCache& cache, const Request& request) {
   if (request.method != "GET" && request.method != "HEAD") {
     Response response = ErrorResponse(405, "only GET and HEAD are answered");
     response.headers.push_back({"Allow", "GET, HEAD"});
     return response;
   }
   if (request.path.starts_with(kApiPrefix)) {
-    return ApiAnswer(context, request);
+    return ApiAnswer(context, cache, request);
   }
   return PageFile(request);
 }
@@ -247,11 +261,12 @@ Response JsonResponse(std::string body) {
 
 Handler MakeApi(ApiContext context) {
   auto shared = std::make_shared<const ApiContext>(std::move(context));
-  return [shared](const Request& request) {
+  auto cache = std::make_shared<AnswerCache>();
+  return [shared, cache](const Request& request) {
     // Whatever goes wrong inside an answer (memory, a broken invariant) is the server's 500,
     // never a dropped connection or a stopped service.
     try {
-      return Answer(*shared, request);
+      return Answer(*shared, *cache, request);
     } catch (const std::exception&) {
       return ErrorResponse(500, "the answer failed");
     }

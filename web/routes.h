@@ -48,6 +48,9 @@ struct ApiContext {
   std::function<std::unique_ptr<Archive>(ArchiveError& error)> openArchive;
   // Called with the whole text of an archive fault (it names the file, so the answer does not).
   std::function<void(std::string_view message)> reportFault;
+  // A number that moves on whenever the archive may have been written; the archive's answers are
+  // kept and given again while it stands (for a short while). Empty: nothing is kept.
+  std::function<std::uint64_t()> archiveGeneration;
   // The console's clock: what "today" and "the last 24 hours" mean.
   std::function<RecordTimePoint()> now;
   UnitSettings units;

@@ -235,6 +235,26 @@ TEST_F(WebApi, StatsAreWhatTheStatsCommandWrites) {
   }
 }
 
+// An answer of the archive is given again while the archive's generation stands, and read anew
+// once it moves on.
+TEST_F(WebApi, ArchiveAnswersAreKeptUntilTheArchiveMayHaveChanged) {
+  std::uint64_t generation = 1;
+  web::ApiContext context = Context();
+  context.archiveGeneration = [&generation] { return generation; };
+  const web::Handler api = web::MakeApi(context);
+  const std::string before = Get(api, "/api/v1/stats", "day=2025-1-5").body;
+  ArchiveError error{};
+  const std::vector<std::string> later = {Line("2025-01-05", "13:00", "9.9", "0.0")};
+  const std::vector<std::string_view> views(later.begin(), later.end());
+  MergeCounts counts;
+  ASSERT_FALSE(OpenArchive({path_}, error)->Merge(views, counts));
+  EXPECT_EQ(Get(api, "/api/v1/stats", "day=2025-1-5").body, before);
+  ++generation;
+  const std::string after = Get(api, "/api/v1/stats", "day=2025-1-5").body;
+  EXPECT_NE(after, before);
+  EXPECT_NE(after.find("\"value\":9.9"), std::string::npos) << after;
+}
+
 TEST_F(WebApi, FaultsAndMissingPartsAreSaidWithoutNamingTheFile) {
   web::ApiContext context = Context();
   context.openArchive = [](ArchiveError& error) {
