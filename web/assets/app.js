@@ -254,8 +254,10 @@ function historyQuery() {
   q.set('what', $('what').value);
   const period = $('period').value;
   if (period === 'range') {
-    q.set('from', $('from').value);
-    q.set('to', $('to').value);
+    // Dates typed the wrong way round mean the days between them, as the window takes them.
+    const [from, to] = [$('from').value, $('to').value].sort();
+    q.set('from', from);
+    q.set('to', to);
   } else {
     q.set('last', period);
   }
