@@ -101,6 +101,44 @@ constexpr std::array<OwnEntry, kLastOwnKey> kOwnTexts = {{
      u"Día más lluvioso"},
     {u"Rain season from", u"Regensaison ab", u"Saison des pluies dès", u"Stagione piogge da",
      u"Lluvias desde"},
+    {u"Now", u"Jetzt", u"Maintenant", u"Adesso", u"Ahora"},
+    {u"Console waiting", u"Konsole wartet", u"Console en attente", u"Console in attesa",
+     u"Consola en espera"},
+    {u"Last hour", u"Letzte Stunde", u"Dernière heure", u"Ultima ora", u"Última hora"},
+    {u"Connecting to the station…", u"Verbindung zur Station …", u"Connexion à la station…",
+     u"Connessione alla stazione…", u"Conectando con la estación…"},
+    {u"The console is held by the window: the live view waits until the window lets it go. History "
+     u"and records are still here.",
+     u"Das Fenster belegt die Konsole: die Live-Ansicht wartet, bis das Fenster sie freigibt. "
+     u"Verlauf und Rekorde sind weiter da.",
+     u"La console est occupée par la fenêtre : la vue en direct attend qu'elle la libère. "
+     u"L'historique et les records restent disponibles.",
+     u"La console è occupata dalla finestra: la vista dal vivo attende che la rilasci. Storico e "
+     u"record restano disponibili.",
+     u"La ventana ocupa la consola: la vista en vivo espera a que la libere. El historial y los "
+     u"récords siguen aquí."},
+    {u"The console is gone: no live reading until it is back.",
+     u"Die Konsole ist weg: keine Live-Messung, bis sie zurück ist.",
+     u"La console a disparu : pas de mesure en direct jusqu'à son retour.",
+     u"La console non c'è più: nessuna lettura dal vivo finché non torna.",
+     u"La consola no está: no hay lectura en vivo hasta que vuelva."},
+    {u"The station service is gone. Trying again…", u"Der Stationsdienst ist weg. Neuer Versuch …",
+     u"Le service de la station a disparu. Nouvel essai…",
+     u"Il servizio della stazione non c'è più. Nuovo tentativo…",
+     u"El servicio de la estación no está. Reintentando…"},
+    {u"Could not load:", u"Laden fehlgeschlagen:", u"Échec du chargement :",
+     u"Caricamento non riuscito:", u"No se pudo cargar:"},
+    {u"Count", u"Anzahl", u"Nombre", u"Numero", u"Cantidad"},
+    {u"at", u"um", u"à", u"alle", u"a las"},
+    {u"Days with rain", u"Regentage", u"Jours de pluie", u"Giorni di pioggia", u"Días de lluvia"},
+    {u"Highest rate", u"Höchste Rate", u"Intensité max", u"Intensità massima",
+     u"Intensidad máxima"},
+    {u"Records", u"Datensätze", u"Enregistrements", u"Registrazioni", u"Registros"},
+    {u"Days without a record", u"Tage ohne Datensatz", u"Jours sans enregistrement",
+     u"Giorni senza registrazioni", u"Días sin registro"},
+    {u"No readings:", u"Keine Messungen:", u"Aucune mesure :", u"Nessuna lettura:",
+     u"Sin lecturas:"},
+    {u"none", u"keine", u"aucun", u"nessuno", u"ninguno"},
 }};
 
 }  // namespace

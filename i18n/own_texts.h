@@ -12,7 +12,7 @@ namespace nimbrel {
 // like the packs' l1 to l69, so that a panel looks up both the same way. Placeholders %1, %2 are
 // filled in by the panel.
 inline constexpr int kFirstOwnKey = 1;
-inline constexpr int kLastOwnKey = 65;
+inline constexpr int kLastOwnKey = 81;
 
 // The keys, by what they name.
 inline constexpr int kOwnDownloadToArchive = 1;  // the archive-only download's button
@@ -59,6 +59,24 @@ inline constexpr int kOwnRainTotal = 63;
 inline constexpr int kOwnWettestDay = 64;
 // The setup panel's first month of the rain season.
 inline constexpr int kOwnRainSeasonStart = 65;
+
+// The web dashboard's own texts (its views, the live view's notices, the records view).
+inline constexpr int kOwnNow = 66;
+inline constexpr int kOwnConsoleWaiting = 67;
+inline constexpr int kOwnLastHourRain = 68;
+inline constexpr int kOwnConnecting = 69;
+inline constexpr int kOwnHeldByWindow = 70;
+inline constexpr int kOwnConsoleGone = 71;
+inline constexpr int kOwnServiceGone = 72;
+inline constexpr int kOwnCouldNotLoad = 73;
+inline constexpr int kOwnCount = 74;
+inline constexpr int kOwnAt = 75;
+inline constexpr int kOwnRainDays = 76;
+inline constexpr int kOwnHighestRate = 77;
+inline constexpr int kOwnRecordCount = 78;
+inline constexpr int kOwnMissingDays = 79;
+inline constexpr int kOwnNoReadings = 80;
+inline constexpr int kOwnNone = 81;
 
 // The text of an own key in a language; empty for any other key.
 std::u16string_view OwnText(LanguageIndex language, int key);

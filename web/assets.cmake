@@ -3,7 +3,7 @@
 # PageFiles() (page_files.h); sets nimbrel_page_files_source to that source. Listed one by one so
 # that nothing else lying in the folder is served.
 set(nimbrel_page_assets
-  index.html app.css app.js texts.json favicon.svg uPlot.iife.min.js uPlot.min.css)
+  index.html app.css app.js favicon.svg uPlot.iife.min.js uPlot.min.css)
 set(nimbrel_page_asset_files "")
 foreach(name ${nimbrel_page_assets})
   list(APPEND nimbrel_page_asset_files ${CMAKE_CURRENT_SOURCE_DIR}/assets/${name})

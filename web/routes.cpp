@@ -12,6 +12,7 @@
 #include "readings/reading_format.h"
 #include "web/json_text.h"
 #include "web/page_files.h"
+#include "web/page_texts.h"
 #include "web/query.h"
 #ifdef NIMBREL_WITH_ARCHIVE
 #include "web/history_routes.h"
@@ -22,6 +23,7 @@ namespace nimbrel::web {
 namespace {
 
 constexpr std::string_view kApiPrefix = "/api/";
+constexpr std::string_view kTextsPath = "/api/v1/texts";
 
 // A value the dashboard shows, under the state object's key.
 struct ShownKey {
@@ -182,7 +184,7 @@ Response ApiAnswer(const ApiContext& context, AnswerCache& cache, const Request&
   if (route == kApiRoutes.end()) {
     return ErrorResponse(404,
                          "no such API route; see /api/v1/current, /api/v1/series, "
-                         "/api/v1/stats, /api/v1/events");
+                         "/api/v1/stats, /api/v1/events, /api/v1/texts");
   }
   const ParsedQuery query = ParseQuery(request.query);
   if (!query.error.empty()) {
@@ -218,14 +220,26 @@ Response ApiAnswer(const ApiContext& context, AnswerCache& cache, const Request&
   return response;
 }
 
-Response Answer(const ApiContext& context, AnswerCache& cache, const Request& request) {
+// What the handler keeps for the run.
+struct Served {
+  ApiContext context;
+  std::string texts;  // the page's words, the same for the whole run
+  AnswerCache cache;
+};
+
+Response Answer(Served& served, const Request& request) {
   if (request.method != "GET" && request.method != "HEAD") {
     Response response = ErrorResponse(405, "only GET and HEAD are answered");
     response.headers.push_back({"Allow", "GET, HEAD"});
     return response;
   }
+  if (request.path == kTextsPath) {
+    Response response = JsonResponse(served.texts);
+    response.headers = {{"Cache-Control", "no-cache"}};
+    return response;
+  }
   if (request.path.starts_with(kApiPrefix)) {
-    return ApiAnswer(context, cache, request);
+    return ApiAnswer(served.context, served.cache, request);
   }
   return PageFile(request);
 }
@@ -260,13 +274,14 @@ Response JsonResponse(std::string body) {
 }
 
 Handler MakeApi(ApiContext context) {
-  auto shared = std::make_shared<const ApiContext>(std::move(context));
-  auto cache = std::make_shared<AnswerCache>();
-  return [shared, cache](const Request& request) {
+  auto served = std::make_shared<Served>();
+  served->texts = PageTextsJson(LoadLanguagePacks());
+  served->context = std::move(context);
+  return [served](const Request& request) {
     // Whatever goes wrong inside an answer (memory, a broken invariant) is the server's 500,
     // never a dropped connection or a stopped service.
     try {
-      return Answer(*shared, *cache, request);
+      return Answer(*served, request);
     } catch (const std::exception&) {
       return ErrorResponse(500, "the answer failed");
     }

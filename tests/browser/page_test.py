@@ -82,7 +82,9 @@ class Service:
         self.now = current(dict(STATE))
         self.events = queue.Queue()
         stats = json.loads((HERE / "canned_stats.json").read_text())
+        texts = json.loads((HERE / "canned_texts.json").read_text())
         self.routes = {"/api/v1/current": lambda q: (200, self.now),
+                       "/api/v1/texts": lambda q: (200, texts),
                        "/api/v1/series": series,
                        "/api/v1/stats": lambda q: (200, stats)}
 
@@ -129,9 +131,9 @@ class PageTest(unittest.TestCase):
             self.assertEqual(text(self.browser, f'[data-key="{key}"]'), shown, key)
         self.assertEqual(text(self.browser, "#compass-text"), "SSE")
         self.assertEqual(text(self.browser, '[data-key="logger"]'), "2%")
-        self.assertEqual(text(self.browser, "#console-state"), "Console connected")
-        self.assertIn("CH 1", text(self.browser, "#channel-table"))
-        self.assertNotIn("CH 2", text(self.browser, "#channel-table"))  # no reading: no row
+        self.assertEqual(text(self.browser, "#console-state"), "USB connected")
+        self.assertIn("CH1", text(self.browser, "#channel-table"))
+        self.assertNotIn("CH2", text(self.browser, "#channel-table"))  # no reading: no row
         self.assertIn("2025-07-14 15:30", text(self.browser, "#stamp"))
         self.browser.wait_for(lambda b: b.script("return document.getElementById('notice').hidden"))
 
@@ -183,7 +185,7 @@ class PageTest(unittest.TestCase):
         self.assertEqual(text(self.browser, '#view-now h2'), "Innen")
         self.browser.get(f"{self.server.url}/#records")
         self.browser.driver.refresh()
-        self.browser.wait_for(lambda b: text(b, '#tabs [data-view="records"]') == "Rekorde")
+        self.browser.wait_for(lambda b: text(b, '#tabs [data-view="records"]') == "REKORDE")
         self.browser.wait_for(lambda b: "Außen" in (text(b, "#records-table") or ""))
         self.assertTrue(any("lang=de" in r for r in self.server.requests))
 

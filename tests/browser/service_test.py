@@ -126,9 +126,9 @@ class ServiceTest(unittest.TestCase):
                     "uv_index", "dew_point", "heat_index", "wind_chill", "rain_weekly"):
             self.assertEqual(text(self.browser, f'[data-key="{key}"]'), formatted[key].replace(" ", ""), key)
         self.assertEqual(text(self.browser, '[data-key="pressure"]'), "1013.2hPa")
-        self.assertEqual(text(self.browser, "#console-state"), "Console connected")
-        self.assertIn("CH 1", text(self.browser, "#channel-table"))
-        self.assertNotIn("CH 2", text(self.browser, "#channel-table"))
+        self.assertEqual(text(self.browser, "#console-state"), "USB connected")
+        self.assertIn("CH1", text(self.browser, "#channel-table"))
+        self.assertNotIn("CH2", text(self.browser, "#channel-table"))
         stamp = text(self.browser, "#stamp")
         self.assertTrue("2025" in stamp and "10:15" in stamp, stamp)
 
@@ -161,9 +161,9 @@ class ServiceTest(unittest.TestCase):
         choose(self.browser, "lang", "de")
         self.browser.wait_for(lambda b: text(b, '#tabs [data-view="now"]') == "Jetzt")
         self.assertEqual(text(self.browser, "#view-now h2"), "Innen")
-        self.browser.wait_for(lambda b: text(b, "#console-state") not in (None, "", "Console connected"))
+        self.browser.wait_for(lambda b: text(b, "#console-state") not in (None, "", "USB connected"))
         self.browser.get(f"{self.url}/#records")
-        self.browser.wait_for(lambda b: text(b, '#tabs [data-view="records"]') == "Rekorde")
+        self.browser.wait_for(lambda b: text(b, '#tabs [data-view="records"]') == "REKORDE")
         choose(self.browser, "records-period", "all")
         self.browser.wait_for(lambda b: "Außen" in (text(b, "#records-table") or ""))
 

@@ -10,7 +10,9 @@
 #include <set>
 #include <string>
 
+#include "i18n/language.h"
 #include "web/page_files.h"
+#include "web/page_texts.h"
 
 namespace nimbrel::web {
 namespace {
@@ -86,7 +88,6 @@ TEST(PageFiles, ContentTypesByKind) {
       {"/index.html", "text/html; charset=utf-8"},
       {"/app.js", "text/javascript; charset=utf-8"},
       {"/app.css", "text/css; charset=utf-8"},
-      {"/texts.json", "application/json; charset=utf-8"},
       {"/favicon.svg", "image/svg+xml"},
   };
   for (const auto& row : rows) {
@@ -106,7 +107,34 @@ TEST(PageFiles, EveryFileThePageNamesIsThere) {
     EXPECT_NE(Find("/" + (*it)[2].str()), nullptr) << (*it)[2].str();
   }
   EXPECT_GE(count, 4);
-  EXPECT_NE(Find("/texts.json"), nullptr);  // fetched by app.js
+}
+
+// Every word the page looks up has a text in each of the five languages: a key the page gains
+// without a text would show as the key itself.
+TEST(PageFiles, EveryWordThePageUsesIsInEachLanguage) {
+  std::set<std::string> keys = {"state_connected", "state_waiting", "state_gone"};
+  const std::string html = FileBytes(kAssets / "index.html");
+  const std::string script = FileBytes(kAssets / "app.js");
+  const std::regex inHtml(R"re(data-t="([a-z_0-9]+)")re");
+  const std::regex inScript(R"re(\bt\('([a-z_0-9]+)'\))re");
+  for (const auto& [text, pattern] : {std::pair{&html, &inHtml}, std::pair{&script, &inScript}}) {
+    for (auto it = std::sregex_iterator(text->begin(), text->end(), *pattern);
+         it != std::sregex_iterator(); ++it) {
+      keys.insert((*it)[1].str());
+    }
+  }
+  ASSERT_GE(keys.size(), 40u);
+  const std::string texts = PageTextsJson(LoadLanguagePacks());
+  for (const char* language : {"en", "de", "fr", "it", "es"}) {
+    const std::size_t start = texts.find(std::string("\"") + language + "\":{");
+    ASSERT_NE(start, std::string::npos) << language;
+    const std::string block = texts.substr(start, texts.find('}', start) - start);
+    for (const std::string& key : keys) {
+      EXPECT_NE(block.find("\"" + key + "\":\"", 0), std::string::npos) << language << " " << key;
+      EXPECT_EQ(block.find("\"" + key + "\":\"\""), std::string::npos)
+          << language << " " << key << " is empty";
+    }
+  }
 }
 
 }  // namespace

@@ -15,6 +15,8 @@ const $ = id => document.getElementById(id);
 // English dates as the window writes them: day before month.
 const locale = () => (page.prefs.lang === 'en' ? 'en-GB' : page.prefs.lang);
 const t = key => (page.texts[page.prefs.lang] || page.texts.en || {})[key] || key;
+// "CH%1" with the channel's number.
+const channelName = n => t('channel').replace('%1', n);
 
 function loadPrefs() {
   try { return JSON.parse(localStorage.getItem(STORE)) || null; } catch (e) { return null; }
@@ -117,7 +119,7 @@ function renderChannelTable(state, formatted) {
     if (keys.every(k => state[k] === null || state[k] === undefined)) continue;
     const row = body.insertRow();
     const head = document.createElement('th');
-    head.textContent = t('channel') + ' ' + ch;
+    head.textContent = channelName(ch);
     row.appendChild(head);
     for (const key of keys) showFigure(row.insertCell(), split(state, formatted, key));
   }
@@ -231,14 +233,14 @@ function renderChannels() {
       if (tick.checked) page.channels.add(ch); else page.channels.delete(ch);
       drawHistory();
     });
-    label.append(tick, ' ' + t('channel') + ch);
+    label.append(tick, ' ' + channelName(ch));
     box.appendChild(label);
   }
 }
 
 function seriesLabel(key) {
   const ch = /^ch(\d)_/.exec(key);
-  if (ch) return t('channel') + ch[1];
+  if (ch) return channelName(ch[1]);
   const known = ['indoor', 'outdoor', 'dew_point', 'heat_index', 'wind_chill', 'pressure_relative',
                  'pressure_absolute', 'uv_index', 'rain_rate', 'rain_daily', 'rain_hourly', 'rain_weekly',
                  'rain_monthly'];
@@ -515,7 +517,7 @@ function unitOf(key) {
 
 function seriesLabelLong(key) {
   const ch = /^ch(\d)_(\w+)$/.exec(key);
-  if (ch) return t('channel') + ch[1] + ' – ' + t(ch[2]);
+  if (ch) return channelName(ch[1]) + ' – ' + t(ch[2]);
   const side = /^(indoor|outdoor)_(\w+)$/.exec(key);
   if (side) return t(side[1]) + ' – ' + t(side[2]);
   if (key === 'wind_speed' || key === 'wind_gust') return t('wind') + ' – ' + t(key.slice(5));
@@ -596,7 +598,7 @@ function showHashView() {
 
 async function start() {
   try {
-    page.texts = await (await fetch('texts.json')).json();
+    page.texts = await (await fetch('/api/v1/texts')).json();
   } catch (e) {
     page.texts = {};
   }
