@@ -145,13 +145,15 @@ std::string_view StyleName(ChartStyle style) {
 }
 
 // The columns as [start, first, last, min, max], null for a column without a reading; "breaks"
-// lists the columns whose first reading is not joined to the reading before, where that one is
-// in the column before (after an empty column the break shows already).
+// lists the columns whose first reading is not joined to the reading before (they are further
+// apart than the gap limit). A line joins across empty columns otherwise, as the window draws it:
+// columns narrower than the record interval are no gap.
 void AppendColumns(std::string& out, const ChartSeries& series, const ChartWindow& window,
                    int points) {
   const std::vector<ChartColumn> columns = ColumnsOf(series, window, points);
   const auto span = window.end - window.begin;
   std::string breaks;
+  bool seen = false;  // a column with a reading came before
   out += ",\"columns\":[";
   for (std::size_t i = 0; i < columns.size(); ++i) {
     const ChartColumn& column = columns[i];
@@ -167,9 +169,10 @@ void AppendColumns(std::string& out, const ChartSeries& series, const ChartWindo
       AppendJsonNumber(out, value, series.decimals);
     }
     out += ']';
-    if (column.gapBefore && i > 0 && columns[i - 1].present) {
+    if (column.gapBefore && seen) {
       breaks += (breaks.empty() ? "" : ",") + std::to_string(i);
     }
+    seen = true;
   }
   out += "],\"breaks\":[" + breaks + "]";
 }

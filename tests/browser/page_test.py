@@ -66,9 +66,11 @@ def series(query):
         for i in range(7 * 24):
             stamp = f"2025-07-{8 + i // 24:02d}T{i % 24:02d}:00"
             v = round(15 + 5 * k + 6 * math.sin(i / 24 * 2 * math.pi), 1)
-            gap = key == "outdoor_temperature" and 60 <= i < 70
+            # Outdoor: ten hours without a reading, a break; indoor: a reading every third hour,
+            # the columns narrower than its interval, no gap.
+            gap = (key == "outdoor_temperature" and 60 <= i < 70) or (key == "indoor_temperature" and i % 3)
             columns.append([stamp] + ([None] * 4 if gap else [v, v, v - 0.8, v + 0.9]))
-        out.append({"key": key, "columns": columns})
+        out.append({"key": key, "columns": columns, "breaks": [70] if key == "outdoor_temperature" else []})
         if key == "wind_direction":  # points on an axis of their own, as the service draws them
             out[-1].update(unit="°", style="points", axis="right", decimals=0)
     return 200, {"what": asked.get("what", ["temperature"])[0], "unit": "km/h" if wind else "°C",
@@ -161,6 +163,9 @@ class PageTest(unittest.TestCase):
         self.open("history")
         self.browser.wait_for(lambda b: b.script("return document.getElementById('chart').dataset.drawn") == "3")
         self.assertTrue(self.browser.script("return !!document.querySelector('#chart canvas')"))
+        # The line breaks where the service says, and nowhere else.
+        gaps = "return page.chart.series.slice(1).map(s => (s._paths && s._paths.gaps || []).length)"
+        self.assertEqual(self.browser.script(gaps), [0, 1, 0])
         legend = text(self.browser, "#chart .u-legend")
         for label in ("Indoor", "Outdoor", "Dew point"):
             self.assertIn(label, legend)

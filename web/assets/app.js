@@ -280,16 +280,33 @@ function seconds(stamp) {
 }
 
 // The columns' times (the first series' times, which all series share) and, per series, the
-// last value of each column for the line and its min and max for the band.
+// last value of each column for the line and its min and max for the band. An empty column is
+// undefined, which uPlot steps over: columns narrower than the records' interval are no gap. The
+// line breaks only where the service says two readings are too far apart (`breaks`).
 function chartData(answer) {
   const first = answer.series[0].columns;
   const times = first.map(c => seconds(c[0]));
   const lines = [], bands = [];
   for (const s of answer.series) {
-    lines.push(s.columns.map(c => c[2]));
+    lines.push(s.columns.map(c => c[2] === null ? undefined : c[2]));
     bands.push(s.columns.map(c => [c[3], c[4]]));
   }
   return { times, lines, bands };
+}
+
+// The pixel spans a line must not cross: from the reading before each break to the break.
+function breakGaps(breaks, line) {
+  return (u, seriesIndex, first, last, nullGaps) => {
+    const gaps = nullGaps.slice();
+    const x = i => Math.round(u.valToPos(u.data[0][i], 'x', true));
+    for (const at of breaks || []) {
+      if (at <= first || at > last) continue;
+      let before = at - 1;
+      while (before > 0 && line[before] === undefined) before--;
+      gaps.push([x(before), x(at)]);
+    }
+    return gaps.sort((a, b) => a[0] - b[0]);
+  };
 }
 
 const PLACES = { '%': 0, '': 0, in: 2, 'in/h': 2, inHg: 2 };
@@ -404,7 +421,11 @@ async function drawHistory() {
   const data = chartData(answer);
   const unit = answer.unit || '';
   const series = [{ label: t('time'), value: (u, v) => v === null ? '--' : new Date(v * 1000).toLocaleString(locale()) }];
-  answer.series.forEach((meta, k) => series.push(chartSeries(meta, k, unit)));
+  answer.series.forEach((meta, k) => {
+    const one = chartSeries(meta, k, unit);
+    one.gaps = breakGaps(meta.breaks, data.lines[k]);
+    series.push(one);
+  });
   const axes = [{ values: timeLabels }, { scale: 'y', label: unit, size: 56 }];
   const right = answer.series.find(meta => meta.axis === 'right');
   if (right) axes.push({ scale: 'r', side: 1, label: right.unit || '', size: 50, grid: { show: false } });
