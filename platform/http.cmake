@@ -37,7 +37,8 @@ if(NIMBREL_WITH_HTTP)
     target_compile_options(nimbrel_asio INTERFACE -Wno-tsan)
   endif()
 
-  add_library(nimbrel_platform_http STATIC ${CMAKE_CURRENT_LIST_DIR}/http_server.cpp)
+  add_library(nimbrel_platform_http STATIC ${CMAKE_CURRENT_LIST_DIR}/http_server.cpp
+                                         ${CMAKE_CURRENT_LIST_DIR}/gunzip.cpp)
   target_link_libraries(nimbrel_platform_http PUBLIC nimbrel_web PRIVATE nimbrel_asio)
   nimbrel_warnings(nimbrel_platform_http)
 endif()

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/http_server.h"
 
+#include "platform/gunzip.h"
+
 #include <array>
 #include <atomic>
 #include <charconv>
@@ -40,6 +42,9 @@ constexpr std::string_view kSecurityHeaders =
     "Content-Security-Policy: default-src 'self'\r\n"
     "X-Content-Type-Options: nosniff\r\n"
     "Referrer-Policy: no-referrer\r\n";
+
+// The page's largest file unpacked is a few hundred kilobytes.
+constexpr std::size_t kUnpackedLimit = std::size_t{8} << 20;
 
 std::string Number(std::size_t value) {
   std::array<char, 24> text{};
@@ -88,6 +93,18 @@ web::Response ErrorResponse(int status, std::string_view message) {
   response.status = status;
   response.body.append("{\"error\":\"").append(message).append("\"}");
   return response;
+}
+
+// Kept compressed; unpacked only for the rare client that cannot take gzip.
+std::string SerializeUnpacked(const web::Response& response, bool head, bool keepAlive) {
+  auto plain = Gunzip(response.body, kUnpackedLimit);
+  if (!plain) {
+    return Serialize(ErrorResponse(500, "the answer could not be unpacked"), head, keepAlive);
+  }
+  web::Response unpacked = response;
+  unpacked.body = *std::move(plain);
+  unpacked.gzipped = false;
+  return Serialize(unpacked, head, keepAlive);
 }
 
 std::string_view Trim(std::string_view text) {
@@ -163,7 +180,7 @@ class Session : public std::enable_shared_from_this<Session> {
   void ReadRequest();
   void OnRead(error_code error);
   void Dispatch(const http::request<http::empty_body>& request);
-  void Answer(const web::Response& response, bool head, bool keepAlive);
+  void Answer(const web::Response& response, bool head, bool keepAlive, bool takesGzip);
   void Refuse(int status, std::string_view message);
   void StartLive(bool head);
   void Linger();
@@ -491,7 +508,7 @@ void Session::Dispatch(const http::request<http::empty_body>& request) {
   if (request.method() != http::verb::get && !head) {
     web::Response response = ErrorResponse(405, "only GET and HEAD are served");
     response.headers.push_back({"Allow", "GET, HEAD"});
-    Answer(response, false, request.keep_alive());
+    Answer(response, false, request.keep_alive(), true);
     return;
   }
   web::Request handed;
@@ -508,14 +525,16 @@ void Session::Dispatch(const http::request<http::empty_body>& request) {
   const auto encoding = request.find(http::field::accept_encoding);
   handed.acceptsGzip = encoding != request.end() && AcceptsGzip(encoding->value());
   const bool keepAlive = request.keep_alive();
-  server_.Handle(std::move(handed),
-                 [self = shared_from_this(), head, keepAlive](const web::Response& response) {
-                   self->Answer(response, head, keepAlive);
-                 });
+  const bool takesGzip = handed.acceptsGzip;
+  server_.Handle(std::move(handed), [self = shared_from_this(), head, keepAlive,
+                                     takesGzip](const web::Response& response) {
+    self->Answer(response, head, keepAlive, takesGzip);
+  });
 }
 
-void Session::Answer(const web::Response& response, bool head, bool keepAlive) {
-  out_ = Serialize(response, head, keepAlive);
+void Session::Answer(const web::Response& response, bool head, bool keepAlive, bool takesGzip) {
+  out_ = response.gzipped && !takesGzip ? SerializeUnpacked(response, head, keepAlive)
+                                        : Serialize(response, head, keepAlive);
   answered_ = true;
   WriteOut(keepAlive);
 }

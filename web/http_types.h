@@ -13,10 +13,10 @@ namespace nimbrel::web {
 // One request as the HTTP server hands it over: the method and the target as sent (the server
 // has already refused what breaks its limits), the query undecoded.
 struct Request {
-  std::string method;  // "GET" or "HEAD"; the server answers anything else with 405 itself
-  std::string path;    // the target before '?', undecoded
-  std::string query;   // after '?', undecoded; empty when none
-  bool acceptsGzip = false;
+  std::string method;        // "GET" or "HEAD"; the server answers anything else with 405 itself
+  std::string path;          // the target before '?', undecoded
+  std::string query;         // after '?', undecoded; empty when none
+  bool acceptsGzip = false;  // the server unpacks a gzipped answer for a client that does not
 };
 
 struct Header {

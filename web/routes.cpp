@@ -134,11 +134,6 @@ Response PageFile(const Request& request) {
   if (file == files.end()) {
     return ErrorResponse(404, "no such page or file");
   }
-  // Kept compressed only; a client that cannot take gzip is told so rather than sent bytes it
-  // cannot read. Every browser takes it.
-  if (!request.acceptsGzip) {
-    return ErrorResponse(406, "the page's files are sent gzip-compressed only");
-  }
   Response response;
   response.contentType = std::string(file->contentType);
   response.body = std::string(file->gzipped);

@@ -17,6 +17,11 @@ namespace {
 namespace asio = boost::asio;
 using tcp = asio::ip::tcp;
 
+constexpr char kPacked[] =
+    "\x1f\x8b\x08\x08\x00\x00\x00\x00\x02\xff\x77\x2e\x74\x78\x74\x00\xab\x56\x2a\x48\x4c\xce"
+    "\x4e\x4d\x51\xb2\x52\x2a\xcf\x2f\x4a\x29\x56\xaa\xad\x26\x42\x04\x00\x00\x04\x6b\xa8\x36"
+    "\x00\x00\x00";
+
 web::Response Echo(const web::Request& request) {
   if (request.path == "/throw") {
     throw std::runtime_error("boom");
@@ -24,7 +29,11 @@ web::Response Echo(const web::Request& request) {
   web::Response response;
   response.body = "{\"path\":\"" + request.path + "\",\"query\":\"" + request.query +
                   "\",\"gzip\":" + (request.acceptsGzip ? "true" : "false") + "}";
-  response.gzipped = request.path == "/packed";
+  if (request.path == "/packed") {  // {"packed":"words"} three times, gzip with a file name
+    response.body = std::string(kPacked, sizeof kPacked - 1);
+    response.gzipped = true;
+  }
+  response.gzipped |= request.path == "/damaged";
   response.headers.push_back({"Cache-Control", "no-cache"});
   response.headers.push_back({"X-Split", "a\r\nSet-Cookie: b"});
   return response;
@@ -101,7 +110,12 @@ TEST_F(HttpServerTest, AnswersEachKindOfRequestWithItsStatus) {
        "HTTP/1.1 200 OK", R"({"path":"/a%20b","query":"x=1&y=%C3","gzip":true})"},
       {"GET / HTTP/1.1\r\nAccept-Encoding: gzip;q=0, deflate\r\n" + end, "HTTP/1.1 200 OK",
        R"("gzip":false)"},
-      {"GET /packed HTTP/1.0\r\n\r\n", "HTTP/1.1 200 OK", "Content-Encoding: gzip"},
+      {"GET /packed HTTP/1.1\r\nAccept-Encoding: gzip\r\n" + end, "HTTP/1.1 200 OK",
+       "Content-Encoding: gzip"},
+      // A client without gzip gets the bytes unpacked; a damaged stream is the server's fault.
+      {"GET /packed HTTP/1.0\r\n\r\n", "HTTP/1.1 200 OK",
+       "\r\n\r\n{\"packed\":\"words\"}{\"packed\":\"words\"}{\"packed\":\"words\"}"},
+      {"GET /damaged HTTP/1.1\r\n" + end, "HTTP/1.1 500", R"({"error":)"},
       {"GET /throw HTTP/1.1\r\n" + end, "HTTP/1.1 500", R"({"error":)"},
       {"POST / HTTP/1.1\r\nContent-Length: 0\r\n" + end, "HTTP/1.1 405", "Allow: GET, HEAD"},
       {"DELETE /x HTTP/1.1\r\n" + end, "HTTP/1.1 405", R"({"error":)"},
