@@ -371,8 +371,7 @@ int RunServeCommand(const GlobalOptions& options) {
   ServeConsole link(*console, interrupt, options.archive.empty() ? "archive" : options.archive);
   StationService station(std::move(service), link, archive.get(), *socket, log);
   std::string webError;
-  const std::unique_ptr<ServeWeb> web = StartServeWeb(args.web, options, station, log, webError);
-  if (!webError.empty()) {
+  if (!StartServeWeb(args.web, options, station, log, webError)) {
     return Fail("nimbrel-cli serve: " + webError);
   }
   station.Run(stop.get_token());

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/serve_web.h"
 
-#include <atomic>
 #include <charconv>
-#include <chrono>
-#include <mutex>
 #include <utility>
 
 #include "archive/archive.h"
@@ -14,8 +11,6 @@
 #include "settings/settings_store.h"
 #ifdef NIMBREL_WITH_HTTP
 #include "platform/http_server.h"
-#include "web/event_hub.h"
-#include "web/routes.h"
 #endif
 
 namespace nimbrel::cli {
@@ -50,135 +45,70 @@ namespace {
 
 // Each history request opens the archive the service keeps; without the archive in the build the
 // history answers say it is not there.
-void OpenArchiveForReaders(web::ApiContext& context, const ArchiveOptions& archive) {
+void OpenArchiveForReaders(WebPartOptions& web, const ArchiveOptions& archive) {
 #ifdef NIMBREL_WITH_ARCHIVE
-  context.openArchive = [archive](ArchiveError& error) { return OpenArchive(archive, error); };
+  web.openArchive = [archive](ArchiveError& error) { return OpenArchive(archive, error); };
 #else
-  (void)context;
+  (void)web;
   (void)archive;
 #endif
 }
 
-web::ConsoleState ForThePage(ConsoleState state, bool seen) {
-  switch (state) {
-    case ConsoleState::kConnected:
-      return web::ConsoleState::kConnected;
-    case ConsoleState::kAbsent:
-    case ConsoleState::kStopped:
-      return seen ? web::ConsoleState::kGone : web::ConsoleState::kWaiting;
-    case ConsoleState::kStarting:
-    case ConsoleState::kBusy:
-      break;
+WebPartOptions PartOptions(const WebArgs& args, const GlobalOptions& options,
+                           const StationService& station) {
+  const std::unique_ptr<SettingsBackend> backend = OpenUserSettingsBackend();
+  const SettingsStore store(*backend);
+  WebPartOptions web;
+  platform::HttpServerOptions listen;
+  listen.address = args.address;
+  listen.port = args.port;
+  web.start = [listen](web::Handler handler, web::EventHub& hub, std::string& error) {
+    return platform::StartHttpServer(listen, std::move(handler), hub, error);
+  };
+  if (station.KeepsArchive()) {
+    OpenArchiveForReaders(web, station.ArchiveForReaders());
   }
-  return web::ConsoleState::kWaiting;
+  web.units = EffectiveUnits(options.units);
+  web.language = LanguageIndexFromSaved(store.ReadLanguageAndService().languageIndex);
+  web.rainSeasonStart = EffectiveRainSeasonStart(options);
+  return web;
 }
-
-class RunningWeb final : public ServeWeb {
- public:
-  RunningWeb(const GlobalOptions& options, StationService& station, const ServiceLogLine& log)
-      : station_(station), log_(log) {
-    const std::unique_ptr<SettingsBackend> backend = OpenUserSettingsBackend();
-    const SettingsStore store(*backend);
-    web::ApiContext context;
-    context.live = [this] { return Snapshot(); };
-    if (station.KeepsArchive()) {
-      OpenArchiveForReaders(context, station.ArchiveForReaders());
-    }
-    context.reportFault = [this](std::string_view message) {
-      log_("web dashboard: " + std::string(message), false);
-    };
-    context.now = [] { return ClockNow(); };
-    // Each live reading may be kept in the archive: answers read before it are not given again.
-    context.archiveGeneration = [this] { return readings_.load(); };
-    context.units = EffectiveUnits(options.units);
-    context.language = LanguageIndexFromSaved(store.ReadLanguageAndService().languageIndex);
-    context.rainSeasonStart = EffectiveRainSeasonStart(options);
-    handler_ = web::MakeApi(std::move(context));
-  }
-
-  bool Listen(const WebArgs& args, std::string& error) {
-    platform::HttpServerOptions options;
-    options.address = args.address;
-    options.port = args.port;
-    server_ = platform::StartHttpServer(options, handler_, hub_, error);
-    return server_ != nullptr;
-  }
-
-  // On the console reader's thread: keeps the reading and sends it to the open pages.
-  void Take(const LiveUpdate& update) {
-    {
-      std::lock_guard lock(mutex_);
-      live_.text = update.text;
-      live_.stateJson = update.state;
-      live_.received = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
-      seen_ = true;
-    }
-    ++readings_;
-    const web::Response current = handler_(web::Request{"GET", "/api/v1/current", "", false});
-    if (current.status == 200) {
-      hub_.Publish("state", current.body);
-    }
-  }
-
- private:
-  web::LiveSnapshot Snapshot() {
-    std::lock_guard lock(mutex_);
-    web::LiveSnapshot snapshot = live_;
-    snapshot.console = ForThePage(station_.Console(), seen_);
-    return snapshot;
-  }
-
-  StationService& station_;
-  const ServiceLogLine& log_;
-  web::Handler handler_;
-  web::EventHub hub_;
-  std::mutex mutex_;
-  web::LiveSnapshot live_;
-  bool seen_ = false;  // a reading came: the console's absence now means it went away
-  std::atomic<std::uint64_t> readings_{0};
-  std::unique_ptr<platform::HttpServer> server_;  // stopped first, before what it answers from
-};
 
 }  // namespace
 #endif
 
-std::unique_ptr<ServeWeb> StartServeWeb(const WebArgs& args, const GlobalOptions& options,
-                                        StationService& station, const ServiceLogLine& log,
-                                        std::string& error) {
+bool StartServeWeb(const WebArgs& args, const GlobalOptions& options, StationService& station,
+                   const ServiceLogLine& log, std::string& error) {
   if (!args.enabled) {
-    return nullptr;
+    return true;
   }
 #ifdef NIMBREL_WITH_HTTP
-  auto web = std::make_unique<RunningWeb>(options, station, log);
   std::string reason;
-  if (!web->Listen(args, reason)) {
+  if (!station.StartWeb(PartOptions(args, options, station), reason)) {
     if (args.given) {
       error = "the web dashboard cannot listen: " + reason;
-    } else {
-      log("web dashboard: " + reason +
-              "; serving without the page (--http ADDRESS:PORT chooses "
-              "another, --no-http turns it off)",
-          false);
+      return false;
     }
-    return nullptr;
+    log("web dashboard: " + reason +
+            "; serving without the page (--http ADDRESS:PORT chooses "
+            "another, --no-http turns it off)",
+        false);
+    return true;
   }
-  RunningWeb* running = web.get();
-  station.AddLiveListener("web dashboard",
-                          [running](const LiveUpdate& update) { running->Take(update); });
   log("web dashboard: http://" +
           (args.address.find(':') != std::string::npos ? "[" + args.address + "]" : args.address) +
           ":" + std::to_string(args.port) + "/",
       false);
-  return web;
+  return true;
 #else
   (void)options;
   (void)station;
   if (args.given) {
     error = "this build of nimbrel-cli has no web server; --http cannot be used";
-  } else {
-    log("web dashboard: not in this build", true);
+    return false;
   }
-  return nullptr;
+  log("web dashboard: not in this build", true);
+  return true;
 #endif
 }
 

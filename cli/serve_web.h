@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,18 +23,10 @@ struct WebArgs {
 // ADDR:PORT, an IPv6 address in brackets ([::1]:8470). An error text for anything else.
 std::optional<std::string> ParseHttpAddress(std::string_view text, WebArgs& web);
 
-// The web dashboard of a running service: its answers, its live stream and its server.
-class ServeWeb {
- public:
-  virtual ~ServeWeb() = default;
-};
-
-// Starts the dashboard for the service (before it runs). When the default address cannot be had,
-// says so in the log and returns nothing, and serve goes on without the page; when --http named
-// it, returns nothing with the reason in `error`, and serve ends. A build without the web server
-// says so the same way.
-std::unique_ptr<ServeWeb> StartServeWeb(const WebArgs& args, const GlobalOptions& options,
-                                        StationService& station, const ServiceLogLine& log,
-                                        std::string& error);
+// Starts the service's web dashboard (before it runs). When the default address cannot be had,
+// says so in the log and serve goes on without the page; when --http named it, returns false with
+// the reason in `error`, and serve ends. A build without the web server says so the same way.
+bool StartServeWeb(const WebArgs& args, const GlobalOptions& options, StationService& station,
+                   const ServiceLogLine& log, std::string& error);
 
 }  // namespace nimbrel::cli

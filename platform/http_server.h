@@ -9,6 +9,7 @@
 
 #include "web/event_hub.h"
 #include "web/http_types.h"
+#include "web/server.h"
 
 namespace nimbrel::platform {
 
@@ -28,15 +29,8 @@ struct HttpServerOptions {
 // The event stream's path, served by the server itself from the EventHub.
 inline constexpr const char* kEventStreamPath = "/api/v1/events";
 
-class HttpServer {
- public:
-  virtual ~HttpServer() = default;
-  // The port listened on (the one chosen when the options asked for 0).
-  virtual std::uint16_t Port() const = 0;
-  // Closes every connection and returns once the server's threads have ended; the destructor
-  // calls it too.
-  virtual void Stop() = 0;
-};
+// Port() is the one chosen when the options asked for 0.
+using HttpServer = web::Server;
 
 // Listens and serves until stopped: GET and HEAD go to `handler`, except the event stream, which
 // is sent from `hub` (each client starts from the newest event). On failure returns null and says

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,15 @@ class StationEvents {
   virtual void LiveText(std::string_view text) = 0;
   // A parameter text for an upload to `service`.
   virtual void UploadText(ServerIndex service, std::string_view parameterText) = 0;
+};
+
+// Where the console link stands, for any thread to read.
+enum class ConsoleState : std::uint8_t {
+  kStarting,   // not looked for yet
+  kConnected,  // live texts arrive
+  kBusy,       // another program (the window) holds the console; the service waits for it
+  kAbsent,     // not found, or gone; the service looks for it again
+  kStopped,    // the service has ended
 };
 
 // Why a connection failed.

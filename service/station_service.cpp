@@ -45,6 +45,18 @@ void StationService::AddLiveListener(std::string name, LiveListener listener) {
   listeners_.push_back({std::move(name), std::move(listener)});
 }
 
+bool StationService::StartWeb(WebPartOptions options, std::string& error) {
+  auto web = std::make_unique<WebPart>(std::move(options), consoleState_, log_);
+  if (!web->Listen(error)) {
+    return false;
+  }
+  web_ = std::move(web);
+  AddLiveListener("web dashboard", [web = web_.get()](const LiveUpdate& update) {
+    web->Take(update.text, update.state);
+  });
+  return true;
+}
+
 void StationService::Run(std::stop_token stop) {
   const std::stop_callback wake(stop, [this] { Wake(); });
   Serve(stop);
@@ -54,6 +66,9 @@ void StationService::Run(std::stop_token stop) {
   uploads_.Stop();
   if (publisher_) {
     publisher_->Stop();
+  }
+  if (web_) {
+    web_->Stop();
   }
   log_("stopped", false);
 }

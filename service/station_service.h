@@ -20,17 +20,9 @@
 #include "service/mqtt_publisher.h"
 #include "service/service_log.h"
 #include "service/upload_part.h"
+#include "service/web_part.h"
 
 namespace nimbrel {
-
-// Where the console link stands, for any thread to read.
-enum class ConsoleState : std::uint8_t {
-  kStarting,   // not looked for yet
-  kConnected,  // live texts arrive
-  kBusy,       // another program (the window) holds the console; the service waits for it
-  kAbsent,     // not found, or gone; the service looks for it again
-  kStopped,    // the service has ended
-};
 
 struct StationServiceOptions {
   long syncHours = 24;  // how often the console's log is downloaded; 0: never
@@ -72,6 +64,10 @@ class StationService : private StationEvents {
   // throws is named in the log and does not keep the reading from the others.
   void AddLiveListener(std::string name, LiveListener listener);
 
+  // Before Run: starts the web dashboard, which serves until the service stops. False with the
+  // reason in `error` when its server cannot listen.
+  bool StartWeb(WebPartOptions options, std::string& error);
+
   // Runs until `stop` is requested; then releases the console and stops every part.
   void Run(std::stop_token stop);
 
@@ -106,6 +102,7 @@ class StationService : private StationEvents {
   std::optional<ArchiveKeeping> keeping_;
   UploadPart uploads_;
   std::unique_ptr<MqttPublisher> publisher_;
+  std::unique_ptr<WebPart> web_;
   // The main loop's pause, cut short by a stop or a new live reading.
   std::mutex pauseMutex_;
   std::condition_variable paused_;
