@@ -63,7 +63,11 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
-// "Retry-After: 120" gives 120 s; a date, a negative or an absurd number gives nothing.
+// The longest wait a reply can ask for: a longer one is taken as this, so that no reply can
+// silence a service for good, nor overflow the arithmetic of a schedule.
+constexpr std::chrono::seconds kLongestRetryAfter{24 * 3600};
+
+// "Retry-After: 120" gives 120 s; a date or a negative number gives nothing.
 std::optional<std::chrono::seconds> RetryAfterOf(std::string_view line) {
   const auto colon = line.find(':');
   if (colon == std::string_view::npos ||
@@ -73,10 +77,14 @@ std::optional<std::chrono::seconds> RetryAfterOf(std::string_view line) {
   const std::string_view value = Trimmed(line.substr(colon + 1));
   long long seconds = 0;
   const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+  if (error == std::errc::result_out_of_range && end == value.data() + value.size() &&
+      value.front() != '-') {
+    return kLongestRetryAfter;
+  }
   if (error != std::errc() || end != value.data() + value.size() || seconds < 0) {
     return std::nullopt;
   }
-  return std::chrono::seconds(seconds);
+  return std::min(std::chrono::seconds(seconds), kLongestRetryAfter);
 }
 
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {

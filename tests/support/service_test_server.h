@@ -39,8 +39,8 @@ class ServiceTestServer {
            std::chrono::steady_clock::now() < end) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    const std::string text = ReadFile(folder_.File("port"));
-    std::from_chars(text.data(), text.data() + text.size(), port_);
+    const std::string port = ReadFile(folder_.File("port"));
+    std::from_chars(port.data(), port.data() + port.size(), port_);
   }
 
   std::uint16_t Port() const { return port_; }  // 0 when the server did not start

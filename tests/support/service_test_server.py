@@ -1,18 +1,17 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""The weather services' servers for the tests, on 127.0.0.1.
-
-    service_test_server.py web|https|aprs DIR
-
-DIR/script.json (optional) says what to answer. web/https: a list of replies, one per request
-in order, each {"status": 200, "body": "...", "headers": [["Retry-After", "30"]]} or
-{"action": "hang"} (read the request, never answer) or {"action": "close"} (close unanswered);
-after the list, 200 "ok". aprs: {"banner": "# server\\r\\n"}, or "banner": null for none.
-https makes a certificate authority (DIR/ca.pem) and a server certificate for 127.0.0.1 and
-localhost with openssl. Each request goes to DIR/requests as one line: the target, then a tab and
-"Name: value" for each header (web), or the line as received (aprs). DIR/port holds the port once
-the server listens.
-"""
+# The weather services' servers for the tests, on 127.0.0.1.
+#
+#     service_test_server.py web|https|aprs DIR
+#
+# DIR/script.json (optional) says what to answer. web/https: a list of replies, one per request
+# in order, each {"status": 200, "body": "...", "headers": [["Retry-After", "30"]]} or
+# {"action": "hang"} (read the request, never answer) or {"action": "close"} (close unanswered);
+# after the list, 200 "ok". aprs: {"banner": "# server\r\n"}, or "banner": null for none.
+# https makes a certificate authority (DIR/ca.pem) and a server certificate for 127.0.0.1 and
+# localhost with openssl. Each request goes to DIR/requests as one line: the target, then a tab and
+# "Name: value" for each header (web), or the line as received (aprs). DIR/port holds the port once
+# the server listens.
 import json
 import os
 import socketserver
