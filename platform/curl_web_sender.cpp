@@ -196,6 +196,50 @@ CURLcode Perform(CURL* easy, const std::stop_token& stop) {
   return stop.stop_requested() ? CURLE_ABORTED_BY_CALLBACK : result;
 }
 
+// The request's extra header lines; nothing when one holds a line break, which would smuggle a
+// header of its own into the request, or has no name.
+std::optional<HeaderList> HeaderLines(const WebRequest& request) {
+  HeaderList lines;
+  for (const auto& [name, value] : request.headers) {
+    if (name.empty() || HoldsLineBreak(name) || HoldsLineBreak(value)) {
+      return std::nullopt;
+    }
+    curl_slist* longer = curl_slist_append(lines.get(), (name + ": " + value).c_str());
+    if (longer == nullptr) {
+      return std::nullopt;
+    }
+    static_cast<void>(lines.release());  // `longer` is the same list, or the first of it
+    lines.reset(longer);
+  }
+  return lines;
+}
+
+long Milliseconds(std::chrono::seconds time) {
+  return static_cast<long>(std::chrono::milliseconds(time).count());
+}
+
+void SetOptions(CURL* e, const WebRequest& request, const WebTimeouts& timeouts,
+                curl_slist* headers, Exchange& exchange, char* errors) {
+  curl_easy_setopt(e, CURLOPT_URL, request.url.c_str());
+  curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "https,http");
+  curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(e, CURLOPT_USERAGENT, "Nimbrel/" NIMBREL_VERSION);
+  curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, Milliseconds(timeouts.connect));
+  curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, Milliseconds(timeouts.whole));
+  curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errors);
+  curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
+  curl_easy_setopt(e, CURLOPT_HEADERDATA, &exchange);
+  curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
+  curl_easy_setopt(e, CURLOPT_WRITEDATA, &exchange);
+  if (!request.caFile.empty()) {
+    // That authority alone, not the system's besides.
+    curl_easy_setopt(e, CURLOPT_CAINFO, request.caFile.c_str());
+    curl_easy_setopt(e, CURLOPT_CAPATH, static_cast<char*>(nullptr));
+  }
+}
+
 }  // namespace
 
 CurlWebSender::CurlWebSender(WebTimeouts timeouts) : timeouts_(timeouts) {
@@ -207,19 +251,9 @@ WebReply CurlWebSender::Get(const WebRequest& request, std::stop_token stop) {
   if (!url.starts_with("https://") && !url.starts_with("http://")) {
     return Failed(WebFailure::kOther, url, "not an http:// or https:// address");
   }
-  HeaderList headers;
-  for (const auto& [name, value] : request.headers) {
-    // A line break would smuggle a header of its own into the request.
-    if (HoldsLineBreak(name) || HoldsLineBreak(value) || name.empty()) {
-      return Failed(WebFailure::kOther, url, "a header line holds a line break or no name");
-    }
-    const std::string line = name + ": " + value;
-    curl_slist* longer = curl_slist_append(headers.get(), line.c_str());
-    if (longer == nullptr) {
-      return Failed(WebFailure::kOther, url, "out of memory");
-    }
-    static_cast<void>(headers.release());
-    headers.reset(longer);
+  const std::optional<HeaderList> headers = HeaderLines(request);
+  if (!headers) {
+    return Failed(WebFailure::kOther, url, "a header line holds a line break or no name");
   }
   const Easy easy(curl_easy_init());
   if (!easy) {
@@ -227,35 +261,15 @@ WebReply CurlWebSender::Get(const WebRequest& request, std::stop_token stop) {
   }
   Exchange exchange;
   char errors[CURL_ERROR_SIZE] = {};
-  CURL* const e = easy.get();
-  curl_easy_setopt(e, CURLOPT_URL, request.url.c_str());
-  curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "https,http");
-  curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
-  curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(e, CURLOPT_USERAGENT, "Nimbrel/" NIMBREL_VERSION);
-  curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
-  curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
-                   static_cast<long>(std::chrono::milliseconds(timeouts_.connect).count()));
-  curl_easy_setopt(e, CURLOPT_TIMEOUT_MS,
-                   static_cast<long>(std::chrono::milliseconds(timeouts_.whole).count()));
-  curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errors);
-  curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
-  curl_easy_setopt(e, CURLOPT_HEADERDATA, &exchange);
-  curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
-  curl_easy_setopt(e, CURLOPT_WRITEDATA, &exchange);
-  if (!request.caFile.empty()) {
-    curl_easy_setopt(e, CURLOPT_CAINFO, request.caFile.c_str());
-    curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
-  }
-
-  const CURLcode code = Perform(e, stop);
+  SetOptions(easy.get(), request, timeouts_, headers->get(), exchange, errors);
+  const CURLcode code = Perform(easy.get(), stop);
   if (code != CURLE_OK && !(code == CURLE_WRITE_ERROR && exchange.bodyFull)) {
     const WebFailure failure = stop.stop_requested() ? WebFailure::kStopped : FailureOf(code);
     return Failed(failure, url,
                   failure == WebFailure::kStopped ? "stopped" : FailureWords(code, errors, url));
   }
   long status = 0;
-  curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
+  curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
   exchange.reply.status = static_cast<int>(status);
   return std::move(exchange.reply);
 }
