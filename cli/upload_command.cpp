@@ -123,10 +123,12 @@ int RunUploadCommand(const GlobalOptions& options) {
     return 2;
   }
   Uploader uploader(*console, args, finished);
-  const std::unique_ptr<UploadSocket> socket = MakeUploadSocket();
+  const std::unique_ptr<UploadSocket> wuSocket = MakeUploadSocket();
+  const std::unique_ptr<UploadSocket> wcSocket = MakeUploadSocket();
   SteadyUploadClock clock;
-  // The worker's diagnostic lines go to stderr, so stdout holds one line per request.
-  UploadWorker worker({*socket, clock, std::cerr}, uploader);
+  // The worker's diagnostic lines go to stderr, so stdout holds one line per request. A socket
+  // for each service, so that neither waits for the other.
+  UploadWorker worker({*wuSocket, clock, std::cerr}, {*wcSocket, clock, std::cerr}, uploader);
   uploader.Attach(worker);
   if (const auto failure = console->Connect(uploader)) {
     std::fprintf(stderr, "%s\n", failure->c_str());

@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation2 xvfb xauth
   libsqlite3-dev libboost-dev
   libmosquitto-dev mosquitto mosquitto-clients
+  libcurl4-openssl-dev openssl
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 locales zlib1g-dev
   chromium chromium-driver python3-selenium

@@ -7,10 +7,14 @@
 namespace nimbrel {
 
 UploadPart::UploadPart(UploadSocket& socket, const UploadTargets& targets,
-                       std::ostream* diagnostics, ServiceLogLine log)
+                       std::ostream* diagnostics, ServiceLogLine log,
+                       UploadSocket* weathercloudSocket)
     : targets_(targets),
       log_(std::move(log)),
-      worker_({socket, clock_, diagnostics != nullptr ? *diagnostics : quiet_}, *this) {}
+      worker_({socket, clock_, diagnostics != nullptr ? *diagnostics : quiet_[0]},
+              {weathercloudSocket != nullptr ? *weathercloudSocket : socket, clock_,
+               diagnostics != nullptr ? *diagnostics : quiet_[1]},
+              *this) {}
 
 void UploadPart::Post(ServerIndex service, std::string_view parameterText) {
   const UploadTarget& target = targets_.For(service);

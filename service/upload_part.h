@@ -17,9 +17,11 @@ namespace nimbrel {
 // of outcome is news, a repeat a detail.
 class UploadPart : private UploadMessages {
  public:
-  // `diagnostics`: the worker's own lines, or nothing for none.
+  // `diagnostics`: the worker's own lines, or nothing for none. Weathercloud's requests go over
+  // `weathercloudSocket` when given, so that neither service waits for the other's exchanges;
+  // without it they share `socket`, one exchange at a time.
   UploadPart(UploadSocket& socket, const UploadTargets& targets, std::ostream* diagnostics,
-             ServiceLogLine log);
+             ServiceLogLine log, UploadSocket* weathercloudSocket = nullptr);
   UploadPart(const UploadPart&) = delete;
   UploadPart& operator=(const UploadPart&) = delete;
 
@@ -36,8 +38,8 @@ class UploadPart : private UploadMessages {
   const UploadTargets targets_;
   const ServiceLogLine log_;
   SteadyUploadClock clock_;
-  std::ostream quiet_{nullptr};
-  std::optional<bool> lastAcknowledged_[2];  // on the worker's thread only
+  std::ostream quiet_[2] = {std::ostream(nullptr), std::ostream(nullptr)};  // one per thread
+  std::optional<bool> lastAcknowledged_[2];  // each on its service's thread only
   UploadWorker worker_;                      // last: it starts after everything it uses
 };
 

@@ -103,9 +103,12 @@ MainWindow::~MainWindow() {
 void MainWindow::Start() {
   LinkState(program_.device.FindStation() ? kConnected : kGone);
   uploadSocket_ = MakeUploadSocket();
+  weathercloudSocket_ = MakeUploadSocket();
   uploadClock_ = std::make_unique<SteadyUploadClock>();
+  // A socket for each service, so that neither ever waits for the other.
   uploadWorker_ = std::make_unique<UploadWorker>(
-      UploadLink{*uploadSocket_, *uploadClock_, std::cout}, *uploadBridge_);
+      UploadLink{*uploadSocket_, *uploadClock_, std::cout},
+      UploadLink{*weathercloudSocket_, *uploadClock_, std::cout}, *uploadBridge_);
   dashboard_->SetUploads(uploadWorker_.get(), setup_);
 }
 

@@ -98,7 +98,8 @@ class MainWindow : public QWidget, public LinkStateSink {
   bool ownerTold_ = false;       // so is another program's hold on the console
   std::unique_ptr<ReaderBridge> readerBridge_;
   std::unique_ptr<UploadBridge> uploadBridge_;
-  std::unique_ptr<UploadSocket> uploadSocket_;
+  std::unique_ptr<UploadSocket> uploadSocket_;        // Weather Underground's
+  std::unique_ptr<UploadSocket> weathercloudSocket_;  // Weathercloud's
   std::unique_ptr<UploadClock> uploadClock_;
   std::unique_ptr<UploadWorker> uploadWorker_;
   std::unique_ptr<ArchiveKeeper> archive_;

@@ -5,13 +5,13 @@
 
 namespace nimbrel {
 
-UploadSender::UploadSender(const UploadLink& link, UploadMessages& messages)
-    : link_(link), messages_(messages) {}
+UploadSender::UploadSender(const UploadLink& link, UploadMessages& messages, std::mutex* socketLock)
+    : link_(link), messages_(messages), socketLock_(socketLock) {}
 
 void UploadSender::Handle(const UploadRequest& request, std::stop_token stop) {
   UploadResult result = request.service == ServerIndex::Weathercloud
                             ? SendWeathercloud(request, stop)
-                            : SendOneRequest(request, link_, stop);
+                            : Exchange(request, stop);
   if (result.outcome == UploadOutcome::kNotAcknowledged &&
       IsAcknowledgement(request.service, result.replyText)) {
     result.outcome = UploadOutcome::kAcknowledged;
@@ -28,13 +28,21 @@ UploadResult UploadSender::SendWeathercloud(const UploadRequest& request, std::s
     if (WeathercloudMayGo(now)) {
       // The turn counts from the check, whether or not the send then succeeds.
       lastWeathercloudSend_ = now;
-      return SendOneRequest(request, link_, stop);
+      return Exchange(request, stop);
     }
     if (!link_.clock.Sleep(kWeathercloudPause, stop)) {
       return ResultOf(UploadOutcome::kStopped);
     }
   }
   return ResultOf(UploadOutcome::kDropped);
+}
+
+UploadResult UploadSender::Exchange(const UploadRequest& request, std::stop_token stop) {
+  if (socketLock_ == nullptr) {
+    return SendOneRequest(request, link_, stop);
+  }
+  const std::lock_guard lock(*socketLock_);
+  return SendOneRequest(request, link_, stop);
 }
 
 bool UploadSender::WeathercloudMayGo(std::chrono::milliseconds now) const {
@@ -52,14 +60,15 @@ void UploadSender::Report(const UploadRequest& request, const UploadResult& resu
   messages_.UploadFinished(request, result);
 }
 
-UploadWorker::UploadWorker(const UploadLink& link, UploadMessages& messages)
-    : sender_(link, messages), thread_([this](std::stop_token stop) { Run(stop); }) {}
+UploadLane::UploadLane(const UploadLink& link, UploadMessages& messages, std::mutex* socketLock)
+    : sender_(link, messages, socketLock), thread_([this](std::stop_token stop) { Run(stop); }) {}
 
-UploadWorker::~UploadWorker() {
-  Stop();
+UploadLane::~UploadLane() {
+  RequestStop();
+  Join();
 }
 
-void UploadWorker::Post(UploadRequest request) {
+void UploadLane::Post(UploadRequest request) {
   {
     std::lock_guard lock(mutex_);
     if (stopped_) {
@@ -70,25 +79,28 @@ void UploadWorker::Post(UploadRequest request) {
   posted_.notify_one();
 }
 
-void UploadWorker::Stop() {
+void UploadLane::RequestStop() {
   {
     std::lock_guard lock(mutex_);
     stopped_ = true;
     queue_.clear();
   }
   thread_.request_stop();
+}
+
+void UploadLane::Join() {
   if (thread_.joinable()) {
     thread_.join();
   }
 }
 
-void UploadWorker::Run(std::stop_token stop) {
+void UploadLane::Run(std::stop_token stop) {
   while (const std::optional<UploadRequest> request = Next(stop)) {
     sender_.Handle(*request, stop);
   }
 }
 
-std::optional<UploadRequest> UploadWorker::Next(std::stop_token stop) {
+std::optional<UploadRequest> UploadLane::Next(std::stop_token stop) {
   std::unique_lock lock(mutex_);
   if (!posted_.wait(lock, stop, [this] { return !queue_.empty(); }) || stop.stop_requested()) {
     return std::nullopt;
@@ -96,6 +108,30 @@ std::optional<UploadRequest> UploadWorker::Next(std::stop_token stop) {
   UploadRequest request = std::move(queue_.front());
   queue_.pop_front();
   return request;
+}
+
+UploadWorker::UploadWorker(const UploadLink& link, UploadMessages& messages)
+    : UploadWorker(link, link, messages) {}
+
+UploadWorker::UploadWorker(const UploadLink& wuLink, const UploadLink& wcLink,
+                           UploadMessages& messages)
+    : wu_(wuLink, messages, &wuLink.socket == &wcLink.socket ? &socketLock_ : nullptr),
+      wc_(wcLink, messages, &wuLink.socket == &wcLink.socket ? &socketLock_ : nullptr) {}
+
+UploadWorker::~UploadWorker() {
+  Stop();
+}
+
+void UploadWorker::Post(UploadRequest request) {
+  (request.service == ServerIndex::Weathercloud ? wc_ : wu_).Post(std::move(request));
+}
+
+void UploadWorker::Stop() {
+  // Both at once, so that stopping takes the longer of the two ends, not their sum.
+  wu_.RequestStop();
+  wc_.RequestStop();
+  wu_.Join();
+  wc_.Join();
 }
 
 }  // namespace nimbrel
