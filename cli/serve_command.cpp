@@ -367,9 +367,12 @@ int RunServeCommand(const GlobalOptions& options) {
   if (!console) {
     return 2;
   }
+  // A socket for each service: neither waits for the other's requests.
   const std::unique_ptr<UploadSocket> socket = MakeUploadSocket();
+  const std::unique_ptr<UploadSocket> weathercloudSocket = MakeUploadSocket();
   ServeConsole link(*console, interrupt, options.archive.empty() ? "archive" : options.archive);
-  StationService station(std::move(service), link, archive.get(), *socket, log);
+  StationService station(std::move(service), link, archive.get(), *socket, log,
+                         weathercloudSocket.get());
   std::string webError;
   if (!StartServeWeb(args.web, options, station, log, webError)) {
     return Fail("nimbrel-cli serve: " + webError);

@@ -23,11 +23,13 @@ constexpr auto kSyncRetry = std::chrono::hours(1);
 }  // namespace
 
 StationService::StationService(StationServiceOptions options, ConsoleLink& console,
-                               Archive* archive, UploadSocket& uploadSocket, ServiceLogLine log)
+                               Archive* archive, UploadSocket& uploadSocket, ServiceLogLine log,
+                               UploadSocket* weathercloudSocket)
     : options_(std::move(options)),
       console_(console),
       log_(std::move(log)),
-      uploads_(uploadSocket, options_.uploads, options_.uploadDiagnostics, log_) {
+      uploads_(uploadSocket, options_.uploads, options_.uploadDiagnostics, log_,
+               weathercloudSocket) {
   if (archive != nullptr) {
     keeping_.emplace(*archive, options_.seasonStart, log_);
   }

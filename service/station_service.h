@@ -53,8 +53,11 @@ using LiveListener = std::function<void(const LiveUpdate&)>;
 // state carries no figures of today.
 class StationService : private StationEvents {
  public:
+  // `weathercloudSocket`: a socket of Weathercloud's own, so that neither service's requests wait
+  // for the other's; nothing: the two take turns on `uploadSocket`.
   StationService(StationServiceOptions options, ConsoleLink& console, Archive* archive,
-                 UploadSocket& uploadSocket, ServiceLogLine log);
+                 UploadSocket& uploadSocket, ServiceLogLine log,
+                 UploadSocket* weathercloudSocket = nullptr);
   StationService(const StationService&) = delete;
   StationService& operator=(const StationService&) = delete;
   ~StationService() override;
