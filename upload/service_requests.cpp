@@ -5,6 +5,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <ctime>
 #include <utility>
 #include <vector>
 
@@ -205,6 +206,38 @@ Observation ReadObservation(std::string_view liveText) {
   values.rainMonth = value(kFieldMonthlyRain, false);
   values.uvIndex = value(kFieldUvIndex, false);
   return values;
+}
+
+Observation ObservationOf(std::span<const double> values) {
+  const auto value = [&values](std::size_t index) -> std::optional<double> {
+    const bool mayBeNegative = index < 2;  // the two temperatures
+    if (index >= values.size() || !std::isfinite(values[index]) ||
+        (!mayBeNegative && values[index] < 0)) {
+      return std::nullopt;
+    }
+    return values[index];
+  };
+  return {value(0), value(1), value(2), value(3), value(4), value(5),
+          value(6), value(7), value(8), value(9), value(10)};
+}
+
+std::optional<sys_seconds> UtcFromConsoleTime(std::chrono::local_seconds local) {
+  const auto day = std::chrono::floor<std::chrono::days>(local);
+  const std::chrono::year_month_day date{day};
+  const std::chrono::hh_mm_ss clock{local - day};
+  std::tm parts{};
+  parts.tm_year = static_cast<int>(date.year()) - 1900;
+  parts.tm_mon = static_cast<int>(static_cast<unsigned>(date.month())) - 1;
+  parts.tm_mday = static_cast<int>(static_cast<unsigned>(date.day()));
+  parts.tm_hour = static_cast<int>(clock.hours().count());
+  parts.tm_min = static_cast<int>(clock.minutes().count());
+  parts.tm_sec = static_cast<int>(clock.seconds().count());
+  parts.tm_isdst = -1;  // the zone's rules decide
+  const std::time_t utc = std::mktime(&parts);
+  if (utc == static_cast<std::time_t>(-1)) {
+    return std::nullopt;
+  }
+  return sys_seconds{std::chrono::seconds{utc}};
 }
 
 std::string EscapeQueryValue(std::string_view text) {

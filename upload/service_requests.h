@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "record/record_fields.h"
 #include "upload/service_transport.h"
 
 namespace nimbrel {
@@ -31,11 +34,28 @@ struct Observation {
 // other values when they hold a dash; any field that is not one finite number is missing too.
 Observation ReadObservation(std::string_view liveText);
 
-// A reading with the time the PC received it.
+// The fields of a record in the order of Observation's members, for reading an archive's series
+// (whose values are NaN where there is no reading) with ObservationOf.
+inline constexpr std::array kObservationFields = {
+    kFieldOutdoorTemperature, kFieldDewPoint,    kFieldOutdoorHumidity,  kFieldWindDirectionDegrees,
+    kFieldWindSpeed,          kFieldWindGust,    kFieldRelativePressure, kFieldHourlyRain,
+    kFieldDailyRain,          kFieldMonthlyRain, kFieldUvIndex};
+
+// An archive's values of kObservationFields, in that order; NaN, or a negative value where the
+// quantity cannot be negative, is no reading. Missing values at the end are no readings.
+Observation ObservationOf(std::span<const double> values);
+
+// A reading with its time in UTC: when the PC received a live reading, or a record's console time
+// converted by the PC's time zone.
 struct TimedReading {
   std::chrono::sys_seconds time;
-  std::string text;  // the console's live text (or an archived record's)
+  Observation values;
 };
+
+// The console's clock has no zone: its times are the PC's local time, converted here by the C
+// library's rules (a time the spring change skips moves past the gap; the repeated autumn hour
+// reads as one of its passes). Nothing for a time the library cannot convert.
+std::optional<std::chrono::sys_seconds> UtcFromConsoleTime(std::chrono::local_seconds local);
 
 // What a web service's request needs beyond the reading.
 struct WebAccount {

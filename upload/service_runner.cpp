@@ -5,6 +5,8 @@
 #include <condition_variable>
 #include <utility>
 
+#include "upload/upload_request.h"
+
 namespace nimbrel {
 namespace {
 
@@ -17,7 +19,7 @@ class WebUplink final : public ServiceUplink {
       : service_(service), account_(std::move(account)), sender_(sender) {}
 
   Judgement Send(const TimedReading& reading, std::stop_token stop, std::string& shown) override {
-    const Observation values = ReadObservation(reading.text);
+    const Observation& values = reading.values;
     const WebRequest request =
         service_ == WeatherService::kPwsWeather ? ComposePwsWeather(values, reading.time, account_)
         : service_ == WeatherService::kWow      ? ComposeWow(values, reading.time, account_)
@@ -40,8 +42,7 @@ class CwopUplink final : public ServiceUplink {
   Judgement Send(const TimedReading& reading, std::stop_token stop, std::string& shown) override {
     const std::optional<double> rain =
         source_ != nullptr ? source_->RainLast24Hours(reading.time) : std::nullopt;
-    const AprsSession session =
-        ComposeCwop(ReadObservation(reading.text), reading.time, station_, rain);
+    const AprsSession session = ComposeCwop(reading.values, reading.time, station_, rain);
     shown = session.packet.substr(0, session.packet.find('\r'));
     return JudgeAprsResult(sender_.Send(session, std::move(stop)));
   }
@@ -117,6 +118,45 @@ std::unique_ptr<ServiceUplink> MakeWebUplink(WeatherService service, WebAccount 
 std::unique_ptr<ServiceUplink> MakeCwopUplink(CwopStation station, AprsSender& sender,
                                               PastReadings* source) {
   return std::make_unique<CwopUplink>(std::move(station), sender, source);
+}
+
+std::unique_ptr<ServiceRunner> MakeServiceRunner(WeatherService service,
+                                                 const ServicesSettings& settings,
+                                                 const RunnerParts& parts, std::string& why) {
+  const WeatherServiceSettings& one = settings.Of(service);
+  const std::string name(WeatherServiceName(service));
+  std::unique_ptr<ServiceUplink> uplink;
+  if (!one.on) {
+    why = name + " is off";
+  } else if (service != WeatherService::kCwop) {
+    if (one.id.empty() || one.key.empty() || parts.web == nullptr) {
+      why = name + " has no station ID or key";
+    } else {
+      uplink = MakeWebUplink(
+          service, {one.id, one.key, one.endpoint, one.caFile, "Nimbrel " + parts.version},
+          *parts.web);
+    }
+  } else {
+    const auto endpoint =
+        one.endpoint.empty()
+            ? std::optional<UploadEndpoint>(UploadEndpoint{std::string(kCwopHost), 14580})
+        : one.endpoint.find(':') != std::string::npos ? ParseEndpoint(one.endpoint)
+                                                      : std::nullopt;
+    if (one.id.empty() || !settings.latitude || !settings.longitude || parts.aprs == nullptr) {
+      why = "cwop has no callsign or no position";
+    } else if (!endpoint) {
+      why = "cwop's endpoint is not HOST:PORT";
+    } else {
+      uplink = MakeCwopUplink({one.id, one.key, *settings.latitude, *settings.longitude,
+                               endpoint->host, endpoint->port, parts.version},
+                              *parts.aprs, parts.source);
+    }
+  }
+  if (!uplink) {
+    return nullptr;
+  }
+  return std::make_unique<ServiceRunner>(service, ScheduleOf(service, one), std::move(uplink),
+                                         parts.source, parts.report, parts.lastSuccess);
 }
 
 ServiceRunner::ServiceRunner(WeatherService service, ServiceSchedule schedule,

@@ -92,6 +92,24 @@ std::unique_ptr<ServiceUplink> MakeWebUplink(WeatherService service, WebAccount 
 std::unique_ptr<ServiceUplink> MakeCwopUplink(CwopStation station, AprsSender& sender,
                                               PastReadings* source);
 
+class ServiceRunner;
+
+// What a runner is built from besides the settings.
+struct RunnerParts {
+  WebSender* web = nullptr;    // for PWSweather, WOW and Windy
+  AprsSender* aprs = nullptr;  // for CWOP
+  PastReadings* source = nullptr;
+  std::function<void(const ServiceAttempt&)> report;
+  std::string version;  // the program's, for the software fields and CWOP's login
+  std::optional<std::chrono::sys_seconds> lastSuccess;
+};
+
+// The runner of one service as its settings say, or nothing with the reason in `why` when the
+// service is off or lacks what its requests need (an ID, a key, CWOP's position, a sender).
+std::unique_ptr<ServiceRunner> MakeServiceRunner(WeatherService service,
+                                                 const ServicesSettings& settings,
+                                                 const RunnerParts& parts, std::string& why);
+
 // Decides what one service is sent and when: the newest live reading once per interval, and,
 // after an outage, the readings missed since the last success, oldest first, one every
 // catchUpSpacing at most, without delaying a live upload. A "too frequent" answer holds the live

@@ -2,6 +2,9 @@
 // The requests of the composed services from live texts, and the judging of their replies.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <map>
 #include <string>
 
@@ -95,6 +98,43 @@ TEST(ServiceRequestsTest, EachServiceTakesItsFieldsInItsUnits) {
   EXPECT_EQ(MaskedUrl(rows[1].request.url).find("k%26y"), std::string::npos);
   EXPECT_NE(MaskedUrl(rows[0].request.url).find("PASSWORD=***&dateutc"), std::string::npos);
 }
+
+TEST(ServiceRequestsTest, ArchivedValuesGiveTheRequestsOfTheLiveText) {
+  const double kNan = std::nan("");
+  // kObservationFields of kFull and kGaps as an archive's series gives them: NaN for no reading.
+  const std::vector<double> full = {25.0, 13.9, 50, 220, 6.5, 7.9, 990.0, 1.2, 5.0, 30.5, 3};
+  const std::vector<double> gaps = {-5.3, kNan, kNan, kNan, -1, kNan, 990.0};
+  for (const auto& [values, text] : {std::pair{full, kFull}, std::pair{gaps, kGaps}}) {
+    EXPECT_EQ(ComposePwsWeather(ObservationOf(values), kTime, Account()).url,
+              ComposePwsWeather(ReadObservation(text), kTime, Account()).url);
+  }
+}
+
+#ifndef _WIN32
+TEST(ServiceRequestsTest, ConsoleTimesAreTheLocalTimesOfThePc) {
+  const char* saved = std::getenv("TZ");
+  const std::string before = saved != nullptr ? saved : "";
+  ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+  ::tzset();
+  struct Row {
+    local_seconds console;
+    sys_seconds utc;
+  };
+  const Row rows[] = {
+      {local_days{2026y / 7 / 1} + 14h, sys_days{2026y / 7 / 1} + 12h},
+      {local_days{2026y / 1 / 15} + 9h + 30min, sys_days{2026y / 1 / 15} + 8h + 30min},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(UtcFromConsoleTime(row.console), row.utc);
+  }
+  if (saved != nullptr) {
+    ::setenv("TZ", before.c_str(), 1);
+  } else {
+    ::unsetenv("TZ");
+  }
+  ::tzset();
+}
+#endif
 
 TEST(ServiceRequestsTest, CwopPacketFields) {
   struct Row {

@@ -17,15 +17,13 @@ using namespace std::chrono;
 
 const sys_seconds kStart = sys_days{2026y / 12 / 7} + 22h;
 
-// A live text whose outdoor humidity is the reading's minute since the start, so that every
-// request says which reading it carries.
-std::string Reading(sys_seconds time) {
-  std::string text = "50 2026-12-7 23:00 21.0 40 10.0 ";
-  text += std::to_string(duration_cast<minutes>(time - kStart).count());
-  for (int field = 7; field < 36; ++field) {
-    text += " 1";
-  }
-  return text;
+// A reading whose outdoor humidity is its minute since the start, so that every request says
+// which reading it carries.
+TimedReading Reading(sys_seconds time) {
+  TimedReading reading{time, ReadObservation("50 2026-12-7 23:00 21.0 40 10.0 1 1 1 1 1")};
+  reading.values.outdoorHumidity =
+      static_cast<double>(duration_cast<minutes>(time - kStart).count());
+  return reading;
 }
 
 // What the services answer at a time: kDone, kTooFrequent (429) or kFailed (no connection).
@@ -67,7 +65,7 @@ struct World final : ServiceClock, PastReadings {
 
   void Give() {
     for (; nextReading <= now; nextReading += 1min) {
-      archive.push_back({nextReading, Reading(nextReading)});
+      archive.push_back(Reading(nextReading));
       if (runner != nullptr) {
         runner->Offer(archive.back());
       }
@@ -146,21 +144,23 @@ TEST(ServiceRunnerTest, OutagesCaughtUpOnceOldestFirstWhileLiveKeepsItsTimes) {
     world.Give();
     FakeWebSender web(&world.now, row.answer);
     FakeAprsSender aprs(&world.now, row.answer);
-    WeatherServiceSettings settings = ServicesSettings().Of(row.service);
-    settings.catchUp = row.catchUp;
+    ServicesSettings settings;
+    settings.Of(row.service) = {true, "CALL", "secret", 0, row.catchUp, "", ""};
+    settings.Of(row.service).intervalMinutes = ServicesSettings().Of(row.service).intervalMinutes;
+    settings.latitude = 49;
+    settings.longitude = -72;
     std::vector<ServiceAttempt> live, caughtUp;
     int started = 0, recovered = 0;
-    ServiceRunner runner(
-        row.service, ScheduleOf(row.service, settings),
-        row.service == WeatherService::kCwop
-            ? MakeCwopUplink({"CALL", "", 49, -72, "cwop.test", 14580, "1"}, aprs, &world)
-            : MakeWebUplink(row.service, {"ID", "secret", {}, {}, "Nimbrel"}, web),
-        &world, [&](const ServiceAttempt& attempt) {
-          (attempt.catchUp ? caughtUp : live).push_back(attempt);
-          started += attempt.startedFailing;
-          recovered += attempt.recovered;
-          EXPECT_EQ(attempt.shown.find("secret"), std::string::npos);
-        });
+    RunnerParts parts{&web, &aprs, &world, [&](const ServiceAttempt& attempt) {
+                        (attempt.catchUp ? caughtUp : live).push_back(attempt);
+                        started += attempt.startedFailing;
+                        recovered += attempt.recovered;
+                        EXPECT_EQ(attempt.shown.find("secret"), std::string::npos);
+                      }};
+    std::string why;
+    const auto made = MakeServiceRunner(row.service, settings, parts, why);
+    ASSERT_NE(made, nullptr) << why;
+    ServiceRunner& runner = *made;
     world.runner = &runner;
     runner.Offer(world.archive.back());
     runner.Run(world, {});
@@ -192,6 +192,44 @@ TEST(ServiceRunnerTest, OutagesCaughtUpOnceOldestFirstWhileLiveKeepsItsTimes) {
     EXPECT_EQ(started, 1);
     EXPECT_EQ(recovered, 1);
     EXPECT_FALSE(runner.CatchingUp());
+  }
+}
+
+TEST(ServiceRunnerTest, NoRunnerForAServiceOffOrWithoutWhatItsRequestsNeed) {
+  const sys_seconds now = kStart;
+  FakeWebSender web(&now, Outage(0));
+  FakeAprsSender aprs(&now, Outage(0));
+  const RunnerParts parts{&web, &aprs};
+  struct Row {
+    WeatherService service;
+    std::function<void(ServicesSettings&)> change;
+    bool made;
+  };
+  const auto set = [](WeatherService service, std::function<void(WeatherServiceSettings&)> f) {
+    return [service, f](ServicesSettings& settings) { f(settings.Of(service)); };
+  };
+  const Row rows[] = {
+      {WeatherService::kWow, [](ServicesSettings&) {}, true},
+      {WeatherService::kWow, set(WeatherService::kWow, [](auto& s) { s.on = false; }), false},
+      {WeatherService::kWindy, set(WeatherService::kWindy, [](auto& s) { s.key.clear(); }), false},
+      {WeatherService::kCwop, [](ServicesSettings&) {}, true},
+      {WeatherService::kCwop, [](ServicesSettings& s) { s.latitude.reset(); }, false},
+      {WeatherService::kCwop,
+       set(WeatherService::kCwop, [](auto& s) { s.endpoint = "127.0.0.1:14580"; }), true},
+      {WeatherService::kCwop, set(WeatherService::kCwop, [](auto& s) { s.endpoint = "host"; }),
+       false},
+  };
+  for (const Row& row : rows) {
+    ServicesSettings settings;
+    for (const WeatherService service : kWeatherServices) {
+      settings.Of(service) = {true, "CALL", "key", 10, true, "", ""};
+    }
+    settings.latitude = 1;
+    settings.longitude = 2;
+    row.change(settings);
+    std::string why;
+    EXPECT_EQ(MakeServiceRunner(row.service, settings, parts, why) != nullptr, row.made) << why;
+    EXPECT_EQ(why.empty(), row.made);
   }
 }
 
