@@ -33,14 +33,6 @@ std::optional<ServerIndex> ConsoleService(std::string_view name) {
   return std::nullopt;
 }
 
-std::optional<double> ReadDegrees(std::string_view text) {
-  double value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size() && !text.empty()
-             ? std::optional(value)
-             : std::nullopt;
-}
-
 // One option with its value; an error text for a value that cannot be read.
 std::optional<std::string> ReadSetOption(std::string_view option, std::string_view value,
                                          ServiceChanges& changes) {
@@ -64,7 +56,7 @@ std::optional<std::string> ReadSetOption(std::string_view option, std::string_vi
   } else if (option == "--ca") {
     changes.caFile = std::string(value);
   } else {
-    const auto degrees = ReadDegrees(value);
+    const auto degrees = ReadDecimal(value);
     if (!degrees) {
       return std::string(option) + " takes decimal degrees such as 49.058333";
     }

@@ -44,15 +44,6 @@ std::optional<long> ReadLong(std::string_view text) {
              : std::nullopt;
 }
 
-std::optional<double> ReadDouble(std::string_view text) {
-  double value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size() && !text.empty() &&
-                 std::isfinite(value)
-             ? std::optional(value)
-             : std::nullopt;
-}
-
 std::string PrintDouble(double value) {
   std::array<char, 32> text{};
   const auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
@@ -194,6 +185,15 @@ std::optional<std::string> CheckInterval(WeatherService service, long minutes) {
   return std::nullopt;
 }
 
+std::optional<double> ReadDecimal(std::string_view text) {
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size() && !text.empty() &&
+                 std::isfinite(value)
+             ? std::optional(value)
+             : std::nullopt;
+}
+
 std::optional<std::string> CheckLatitude(double degrees) {
   return std::isfinite(degrees) && std::fabs(degrees) <= 90
              ? std::nullopt
@@ -268,7 +268,7 @@ ServicesSettings ParseServicesSettings(std::string_view text) {
     if (const auto service = WeatherServiceNamed(line.name)) {
       ReadServiceField(*service, line.field, line.value, settings.Of(*service));
     } else if (line.name == "station") {
-      const auto degrees = ReadDouble(line.value);
+      const auto degrees = ReadDecimal(line.value);
       if (line.field == "latitude" && degrees && !CheckLatitude(*degrees)) {
         settings.latitude = degrees;
       } else if (line.field == "longitude" && degrees && !CheckLongitude(*degrees)) {

@@ -65,6 +65,8 @@ struct ServicesSettings {
 // a stored line and into requests); an interval lies between the service's minimum and a day.
 std::optional<std::string> CheckServiceText(std::string_view what, std::string_view text);
 std::optional<std::string> CheckInterval(WeatherService service, long minutes);
+// A decimal number as typed or stored ("49.058333"); nothing for anything else.
+std::optional<double> ReadDecimal(std::string_view text);
 std::optional<std::string> CheckLatitude(double degrees);
 std::optional<std::string> CheckLongitude(double degrees);
 // An http:// or https:// URL with a host and no blank or control character.

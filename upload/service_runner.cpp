@@ -200,6 +200,11 @@ void ServiceRunner::Run(ServiceClock& clock, std::stop_token stop) {
   }
 }
 
+// A "too frequent" answer holds the service for the wait it asked for, one interval at least.
+sys_seconds ServiceRunner::Paused(sys_seconds now, const Judgement& judgement) const {
+  return now + std::max<std::chrono::seconds>(schedule_.interval, judgement.wait.value_or(0s));
+}
+
 std::optional<TimedReading> ServiceRunner::FreshLive(sys_seconds now) {
   const std::lock_guard lock(offered_mutex_);
   if (!offered_ || (lastLive_ && offered_->time <= *lastLive_) ||
@@ -232,8 +237,9 @@ bool ServiceRunner::StepLive(sys_seconds now, std::stop_token stop) {
       }
       break;
     case Verdict::kTooFrequent:
-      nextLive_ =
-          now + std::max<std::chrono::seconds>(schedule_.interval, judgement->wait.value_or(0s));
+      // The catch-up would be just as unwelcome.
+      nextLive_ = Paused(now, *judgement);
+      nextCatchUp_ = std::max(nextCatchUp_, *nextLive_);
       break;
     case Verdict::kRefused:
     case Verdict::kFailed:
@@ -273,8 +279,7 @@ bool ServiceRunner::StepCatchUp(sys_seconds now, std::stop_token stop) {
       queueGap_.from = reading.time;
       break;
     case Verdict::kTooFrequent:
-      nextCatchUp_ =
-          now + std::max<std::chrono::seconds>(schedule_.interval, judgement->wait.value_or(0s));
+      nextCatchUp_ = Paused(now, *judgement);
       break;
     case Verdict::kRefused:
     case Verdict::kFailed:

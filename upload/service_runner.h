@@ -153,6 +153,7 @@ class ServiceRunner {
   bool StepCatchUp(std::chrono::sys_seconds now, std::stop_token stop);
   void FillQueue(std::chrono::sys_seconds now);
   void InterruptCatchUp();
+  std::chrono::sys_seconds Paused(std::chrono::sys_seconds now, const Judgement& judgement) const;
   std::optional<Judgement> Attempt(const TimedReading& reading, bool catchUp,
                                    std::chrono::sys_seconds now, std::stop_token stop);
   std::chrono::sys_seconds Oldest(std::chrono::sys_seconds now) const {
