@@ -120,38 +120,76 @@ std::unique_ptr<ServiceUplink> MakeCwopUplink(CwopStation station, AprsSender& s
   return std::make_unique<CwopUplink>(std::move(station), sender, source);
 }
 
+namespace {
+
+// The settings file may have been edited by hand: what goes into a request or a header line is
+// checked again here.
+std::optional<std::string> CheckAccount(const WeatherServiceSettings& one) {
+  for (const std::string* text : {&one.id, &one.key, &one.caFile}) {
+    if (auto error = CheckServiceText("a setting", *text)) {
+      return error;
+    }
+  }
+  return std::nullopt;
+}
+
+std::unique_ptr<ServiceUplink> WebUplinkFor(WeatherService service,
+                                            const WeatherServiceSettings& one,
+                                            const RunnerParts& parts, std::string& why) {
+  const std::string name(WeatherServiceName(service));
+  std::optional<std::string> error = CheckAccount(one);
+  if (!error && !one.endpoint.empty()) {
+    error = CheckServiceUrl(one.endpoint);
+  }
+  if (one.id.empty() || one.key.empty() || parts.web == nullptr) {
+    why = name + " has no station ID or key";
+  } else if (error) {
+    why = name + ": " + *error;
+  } else {
+    return MakeWebUplink(service,
+                         {one.id, one.key, one.endpoint, one.caFile, "Nimbrel " + parts.version},
+                         *parts.web);
+  }
+  return nullptr;
+}
+
+std::unique_ptr<ServiceUplink> CwopUplinkFor(const ServicesSettings& settings,
+                                             const RunnerParts& parts, std::string& why) {
+  const WeatherServiceSettings& one = settings.Of(WeatherService::kCwop);
+  const auto endpoint =
+      one.endpoint.empty()
+          ? std::optional<UploadEndpoint>(UploadEndpoint{std::string(kCwopHost), 14580})
+      : one.endpoint.find(':') != std::string::npos ? ParseEndpoint(one.endpoint)
+                                                    : std::nullopt;
+  if (!settings.latitude || !settings.longitude || parts.aprs == nullptr) {
+    why = "cwop has no position";
+  } else if (auto error = CheckCallsign(one.id)) {
+    why = "cwop: " + *error;
+  } else if (auto wrong = one.key.empty() ? std::nullopt : CheckPasscode(one.key)) {
+    why = "cwop: " + *wrong;
+  } else if (!endpoint) {
+    why = "cwop's endpoint is not HOST:PORT";
+  } else {
+    return MakeCwopUplink({one.id, one.key, *settings.latitude, *settings.longitude, endpoint->host,
+                           endpoint->port, parts.version},
+                          *parts.aprs, parts.source);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 std::unique_ptr<ServiceRunner> MakeServiceRunner(WeatherService service,
                                                  const ServicesSettings& settings,
                                                  const RunnerParts& parts, std::string& why) {
   const WeatherServiceSettings& one = settings.Of(service);
-  const std::string name(WeatherServiceName(service));
-  std::unique_ptr<ServiceUplink> uplink;
   if (!one.on) {
-    why = name + " is off";
-  } else if (service != WeatherService::kCwop) {
-    if (one.id.empty() || one.key.empty() || parts.web == nullptr) {
-      why = name + " has no station ID or key";
-    } else {
-      uplink = MakeWebUplink(
-          service, {one.id, one.key, one.endpoint, one.caFile, "Nimbrel " + parts.version},
-          *parts.web);
-    }
-  } else {
-    const auto endpoint =
-        one.endpoint.empty()
-            ? std::optional<UploadEndpoint>(UploadEndpoint{std::string(kCwopHost), 14580})
-        : one.endpoint.find(':') != std::string::npos ? ParseEndpoint(one.endpoint)
-                                                      : std::nullopt;
-    if (one.id.empty() || !settings.latitude || !settings.longitude || parts.aprs == nullptr) {
-      why = "cwop has no callsign or no position";
-    } else if (!endpoint) {
-      why = "cwop's endpoint is not HOST:PORT";
-    } else {
-      uplink = MakeCwopUplink({one.id, one.key, *settings.latitude, *settings.longitude,
-                               endpoint->host, endpoint->port, parts.version},
-                              *parts.aprs, parts.source);
-    }
+    why = std::string(WeatherServiceName(service)) + " is off";
+    return nullptr;
   }
+  std::unique_ptr<ServiceUplink> uplink = service == WeatherService::kCwop
+                                              ? CwopUplinkFor(settings, parts, why)
+                                              : WebUplinkFor(service, one, parts, why);
   if (!uplink) {
     return nullptr;
   }

@@ -146,6 +146,9 @@ TEST(ServiceRunnerTest, OutagesCaughtUpOnceOldestFirstWhileLiveKeepsItsTimes) {
     FakeAprsSender aprs(&world.now, row.answer);
     ServicesSettings settings;
     settings.Of(row.service) = {true, "CALL", "secret", 0, row.catchUp, "", ""};
+    if (row.service == WeatherService::kCwop) {
+      settings.Of(row.service).key = "12345";
+    }
     settings.Of(row.service).intervalMinutes = ServicesSettings().Of(row.service).intervalMinutes;
     settings.latitude = 49;
     settings.longitude = -72;
@@ -218,11 +221,16 @@ TEST(ServiceRunnerTest, NoRunnerForAServiceOffOrWithoutWhatItsRequestsNeed) {
        set(WeatherService::kCwop, [](auto& s) { s.endpoint = "127.0.0.1:14580"; }), true},
       {WeatherService::kCwop, set(WeatherService::kCwop, [](auto& s) { s.endpoint = "host"; }),
        false},
+      // A hand-edited file must not put a path into a packet or a header line.
+      {WeatherService::kCwop, set(WeatherService::kCwop, [](auto& s) { s.id = "A>B,C"; }), false},
+      {WeatherService::kWindy, set(WeatherService::kWindy, [](auto& s) { s.key = "k\r\nX: y"; }),
+       false},
+      {WeatherService::kWow, set(WeatherService::kWow, [](auto& s) { s.endpoint = "x"; }), false},
   };
   for (const Row& row : rows) {
     ServicesSettings settings;
     for (const WeatherService service : kWeatherServices) {
-      settings.Of(service) = {true, "CALL", "key", 10, true, "", ""};
+      settings.Of(service) = {true, "CALL", "12345", 10, true, "", ""};
     }
     settings.latitude = 1;
     settings.longitude = 2;
