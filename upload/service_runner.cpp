@@ -57,13 +57,13 @@ class CwopUplink final : public ServiceUplink {
 // gap's start, unless it lies within half an interval of the one kept before, so that readings
 // a few seconds off their period neither double up nor leave a hole.
 std::deque<TimedReading> OnePerInterval(std::vector<TimedReading> readings, sys_seconds from,
-                                        std::chrono::seconds interval) {
+                                        sys_seconds to, std::chrono::seconds interval) {
   std::deque<TimedReading> kept;
   sys_seconds last = from;
   long long lastSlot = -1;
   for (TimedReading& reading : readings) {
     const long long slot = (reading.time - from) / interval;
-    if (reading.time <= from || slot == lastSlot) {
+    if (reading.time <= from || reading.time >= to || slot == lastSlot) {
       continue;
     }
     lastSlot = slot;
@@ -334,8 +334,8 @@ void ServiceRunner::FillQueue(sys_seconds now) {
     // One interval before the oldest reading still taken, so that the intervals are counted
     // as from the gap's start; what is too old by then is dropped when it comes up.
     const sys_seconds after = std::max(queueGap_.from, Oldest(now) - schedule_.interval);
-    queue_ =
-        OnePerInterval(source_->Between(after, *queueGap_.to), queueGap_.from, schedule_.interval);
+    queue_ = OnePerInterval(source_->Between(after, *queueGap_.to), queueGap_.from, *queueGap_.to,
+                            schedule_.interval);
   }
 }
 

@@ -102,11 +102,12 @@ long Minute(sys_seconds time) {
   return static_cast<long>(duration_cast<minutes>(time - kStart).count());
 }
 
-// Down (no connection) from minute 7 for `minutes`, answering `after` at one moment after it.
-Answer Outage(long length, std::optional<sys_seconds> oddMoment = {}) {
-  return [length, oddMoment](sys_seconds now) {
+// Down (no connection) from minute 7 for `length` minutes, answering `odd` at one moment after.
+Answer Outage(long length, std::optional<sys_seconds> oddMoment = {},
+              Verdict odd = Verdict::kTooFrequent) {
+  return [length, oddMoment, odd](sys_seconds now) {
     if (oddMoment && now == *oddMoment) {
-      return Verdict::kTooFrequent;
+      return odd;
     }
     const bool down = now >= kStart + 7min && now < kStart + 7min + minutes{length};
     return down ? Verdict::kFailed : Verdict::kDone;
@@ -122,6 +123,7 @@ TEST(ServiceRunnerTest, OutagesCaughtUpOnceOldestFirstWhileLiveKeepsItsTimes) {
     std::vector<long> liveMinutes;    // when live uploads went out
     std::vector<long> caughtUp;       // the readings caught up and taken
     std::optional<long> pausedUntil;  // the catch-up after a 429 came no earlier than this
+    int outages = 1;
   };
   const Row rows[] = {
       // An hour down: the twelve five-minute readings missed follow, once each.
@@ -136,6 +138,9 @@ TEST(ServiceRunnerTest, OutagesCaughtUpOnceOldestFirstWhileLiveKeepsItsTimes) {
       // "Too frequent" during the catch-up pauses it for an interval; nothing is lost.
       {WeatherService::kPwsWeather, true, Outage(60, kBackAt70), Every(0, 235, 5), Every(10, 65, 5),
        75},
+      // A failure amid the catch-up: the rest follows once the service answers again.
+      {WeatherService::kPwsWeather, true, Outage(60, kBackAt70 + 20s, Verdict::kFailed),
+       Every(0, 235, 5), Every(10, 65, 5), std::nullopt, 2},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(WeatherServiceName(row.service)));
@@ -192,8 +197,8 @@ TEST(ServiceRunnerTest, OutagesCaughtUpOnceOldestFirstWhileLiveKeepsItsTimes) {
       EXPECT_GE(caughtUp[1].sentAt, kStart + minutes{*row.pausedUntil});
     }
     // One line's worth of news when the outage starts and one when it ends.
-    EXPECT_EQ(started, 1);
-    EXPECT_EQ(recovered, 1);
+    EXPECT_EQ(started, row.outages);
+    EXPECT_EQ(recovered, row.outages);
     EXPECT_FALSE(runner.CatchingUp());
   }
 }
