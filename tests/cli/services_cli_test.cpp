@@ -23,6 +23,7 @@ TEST_F(ServicesCliTest, CommandLinesInTurn) {
     std::string out;  // a piece of stdout, or of stderr when the exit code is not 0
   };
   const Row rows[] = {
+      {"services --help", 0, "\n  services list [--json]\n  services set NAME [--on|--off]"},
       {"services", 2, "give 'services list [--json]'"},
       {"services show", 2, "give 'services list [--json]'"},
       {"services list --xml", 2, "unknown option: --xml"},
