@@ -40,8 +40,8 @@ inline constexpr std::size_t kWebReplyLimit = 4096;
 
 struct WebReply {
   WebFailure failure = WebFailure::kNone;
-  int status = 0;                                  // the HTTP status when a reply came
-  std::string body;                                // the first kWebReplyLimit bytes at most
+  int status = 0;    // the HTTP status when a reply came
+  std::string body;  // the first kWebReplyLimit bytes at most
   std::optional<std::chrono::seconds> retryAfter;  // a Retry-After header in seconds, if any
   std::string detail;  // a failure in words, without the URL's query (it holds keys)
 };
