@@ -14,6 +14,11 @@ namespace {
 class ServicesCliTest : public CliFolderTest {};
 
 TEST_F(ServicesCliTest, CommandLinesInTurn) {
+#ifdef _WIN32
+  // There the settings are the user's registry, where the keys set here would outlive the test
+  // and reach every later run of the program.
+  GTEST_SKIP() << "settings in the registry";
+#endif
   std::ofstream(Out("key")) << "s3cret-key\r\nsecond line\n";
   std::ofstream(Out("pin")) << "654321\n";
   const std::string key = OutArg("key");
@@ -43,8 +48,8 @@ TEST_F(ServicesCliTest, CommandLinesInTurn) {
       {"services set cwop --lat 91", 2, "-90 to 90"},
       {"services set cwop --lon east", 2, "--lon takes decimal degrees"},
       {"services set wunderground --interval 10", 2, "takes --id and --key-file only"},
-      {"services set windy --on", 2, "windy needs --id and --key-file"},
-      {"services set cwop --on --id CW1234", 2, "cwop needs the station's position"},
+      {"services set pwsweather --on", 2, "pwsweather needs --id and --key-file"},
+      {"services set cwop --on --id K1", 2, "cwop needs --id with a callsign"},
       {"services set windy --key-file " + OutArg("missing"), 1, "cannot read the key file"},
       {"services set windy --on --id WX1 --key-file " + key, 0, ""},
       {"services set wow --on --id site1 --key-file - <" + OutArg("pin") +
