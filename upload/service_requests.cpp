@@ -221,6 +221,21 @@ Observation ObservationOf(std::span<const double> values) {
           value(6), value(7), value(8), value(9), value(10)};
 }
 
+std::optional<double> RainFromDailyCounter(std::span<const double> dailyRain) {
+  std::optional<double> previous;
+  std::optional<double> total;
+  for (const double value : dailyRain) {
+    if (!std::isfinite(value) || value < 0) {
+      continue;
+    }
+    if (previous) {
+      total = total.value_or(0) + (value >= *previous ? value - *previous : value);
+    }
+    previous = value;
+  }
+  return total;
+}
+
 std::optional<sys_seconds> UtcFromConsoleTime(std::chrono::local_seconds local) {
   const auto day = std::chrono::floor<std::chrono::days>(local);
   const std::chrono::year_month_day date{day};

@@ -45,6 +45,11 @@ inline constexpr std::array kObservationFields = {
 // quantity cannot be negative, is no reading. Missing values at the end are no readings.
 Observation ObservationOf(std::span<const double> values);
 
+// The rain of a period from the console's daily counter (field 7) read at times across it, oldest
+// first: the counter's rises added up, a fall being the reset at midnight (what it shows after it
+// fell). Values that are NaN are skipped; nothing without two readings.
+std::optional<double> RainFromDailyCounter(std::span<const double> dailyRain);
+
 // A reading with its time in UTC: when the PC received a live reading, or a record's console time
 // converted by the PC's time zone.
 struct TimedReading {

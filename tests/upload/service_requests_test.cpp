@@ -110,6 +110,25 @@ TEST(ServiceRequestsTest, ArchivedValuesGiveTheRequestsOfTheLiveText) {
   }
 }
 
+TEST(ServiceRequestsTest, RainOfTheLast24HoursFromTheDailyCounter) {
+  const double kNan = std::nan("");
+  struct Row {
+    std::vector<double> daily;
+    std::optional<double> rain;
+  };
+  const Row rows[] = {
+      {{}, std::nullopt},
+      {{3.0}, std::nullopt},
+      {{1.0, 1.0, 2.5}, 1.5},
+      // Yesterday from 1.0 to 4.0, the reset at midnight, then 2.0 today.
+      {{1.0, 4.0, 0.0, 0.5, 2.0}, 5.0},
+      {{1.0, 4.0, 0.5, kNan, 2.0}, 5.0},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(RainFromDailyCounter(row.daily), row.rain);
+  }
+}
+
 #ifndef _WIN32
 TEST(ServiceRequestsTest, ConsoleTimesAreTheLocalTimesOfThePc) {
   const char* saved = std::getenv("TZ");
