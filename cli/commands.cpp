@@ -6,6 +6,7 @@
 
 #include "cli/export_command.h"
 #include "cli/live_command.h"
+#include "cli/services_command.h"
 #include "cli/upload_command.h"
 #include "simulator/console_options.h"
 #ifdef NIMBREL_WITH_ARCHIVE
@@ -80,6 +81,33 @@ constexpr std::array kCommands = {
         "      --wc-endpoint HOST[:PORT]   protocol (port 80 when not given)\n"
         "      --count N                   stop after N uploads\n",
         RunUploadCommand},
+    CliCommand{
+        "services",
+        " list [--json]\n"
+        "  services set NAME [--on|--off] [--id ID] [--key-file FILE] [--interval MIN]\n"
+        "         [--catch-up on|off] [--endpoint URL] [--ca FILE] [--lat DEG --lon DEG]\n"
+        "      The weather services serve and the window upload to: pwsweather, wow (Met\n"
+        "      Office WOW), windy, cwop, and the console's own wunderground and weathercloud.\n"
+        "      list: each service, on or off, its ID (the key masked), interval, catch-up,\n"
+        "      endpoint, last success and last error; with --json as one JSON array.\n"
+        "      set: change one service's settings; what is not given stays.\n"
+        "      --on, --off          upload to it or not (it needs an ID and a key; cwop a\n"
+        "                           callsign or CWOP ID and the position)\n"
+        "      --id ID              the station's ID; for cwop the callsign or CWOP ID\n"
+        "      --key-file FILE      the key, WOW's PIN, Windy's password or cwop's APRS\n"
+        "                           passcode: the first line of FILE, or of standard input\n"
+        "                           for -; never given on the command line\n"
+        "      --interval MIN       minutes between uploads: at least 5 (WOW's default 15,\n"
+        "                           cwop's 10, the others' 5)\n"
+        "      --catch-up on|off    after an outage, send the readings missed (pwsweather and\n"
+        "                           wow up to 24 hours back, windy 2; never cwop)\n"
+        "      --endpoint URL       a server of your own (cwop: HOST:PORT); empty: the\n"
+        "                           service's own\n"
+        "      --ca FILE            the certificate authority of that server\n"
+        "      --lat DEG --lon DEG  the station's position in decimal degrees (cwop)\n"
+        "      wunderground and weathercloud take --id and --key-file only: their times and\n"
+        "      servers are the console's.\n",
+        RunServicesCommand},
     CliCommand{
         "archive",
         " sync [--stall-timeout S]\n"
