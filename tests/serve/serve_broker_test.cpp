@@ -24,6 +24,7 @@
 #include "platform/mqtt_mosquitto.h"
 #include "service/mqtt_publisher.h"
 #include "tests/support/child_process.h"
+#include "tests/support/service_test_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/upload/local_http_server.h"
 
@@ -201,6 +202,27 @@ TEST_F(ServeWithBroker, PublishesStateAndDiscoveryAndGoesOfflineHoweverItEnds) {
     EXPECT_EQ(Status(), "nimbrel/status offline\n") << signal;
     std::system(("mosquitto_pub -p " + std::to_string(port_) + " -t nimbrel/status -r -n").c_str());
   }
+}
+
+// The state says how each weather service that is on fared.
+TEST_F(ServeWithBroker, StateCarriesEachServicesLastSuccess) {
+  const auto broker = StartBroker();
+  ServiceTestServer cwop(ServiceTestServer::Kind::kAprs);
+  ASSERT_NE(cwop.Port(), 0);
+  const std::string settings = "env XDG_CONFIG_HOME='" + (dir_ / "config").string() + "' '" +
+                               NIMBREL_CLI + "' services set cwop --on --id EW1234 --lat 49.5 " +
+                               "--lon -72 --endpoint 127.0.0.1:" + std::to_string(cwop.Port());
+  ASSERT_EQ(std::system(settings.c_str()), 0);
+  const auto serve = Serve("live=1,wu=0,wc=0,time=0 serve --verbose" + mqtt_);
+  EXPECT_TRUE(LogHolds("serve.log", "CWOP upload: done")) << Log();
+  // The retained state may be older: the one after it is newer than the success.
+  const std::string both = Read(port_, "nimbrel/state", 2);
+  const std::string states = both.substr(both.find('\n') + 1);
+  EXPECT_NE(states.find("\"cwop_last_success\":\"20"), std::string::npos) << states;
+  EXPECT_NE(states.find("\"cwop_failing\":false,"), std::string::npos) << states;
+  EXPECT_EQ(states.find("wunderground_"), std::string::npos) << states;  // off: not in the state
+  serve->Signal(SIGTERM);
+  EXPECT_EQ(serve->Wait(10s), 0);
 }
 
 // Uploads go on while the broker is down; the service finds the broker when it comes, and again
