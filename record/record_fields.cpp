@@ -2,6 +2,8 @@
 #include "record/record_fields.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
 namespace nimbrel {
 
@@ -26,6 +28,16 @@ RecordFieldViews SplitRecordInPlace(std::string_view text) {
   }
   fields[count] = field(start, at);
   return fields;
+}
+
+std::optional<double> ReadFieldNumber(std::string_view field) {
+  double value = 0;
+  const char* end = field.data() + field.size();
+  const auto [stop, error] = std::from_chars(field.data(), end, value);
+  if (field.empty() || error != std::errc() || stop != end || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 RecordFields SplitRecord(std::string_view text) {

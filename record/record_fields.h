@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace nimbrel {
@@ -43,6 +44,10 @@ RecordFields SplitRecord(std::string_view text);
 // nothing is copied, for the export's tens of thousands of records.
 using RecordFieldViews = std::array<std::string_view, kRecordFieldCount>;
 RecordFieldViews SplitRecordInPlace(std::string_view text);
+
+// The whole field as one finite number, by the "C" rules whatever the locale; nothing when any
+// of it is not. The console's marks for no reading ("--", "-") are the caller's to look for.
+std::optional<double> ReadFieldNumber(std::string_view field);
 
 // Field numbers of the record, as the console sends them.
 enum RecordField : std::size_t {

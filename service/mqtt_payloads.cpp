@@ -125,16 +125,7 @@ bool MarkedMissing(std::string_view field, Missing missing) {
 
 // The field's number; nothing when the whole field is not one finite number.
 std::optional<double> FieldNumber(std::string_view field, Missing missing) {
-  if (MarkedMissing(field, missing)) {
-    return std::nullopt;
-  }
-  double value = 0;
-  const char* end = field.data() + field.size();
-  const auto [stop, error] = std::from_chars(field.data(), end, value);
-  if (field.empty() || error != std::errc() || stop != end || !std::isfinite(value)) {
-    return std::nullopt;
-  }
-  return value;
+  return MarkedMissing(field, missing) ? std::nullopt : ReadFieldNumber(field);
 }
 
 // The field's number printed back in its shortest exact form, or JSON's null.

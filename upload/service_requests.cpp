@@ -56,13 +56,7 @@ std::optional<double> FieldValue(std::string_view field, bool mayBeNegative) {
   if (field.find(mayBeNegative ? "--" : "-") != std::string_view::npos) {
     return std::nullopt;
   }
-  double value = 0;
-  const char* end = field.data() + field.size();
-  const auto [stop, error] = std::from_chars(field.data(), end, value);
-  if (field.empty() || error != std::errc() || stop != end || !std::isfinite(value)) {
-    return std::nullopt;
-  }
-  return value;
+  return ReadFieldNumber(field);
 }
 
 std::string TwoDigits(unsigned value) {
