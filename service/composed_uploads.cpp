@@ -37,7 +37,8 @@ ComposedUploads::ComposedUploads(const ServicesSettings& settings, ComposedUploa
                  [&](ServiceOutcome& outcome, UploadNews&) { RecordAttempt(attempt, outcome); });
         },
         parts_.version,
-        outcomes_[slot].lastSuccess};
+        outcomes_[slot].lastSuccess,
+        outcomes_[slot].failing};
     runners_[slot] = MakeServiceRunner(service, settings, runnerParts, whyNot_[slot]);
   }
   for (std::size_t slot = 0; slot < kWeatherServiceCount; ++slot) {

@@ -194,18 +194,26 @@ std::unique_ptr<ServiceRunner> MakeServiceRunner(WeatherService service,
     return nullptr;
   }
   return std::make_unique<ServiceRunner>(service, ScheduleOf(service, one), std::move(uplink),
-                                         parts.source, parts.report, parts.lastSuccess);
+                                         parts.source, parts.report, parts.lastSuccess,
+                                         parts.failing);
 }
 
 ServiceRunner::ServiceRunner(WeatherService service, ServiceSchedule schedule,
                              std::unique_ptr<ServiceUplink> uplink, PastReadings* source,
-                             Report report, std::optional<sys_seconds> lastSuccess)
+                             Report report, std::optional<sys_seconds> lastSuccess, bool failing)
     : service_(service),
       schedule_(schedule),
       uplink_(std::move(uplink)),
       source_(source),
       report_(std::move(report)),
-      lastDelivered_(lastSuccess) {}
+      lastDelivered_(lastSuccess),
+      failing_(failing && lastSuccess) {
+  // An outage the program was stopped or restarted in: what it missed is owed as if it had
+  // watched it, and its end is news once, not its start again.
+  if (failing_ && schedule_.catchUp && source_ != nullptr) {
+    gaps_.push_back({*lastSuccess, std::nullopt});
+  }
+}
 
 void ServiceRunner::Offer(TimedReading live) {
   const std::lock_guard lock(offered_mutex_);

@@ -102,6 +102,9 @@ struct RunnerParts {
   std::function<void(const ServiceAttempt&)> report;
   std::string version;  // the program's, for the software fields and CWOP's login
   std::optional<std::chrono::sys_seconds> lastSuccess;
+  // The stored outcome says the last try failed: an outage that outlived the program's last run,
+  // owed from lastSuccess on.
+  bool failing = false;
 };
 
 // The runner of one service as its settings say, or nothing with the reason in `why` when the
@@ -122,10 +125,12 @@ class ServiceRunner {
   using Report = std::function<void(const ServiceAttempt&)>;
 
   // `source` may be null: no catch-up then. `lastSuccess`: the time of the last reading the
-  // service took, from the stored outcome, where an outage may have begun.
+  // service took, from the stored outcome, where an outage may have begun; `failing`: the
+  // outage had begun before this runner, so the readings since lastSuccess are owed already.
   ServiceRunner(WeatherService service, ServiceSchedule schedule,
                 std::unique_ptr<ServiceUplink> uplink, PastReadings* source, Report report,
-                std::optional<std::chrono::sys_seconds> lastSuccess = std::nullopt);
+                std::optional<std::chrono::sys_seconds> lastSuccess = std::nullopt,
+                bool failing = false);
 
   // The newest live reading, handed in as it arrives.
   void Offer(TimedReading live);

@@ -169,5 +169,45 @@ TEST(ComposedUploadsTest, EachServiceTriesOnItsThreadAndEveryOutcomeIsKept) {
   EXPECT_EQ(uploads.Outcomes()[kWcOutcome].lastError, "no reply");
 }
 
+// An outage the program was restarted in: the service's first success after it is its recovery,
+// and the readings missed since its last success, from the archive, follow.
+TEST(ComposedUploadsTest, AnOutageThatOutlivedTheLastRunIsCaughtUp) {
+  struct Past final : PastReadings {
+    std::vector<TimedReading> Between(sys_seconds after, sys_seconds before) override {
+      std::vector<TimedReading> found;
+      for (sys_seconds time = kStart - 1h; time < kStart; time += 5min) {
+        if (time > after && time < before) {
+          found.push_back({time, ReadObservation("0 2026-6-1 11:00 20.0 60")});
+        }
+      }
+      return found;
+    }
+  } past;
+  Senders senders;
+  ManualClock clock;
+  Told told;
+  ServiceOutcomes stored;
+  stored[static_cast<std::size_t>(WeatherService::kWindy)] = {kStart - 13min, kStart - 6min,
+                                                              "no connection", true};
+  ServicesSettings settings;
+  settings.Of(WeatherService::kWindy) = FourOn().Of(WeatherService::kWindy);
+  ComposedUploads uploads(
+      settings, {&senders, &senders, &past, &clock, "1.0", stored, {}, [&](const UploadNews& news) {
+                   told.Report(news);
+                 }});
+  uploads.Offer("0 2026-6-1 12:00 25.0 50", kStart);
+  for (std::size_t tries = 1; tries <= 3; ++tries) {
+    clock.MoveTo(kStart + tries * 10s);
+    ASSERT_TRUE(told.WaitFor(tries));
+  }
+  // The live reading, then the two taken after the last success (minutes -10 and -5), once each.
+  EXPECT_TRUE(told.news[0].recovered && !told.news[0].catchUp);
+  EXPECT_TRUE(told.news[1].catchUp && told.news[2].catchUp);
+  EXPECT_FALSE(told.news[1].startedFailing || told.news[2].recovered);
+  clock.MoveTo(kStart + 40s);
+  uploads.Stop();
+  EXPECT_EQ(told.news.size(), 3U);
+}
+
 }  // namespace
 }  // namespace nimbrel::testing
