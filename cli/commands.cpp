@@ -21,6 +21,14 @@
 #include "cli/serve_command.h"
 #endif
 
+// A build without libcurl (the Windows cross-build) leaves the HTTPS services out.
+#ifdef NIMBREL_WITHOUT_HTTPS_SERVICES
+#define NIMBREL_HTTPS_SERVICES_NOTE \
+  "      This build has no HTTPS: pwsweather, wow and windy are left out; cwop works.\n"
+#else
+#define NIMBREL_HTTPS_SERVICES_NOTE ""
+#endif
+
 namespace nimbrel::cli {
 
 namespace {
@@ -106,7 +114,7 @@ constexpr std::array kCommands = {
         "      --ca FILE            the certificate authority of that server\n"
         "      --lat DEG --lon DEG  the station's position in decimal degrees (cwop)\n"
         "      wunderground and weathercloud take --id and --key-file only: their times and\n"
-        "      servers are the console's.\n",
+        "      servers are the console's.\n" NIMBREL_HTTPS_SERVICES_NOTE,
         RunServicesCommand},
     CliCommand{
         "archive",
@@ -201,7 +209,12 @@ constexpr std::array kCommands = {
         "      --ha-legacy-classes    for Home Assistant before 2025.4: wind direction without\n"
         "                             the wind_direction and measurement_angle classes\n"
         "      --no-ha-discovery      publish no discovery configs\n"
-        "      Retained topics that earlier settings left on the broker are cleared.\n",
+        "      Retained topics that earlier settings left on the broker are cleared.\n"
+        "      Every weather service switched on with `services set` (pwsweather, wow, windy,\n"
+        "      cwop) is sent the live readings on its own schedule, and after an outage the\n"
+        "      readings it missed; one line when a service starts failing and one when it\n"
+        "      works again. The MQTT state carries each service's NAME_last_success and\n"
+        "      NAME_failing.\n" NIMBREL_HTTPS_SERVICES_NOTE,
         kServeRunner, "the station service"},
 };
 

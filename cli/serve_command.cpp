@@ -16,6 +16,7 @@
 
 #include "archive/archive.h"
 #ifdef NIMBREL_WITH_ARCHIVE
+#include "archive/past_readings.h"
 #include "cli/archive_command.h"
 #endif
 #include "cli/console.h"
@@ -24,6 +25,7 @@
 #include "cli/serve_web.h"
 #include "cli/upload_command.h"
 #include "platform/interrupt.h"
+#include "platform/service_senders.h"
 #ifdef NIMBREL_WITH_MQTT
 #include "platform/mqtt_mosquitto.h"
 #endif
@@ -32,6 +34,7 @@
 #include "readings/live_readings.h"
 #include "service/mqtt_payloads.h"
 #include "service/station_service.h"
+#include "settings/service_settings.h"
 #include "settings/settings_store.h"
 
 namespace nimbrel::cli {
@@ -320,6 +323,38 @@ bool OpenServeArchive(const GlobalOptions& options, StationServiceOptions& servi
 #endif
 }
 
+// The network, the archive's past readings and the clock of the weather services; they outlive
+// the station service that uses them.
+struct ServicesNetwork {
+  std::unique_ptr<SettingsBackend> backend = OpenUserSettingsBackend();
+  std::unique_ptr<WebSender> web = MakeWebSender();  // nothing without HTTPS
+  std::unique_ptr<AprsSender> aprs = MakeAprsSender();
+  std::unique_ptr<PastReadings> past;
+  SystemServiceClock clock;
+};
+
+// Uploads to every weather service that is on, as the window does; their outcomes go back to the
+// settings, where `services list` and the window read them.
+void StartServices(StationService& station, ServicesNetwork& network) {
+#ifdef NIMBREL_WITH_ARCHIVE
+  if (station.KeepsArchive()) {
+    network.past = std::make_unique<ArchivePastReadings>(station.ArchiveForReaders());
+  }
+#endif
+  SettingsBackend& backend = *network.backend;
+  station.StartServices(LoadServicesSettings(backend),
+                        {network.web.get(),
+                         network.aprs.get(),
+                         network.past.get(),
+                         &network.clock,
+                         NIMBREL_VERSION,
+                         LoadServiceOutcomes(backend),
+                         [&backend](const ServiceOutcomes& outcomes) {
+                           return SaveServiceOutcomes(backend, outcomes);
+                         },
+                         {}});
+}
+
 }  // namespace
 
 int RunServeCommand(const GlobalOptions& options) {
@@ -371,8 +406,10 @@ int RunServeCommand(const GlobalOptions& options) {
   const std::unique_ptr<UploadSocket> socket = MakeUploadSocket();
   const std::unique_ptr<UploadSocket> weathercloudSocket = MakeUploadSocket();
   ServeConsole link(*console, interrupt, options.archive.empty() ? "archive" : options.archive);
+  ServicesNetwork network;
   StationService station(std::move(service), link, archive.get(), *socket, log,
                          weathercloudSocket.get());
+  StartServices(station, network);
   std::string webError;
   if (!StartServeWeb(args.web, options, station, log, webError)) {
     return Fail("nimbrel-cli serve: " + webError);

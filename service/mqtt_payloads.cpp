@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "record/record_fields.h"
+#include "web/json_text.h"
 
 namespace nimbrel {
 
@@ -305,7 +306,8 @@ std::optional<double> LiveNumber(const RecordFields& fields, std::size_t field) 
              : std::nullopt;
 }
 
-std::string LiveStateJson(std::string_view liveText, const TodayFigures& figures) {
+std::string LiveStateJson(std::string_view liveText, const TodayFigures& figures,
+                          std::string_view services) {
   const RecordFields fields = SplitRecord(liveText.substr(0, 255));
   std::string json = "{";
   // Appended piece by piece: gcc 12's -O3 mistakes a chain of string sums for overlapping copies.
@@ -318,10 +320,27 @@ std::string LiveStateJson(std::string_view liveText, const TodayFigures& figures
     }
   }
   json += TodayFiguresJson(figures);
+  json += services;
   for (const TextKey& key : kTextKeys) {
     member(key.key, JsonString(fields[key.field].View()));
   }
   json.back() = '}';
+  return json;
+}
+
+std::string ServicesStateJson(const ServiceOutcomes& outcomes, std::span<const std::size_t> shown) {
+  std::string json;
+  for (const std::size_t index : shown) {
+    if (index >= outcomes.size()) {
+      continue;
+    }
+    const ServiceOutcome& outcome = outcomes[index];
+    const std::string_view name = OutcomeName(index);
+    json.append("\"").append(name).append("_last_success\":");
+    json.append(outcome.lastSuccess ? "\"" + web::UtcText(*outcome.lastSuccess) + "\"" : "null");
+    json.append(",\"").append(name).append("_failing\":");
+    json.append(outcome.failing ? "true," : "false,");
+  }
   return json;
 }
 

@@ -3,12 +3,14 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "record/record_fields.h"
 #include "service/state_figures.h"
+#include "settings/service_settings.h"
 
 namespace nimbrel {
 
@@ -40,8 +42,14 @@ bool ValidTopicPrefix(std::string_view prefix);
 
 // The console's live text as one JSON object, every number in the console's own units: null for a
 // field that holds no reading or no number. Wind compass point, date and time are texts. Today's
-// figures from the archive go with it.
-std::string LiveStateJson(std::string_view liveText, const TodayFigures& figures = {});
+// figures from the archive go with it, and `services`: members from ServicesStateJson.
+std::string LiveStateJson(std::string_view liveText, const TodayFigures& figures = {},
+                          std::string_view services = {});
+
+// How each weather service at `shown` (indices into ServiceOutcomes) fared, as members of the
+// state, each followed by a comma: "NAME_last_success" (UTC, "2026-06-01T12:00:10Z"; null before
+// the first) and "NAME_failing" (whether its last try failed).
+std::string ServicesStateJson(const ServiceOutcomes& outcomes, std::span<const std::size_t> shown);
 
 // The number of a field of a live text by the state's rules; nothing for no reading.
 std::optional<double> LiveNumber(const RecordFields& fields, std::size_t field);

@@ -28,8 +28,10 @@ StationService::StationService(StationServiceOptions options, ConsoleLink& conso
     : options_(std::move(options)),
       console_(console),
       log_(std::move(log)),
-      uploads_(uploadSocket, options_.uploads, options_.uploadDiagnostics, log_,
-               weathercloudSocket) {
+      uploads_(uploadSocket, options_.uploads, options_.uploadDiagnostics, log_, weathercloudSocket,
+               [this](ServerIndex service, bool acknowledged, std::string_view failure) {
+                 ConsoleUploadFinished(service, acknowledged, failure);
+               }) {
   if (archive != nullptr) {
     keeping_.emplace(*archive, options_.seasonStart, log_);
   }
@@ -59,6 +61,68 @@ bool StationService::StartWeb(WebPartOptions options, std::string& error) {
   return true;
 }
 
+void StationService::StartServices(const ServicesSettings& settings, ComposedUploadsParts parts) {
+  ServiceClock* const clock = parts.clock;
+  parts.report = [this, chained = std::move(parts.report)](const UploadNews& news) {
+    ServiceNews(news);
+    if (chained) {
+      chained(news);
+    }
+  };
+  services_ = std::make_unique<ComposedUploads>(settings, std::move(parts));
+  statedServices_.clear();
+  for (const WeatherService service : kWeatherServices) {
+    if (services_->Running(service)) {
+      statedServices_.push_back(static_cast<std::size_t>(service));
+    } else if (settings.Of(service).on) {
+      log_(services_->WhyNot(service) + ": not uploading to " +
+               std::string(WeatherServiceTitle(service)),
+           false);
+    }
+  }
+  if (options_.uploads.wu.Enabled()) {
+    statedServices_.push_back(kWuOutcome);
+  }
+  if (options_.uploads.wc.Enabled()) {
+    statedServices_.push_back(kWcOutcome);
+  }
+  if (services_->AnyRunning() && clock != nullptr) {
+    AddLiveListener("weather services",
+                    [services = services_.get(), clock](const LiveUpdate& update) {
+                      services->Offer(update.text, clock->Now());
+                    });
+  }
+}
+
+void StationService::ConsoleUploadFinished(ServerIndex service, bool acknowledged,
+                                           std::string_view failure) {
+  if (services_) {
+    services_->RecordConsoleUpload(
+        service == ServerIndex::Weathercloud ? kWcOutcome : kWuOutcome, acknowledged, failure,
+        std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
+  }
+}
+
+// One line when a service starts failing and one when it works again; each try is a detail. The
+// console's two services have their lines from the upload part.
+void StationService::ServiceNews(const UploadNews& news) const {
+  if (news.unsaved) {
+    log_("the weather services' last successes and errors could not be saved", false);
+  }
+  if (news.index >= kWeatherServiceCount) {
+    return;
+  }
+  const std::string title(WeatherServiceTitle(static_cast<WeatherService>(news.index)));
+  const std::string kind = news.catchUp ? " (a missed reading)" : "";
+  if (news.startedFailing) {
+    log_(title + " uploads fail: " + news.reason, false);
+  } else if (news.recovered) {
+    log_(title + " uploads work again", false);
+  } else {
+    log_(title + " upload" + kind + ": " + (news.success ? "done" : news.reason), true);
+  }
+}
+
 void StationService::Run(std::stop_token stop) {
   const std::stop_callback wake(stop, [this] { Wake(); });
   Serve(stop);
@@ -66,6 +130,9 @@ void StationService::Run(std::stop_token stop) {
   console_.Disconnect();
   consoleState_ = ConsoleState::kStopped;
   uploads_.Stop();
+  if (services_) {
+    services_->Stop();
+  }
   if (publisher_) {
     publisher_->Stop();
   }
@@ -78,7 +145,7 @@ void StationService::Run(std::stop_token stop) {
 void StationService::LiveText(std::string_view text) {
   const TodayFigures today = keeping_ ? keeping_->Offer(text) : TodayFigures{};
   if (!listeners_.empty()) {
-    const std::string state = LiveStateJson(text, today);
+    const std::string state = LiveStateJson(text, today, ServicesState());
     for (Listener& listener : listeners_) {
       Tell(listener, {text, state});
     }
@@ -104,6 +171,10 @@ void StationService::Tell(Listener& listener, const LiveUpdate& update) {
     log_(listener.name + ": live readings are handed over again", false);
   }
   listener.failing = failing;
+}
+
+std::string StationService::ServicesState() const {
+  return services_ ? ServicesStateJson(services_->Outcomes(), statedServices_) : std::string();
 }
 
 void StationService::UploadText(ServerIndex service, std::string_view parameterText) {

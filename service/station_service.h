@@ -16,6 +16,7 @@
 
 #include "archive/archive.h"
 #include "service/archive_keeping.h"
+#include "service/composed_uploads.h"
 #include "service/console_link.h"
 #include "service/mqtt_publisher.h"
 #include "service/service_log.h"
@@ -71,6 +72,13 @@ class StationService : private StationEvents {
   // reason in `error` when its server cannot listen.
   bool StartWeb(WebPartOptions options, std::string& error);
 
+  // Before Run: uploads each live reading to the weather services that are on, each on a thread
+  // of its own, and keeps how they and the console's two services fared (through `parts.save`).
+  // The log gets one line when a service starts failing and one when it works again, and a line
+  // for each service that is on but cannot run; the MQTT state carries each one's last success
+  // and whether its last try failed. Stopped at the end of Run.
+  void StartServices(const ServicesSettings& settings, ComposedUploadsParts parts);
+
   // Runs until `stop` is requested; then releases the console and stops every part.
   void Run(std::stop_token stop);
 
@@ -93,6 +101,9 @@ class StationService : private StationEvents {
   void Serve(std::stop_token stop);
   bool ConnectConsole(std::string& lastFailure);
   void Tell(Listener& listener, const LiveUpdate& update);
+  void ConsoleUploadFinished(ServerIndex service, bool acknowledged, std::string_view failure);
+  void ServiceNews(const UploadNews& news) const;
+  std::string ServicesState() const;
   void KeepLive();
   void Wake();
   void PauseFor(std::chrono::steady_clock::duration wait);
@@ -103,6 +114,9 @@ class StationService : private StationEvents {
   std::atomic<ConsoleState> consoleState_{ConsoleState::kStarting};
   std::vector<Listener> listeners_;
   std::optional<ArchiveKeeping> keeping_;
+  // Set before Run; the upload worker's threads record the console's services' results in it.
+  std::unique_ptr<ComposedUploads> services_;
+  std::vector<std::size_t> statedServices_;  // the outcomes the MQTT state carries
   UploadPart uploads_;
   std::unique_ptr<MqttPublisher> publisher_;
   std::unique_ptr<WebPart> web_;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string_view>
@@ -17,11 +18,16 @@ namespace nimbrel {
 // of outcome is news, a repeat a detail.
 class UploadPart : private UploadMessages {
  public:
+  // How a request ended, on that service's thread: success or the failure in words.
+  using Finished =
+      std::function<void(ServerIndex service, bool acknowledged, std::string_view failure)>;
+
   // `diagnostics`: the worker's own lines, or nothing for none. Weathercloud's requests go over
   // `weathercloudSocket` when given, so that neither service waits for the other's exchanges;
   // without it they share `socket`, one exchange at a time.
   UploadPart(UploadSocket& socket, const UploadTargets& targets, std::ostream* diagnostics,
-             ServiceLogLine log, UploadSocket* weathercloudSocket = nullptr);
+             ServiceLogLine log, UploadSocket* weathercloudSocket = nullptr,
+             Finished finished = {});
   UploadPart(const UploadPart&) = delete;
   UploadPart& operator=(const UploadPart&) = delete;
 
@@ -37,6 +43,7 @@ class UploadPart : private UploadMessages {
 
   const UploadTargets targets_;
   const ServiceLogLine log_;
+  const Finished finished_;
   SteadyUploadClock clock_;
   std::ostream quiet_[2] = {std::ostream(nullptr), std::ostream(nullptr)};  // one per thread
   std::optional<bool> lastAcknowledged_[2];  // each on its service's thread only
