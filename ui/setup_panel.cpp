@@ -420,6 +420,7 @@ void SetupPanel::UploadAckWc() {
 }
 
 void SetupPanel::Acknowledged(ServerIndex service) {
+  emit UploadAcknowledged(service);
   ServiceSettings& settings = program_.servers.Service(service);
   ++settings.successCount;
   // Only the first acknowledgement of a period shows; the rest are counted.

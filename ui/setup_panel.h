@@ -80,6 +80,8 @@ class SetupPanel : public QWidget, public StationTexts {
   void RainSeasonChanged();
   // The weather services dialog saved new settings for the program's own services.
   void ServicesChanged();
+  // An upload of one of the console's services was acknowledged.
+  void UploadAcknowledged(ServerIndex service);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

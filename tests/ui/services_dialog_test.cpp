@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/services_dialog.h"
+#include "service/composed_uploads.h"
 #include "tests/ui/ui_fixture.h"
+#ifdef NIMBREL_SERVICE_TEST_SERVER
+#include "tests/support/service_test_server.h"
+#endif
 
 namespace nimbrel::ui::testing {
 
@@ -161,6 +165,57 @@ class ServicesDialogTest : public QObject {
     if (const QString folder = qEnvironmentVariable("NIMBREL_SCREENSHOTS"); !folder.isEmpty()) {
       QVERIFY(setup.save(QDir(folder).filePath("setup-services-en.png")));
     }
+  }
+
+  // The window uploads to every service that is on while it holds the console, and its dialog's
+  // OK starts the ones switched on there at once; the outcomes are stored where the dialog and
+  // `services list` read them.
+  void WindowUploadsToTheServicesThatAreOn() {
+#ifndef NIMBREL_SERVICE_TEST_SERVER
+    QSKIP("the services' test servers run where python does");
+#else
+    using nimbrel::testing::ServiceTestServer;
+    ServiceTestServer aprs(ServiceTestServer::Kind::kAprs);
+    ServiceTestServer web(ServiceTestServer::Kind::kHttp);
+    QVERIFY(aprs.Port() != 0 && web.Port() != 0);
+    ConsoleOptions console = QuietConsole();
+    console.periods.live = std::chrono::seconds(2);
+    ProgramFixture fixture(console);
+    ServicesSettings settings;
+    settings.Of(WeatherService::kCwop) = {
+        true, "EW1234", "", 10, false, "127.0.0.1:" + std::to_string(aprs.Port()), ""};
+    settings.latitude = 49.058333;
+    settings.longitude = -72.029167;
+    settings.Of(WeatherService::kPwsWeather) = {false, "PWS1",          "pwskey", 5,
+                                                true,  web.Url("/pws"), ""};
+    QVERIFY(SaveServicesSettings(fixture.Backend(), settings));
+    MainWindow& window = fixture.Open();
+    QVERIFY(window.Services() != nullptr);
+    QVERIFY(window.Services()->Running(WeatherService::kCwop));
+    // The live text comes through the event loop, which must run meanwhile.
+    const auto sent = [](ServiceTestServer& server, std::size_t count) {
+      return server.Requests(count, std::chrono::milliseconds(0));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(sent(aprs, 2).size() >= 2, 60000);
+    const auto packets = sent(aprs, 2);
+    QVERIFY(
+        QString::fromStdString(packets[1])
+            .contains(QRegularExpression("^EW1234>APRS,TCPIP\\*:@\\d{6}z4903\\.50N/07201\\.75W_")));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        LoadServiceOutcomes(fixture.Backend())[std::size_t{3}].lastSuccess.has_value(), 30000);
+
+    ServicesDialog& dialog = OpenDialog(window);
+    Find<QCheckBox>(dialog, "pwsweatherOn")->setChecked(true);
+    Click(dialog, "ok");
+    QVERIFY(window.Services()->Running(WeatherService::kPwsWeather));
+    QTRY_VERIFY_WITH_TIMEOUT(!sent(web, 1).empty(), 60000);
+    const auto requests = sent(web, 1);
+    QVERIFY(requests[0].starts_with("/pws?") && requests[0].find("ID=PWS1&") != std::string::npos);
+
+    fixture.Console()->Unplug();
+    fixture.PollDeviceChanges();
+    QVERIFY(window.Services() == nullptr);
+#endif
   }
 
   // The German dialog: its texts are our own, and the pictures show nothing cut.
