@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <charconv>
+#include <tuple>
 
 #include "i18n/own_texts.h"
 #include "ui/program.h"
