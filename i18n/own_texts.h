@@ -12,7 +12,7 @@ namespace nimbrel {
 // like the packs' l1 to l69, so that a panel looks up both the same way. Placeholders %1, %2 are
 // filled in by the panel.
 inline constexpr int kFirstOwnKey = 1;
-inline constexpr int kLastOwnKey = 81;
+inline constexpr int kLastOwnKey = 108;
 
 // The keys, by what they name.
 inline constexpr int kOwnDownloadToArchive = 1;  // the archive-only download's button
@@ -77,6 +77,35 @@ inline constexpr int kOwnRecordCount = 78;
 inline constexpr int kOwnMissingDays = 79;
 inline constexpr int kOwnNoReadings = 80;
 inline constexpr int kOwnNone = 81;
+
+// The "Weather services" dialog: every service's settings and how it fared.
+inline constexpr int kOwnWeatherServices = 82;
+inline constexpr int kOwnServiceOn = 83;
+inline constexpr int kOwnStationId = 84;
+inline constexpr int kOwnKeyOrPassword = 85;
+inline constexpr int kOwnKeyKept = 86;  // shown in an empty key box while a key is stored
+inline constexpr int kOwnInterval = 87;
+inline constexpr int kOwnCatchUp = 88;  // the switch; "%1": how many hours back
+inline constexpr int kOwnCatchUpLabel = 89;
+inline constexpr int kOwnAdvanced = 90;
+inline constexpr int kOwnEndpoint = 91;
+inline constexpr int kOwnServiceOwn = 92;  // an empty endpoint
+inline constexpr int kOwnCaFile = 93;
+inline constexpr int kOwnSystemCas = 94;  // an empty CA file
+inline constexpr int kOwnCallsign = 95;
+inline constexpr int kOwnPasscode = 96;
+inline constexpr int kOwnLatitude = 97;
+inline constexpr int kOwnLongitude = 98;
+inline constexpr int kOwnLastSuccess = 99;
+inline constexpr int kOwnLastError = 100;
+inline constexpr int kOwnNever = 101;
+inline constexpr int kOwnNoError = 102;
+inline constexpr int kOwnSwitchedOnPanel = 103;    // "%1": the setup panel's Auto Upload text
+inline constexpr int kOwnConsolePace = 104;        // Weather Underground's schedule
+inline constexpr int kOwnConsolePaceSpaced = 105;  // Weathercloud's
+inline constexpr int kOwnNoCatchUpLive = 106;      // the console's services
+inline constexpr int kOwnNoCatchUpCwop = 107;
+inline constexpr int kOwnCancel = 108;
 
 // The text of an own key in a language; empty for any other key.
 std::u16string_view OwnText(LanguageIndex language, int key);

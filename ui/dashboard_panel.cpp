@@ -10,6 +10,7 @@
 #include <chrono>
 #include <utility>
 
+#include "service/composed_uploads.h"
 #include "station/commands.h"
 #include "ui/archive_keeper.h"
 #include "ui/dashboard_art.h"
@@ -164,9 +165,12 @@ void DashboardPanel::LiveMessage(const HistoryRecord& text) {
     return;
   }
   DecodeLiveText(RecordText(text).substr(0, kLiveTextMaxLength), program_.readings);
+  const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
   if (archive_ != nullptr) {
-    archive_->AddLiveSample(RecordText(text), std::chrono::floor<std::chrono::seconds>(
-                                                  std::chrono::system_clock::now()));
+    archive_->AddLiveSample(RecordText(text), now);
+  }
+  if (services_ != nullptr) {
+    services_->Offer(RecordText(text), now);
   }
   statusBar_.SetLoggerText(ToQString(program_.readings[kFieldLoggerPercent].View()));
   InvalidateValues();

@@ -20,6 +20,7 @@ class QLabel;
 namespace nimbrel {
 class UploadWorker;
 class StationTexts;
+class ComposedUploads;
 }  // namespace nimbrel
 
 namespace nimbrel::ui {
@@ -46,6 +47,8 @@ class DashboardPanel : public QWidget {
   void SetUploads(UploadWorker* worker, const StationTexts* texts);
   // The archive that keeps live samples and every download; none until the window has one.
   void SetArchive(ArchiveKeeper* archive) { archive_ = archive; }
+  // The weather services each live text is offered to; nothing for none.
+  void SetServices(ComposedUploads* services) { services_ = services; }
   // A merge ended: the user is told what went wrong or what was missing, and an archive-only
   // download is over.
   void ArchiveMerged(const MergeReport& report);
@@ -99,6 +102,7 @@ class DashboardPanel : public QWidget {
   UploadWorker* uploadWorker_ = nullptr;
   const StationTexts* stationTexts_ = nullptr;
   ArchiveKeeper* archive_ = nullptr;
+  ComposedUploads* services_ = nullptr;
   int selectedChannel_ = 1;
   QString stamp_;
   std::function<LocalDateTime()> clock_;

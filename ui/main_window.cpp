@@ -5,8 +5,11 @@
 #include <QTimer>
 #include <iostream>
 
+#include "archive/past_readings.h"
 #include "platform/hidapi_backend.h"
+#include "platform/service_senders.h"
 #include "platform/upload_socket_factory.h"
+#include "service/composed_uploads.h"
 #include "station/commands.h"
 #include "station/link.h"
 #include "ui/archive_keeper.h"
@@ -19,6 +22,7 @@
 #include "ui/setup_panel.h"
 #include "ui/shell_art.h"
 #include "ui/status_bar_panel.h"
+#include "upload/service_runner.h"
 #include "upload/upload_clock.h"
 #include "upload/upload_worker.h"
 
@@ -28,6 +32,15 @@ namespace {
 
 // The pause between the two commands that greet the console.
 constexpr int kGreetingPauseMs = 100;
+
+QString ServiceTitle(std::size_t outcome) {
+  if (outcome == kWuOutcome || outcome == kWcOutcome) {
+    return outcome == kWuOutcome ? QStringLiteral("Weather Underground")
+                                 : QStringLiteral("Weathercloud");
+  }
+  const std::string_view title = WeatherServiceTitle(static_cast<WeatherService>(outcome));
+  return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+}
 
 }  // namespace
 
@@ -63,6 +76,20 @@ MainWindow::MainWindow(Program& program) : program_(program) {
     }
     if (records_ != nullptr) {
       records_->UnitsChanged();
+    }
+  });
+  // New settings take effect at once for a console held now.
+  connect(setup_, &SetupPanel::ServicesChanged, this, [this] {
+    if (services_) {
+      StartServices();
+    }
+  });
+  // The console's services' successes are kept with the others', for the dialog.
+  connect(setup_, &SetupPanel::UploadAcknowledged, this, [this](ServerIndex service) {
+    if (services_) {
+      services_->RecordConsoleUpload(
+          service == ServerIndex::Weathercloud ? kWcOutcome : kWuOutcome, true, {},
+          std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
     }
   });
   connect(setup_, &SetupPanel::RainSeasonChanged, this, [this] {
@@ -101,6 +128,9 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::Start() {
+  serviceWeb_ = MakeWebSender();
+  serviceAprs_ = MakeAprsSender();
+  serviceClock_ = std::make_unique<SystemServiceClock>();
   LinkState(program_.device.FindStation() ? kConnected : kGone);
   uploadSocket_ = MakeUploadSocket();
   weathercloudSocket_ = MakeUploadSocket();
@@ -128,6 +158,7 @@ void MainWindow::UseArchive(const ArchiveOptions& options) {
     records_->SetArchive(archive_.get());
   }
   archive_->Open(options);
+  pastReadings_ = std::make_unique<ArchivePastReadings>(options);
 }
 
 void MainWindow::ShowPanel(int panel) {
@@ -179,6 +210,7 @@ void MainWindow::Connect() {
   state.downloadCancelled = false;
   statusBar_->SetConnected(true);
   // Start() waits for a previous reader to end first, so two never read at once.
+  StartServices();  // before the console's first live text
   program_.reader.Start(
       {program_.device, state, program_.counters, &program_.store, *readerBridge_});
   setup_->LinkChanged();
@@ -198,6 +230,7 @@ void MainWindow::Disconnect() {
   state.linkConnected = false;
   statusBar_->ProgressClear();
   setup_->LinkChanged();
+  StopServices();
   if (downloading && archive_) {
     // What arrived is kept, once the reader (whose hand-offs give up now) no longer writes it.
     program_.reader.Join();
@@ -255,6 +288,7 @@ void MainWindow::Shutdown() {
   if (uploadWorker_) {
     uploadWorker_->Stop();
   }
+  StopServices();
   dashboard_->JoinExport();
   if (archive_) {
     archive_->Finish();  // a merge under way ends first
@@ -270,6 +304,61 @@ void MainWindow::SaveSettings() {
       {static_cast<int>(program_.language), program_.servers.serverIndex});
   settings.WriteUnitSettings(program_.units);
   settings.WriteRainSeasonStart(program_.rainSeasonStart);
+}
+
+// Made anew with the stored settings and outcomes, so that a service catches up from its last
+// success; the old uploads end first, so no reading goes out twice.
+void MainWindow::StartServices() {
+  StopServices();
+  if (!serviceClock_) {
+    return;  // not started
+  }
+  SettingsBackend& backend = *program_.settingsBackend;
+  const ServicesSettings settings = LoadServicesSettings(backend);
+  services_ = std::make_unique<ComposedUploads>(
+      settings, ComposedUploadsParts{
+                    serviceWeb_.get(), serviceAprs_.get(), pastReadings_.get(), serviceClock_.get(),
+                    NIMBREL_VERSION, LoadServiceOutcomes(backend),
+                    [&backend](const ServiceOutcomes& outcomes) {
+                      return SaveServiceOutcomes(backend, outcomes);
+                    },
+                    [this](const UploadNews& news) {
+                      QMetaObject::invokeMethod(
+                          this, [this, news] { TellServiceNews(news); }, Qt::QueuedConnection);
+                    }});
+  dashboard_->SetServices(services_.get());
+  for (const WeatherService service : kWeatherServices) {
+    if (settings.Of(service).on && !services_->Running(service)) {
+      statusBar_->ShowNote(QStringLiteral("Not uploading to %1: %2")
+                               .arg(ServiceTitle(static_cast<std::size_t>(service)),
+                                    QString::fromStdString(services_->WhyNot(service))));
+    }
+  }
+}
+
+void MainWindow::StopServices() {
+  dashboard_->SetServices(nullptr);
+  if (services_) {
+    services_->Stop();
+    services_.reset();
+  }
+}
+
+// A service that starts failing, or works again, is said in the status bar once, not at every
+// try; the dialog shows the rest.
+void MainWindow::TellServiceNews(const UploadNews& news) {
+  if (news.unsaved && !unsavedTold_) {
+    unsavedTold_ = true;
+    program_.messageBoxes.Show(
+        this, QStringLiteral("The weather services' last successes and errors could not be saved."),
+        QStringLiteral("Error"), MessageBoxes::Icon::kError);
+  }
+  if (news.startedFailing) {
+    statusBar_->ShowNote(QStringLiteral("%1: upload failed: %2")
+                             .arg(ServiceTitle(news.index), QString::fromStdString(news.reason)));
+  } else if (news.recovered) {
+    statusBar_->ShowNote(QStringLiteral("%1: uploads work again").arg(ServiceTitle(news.index)));
+  }
 }
 
 }  // namespace nimbrel::ui

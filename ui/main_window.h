@@ -15,6 +15,12 @@ namespace nimbrel {
 class UploadWorker;
 class UploadSocket;
 class UploadClock;
+class ComposedUploads;
+class WebSender;
+class AprsSender;
+class PastReadings;
+class SystemServiceClock;
+struct UploadNews;
 }  // namespace nimbrel
 
 namespace nimbrel::ui {
@@ -72,6 +78,10 @@ class MainWindow : public QWidget, public LinkStateSink {
   // The same for the Records tab.
   RecordsPanel& Records();
   StatusBarPanel& StatusBar() { return *statusBar_; }
+  // The uploads to the weather services the program composes readings for: running while the
+  // window holds the console (so that serve, which holds it otherwise, never uploads at once),
+  // nothing meanwhile.
+  ComposedUploads* Services() { return services_.get(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -83,6 +93,9 @@ class MainWindow : public QWidget, public LinkStateSink {
   void Disconnect();
   void RelabelAll();
   void SaveSettings();
+  void StartServices();
+  void StopServices();
+  void TellServiceNews(const UploadNews& news);
 
   Program& program_;
   int shownPanel_ = 1;
@@ -96,6 +109,7 @@ class MainWindow : public QWidget, public LinkStateSink {
   bool shutDown_ = false;
   bool permissionTold_ = false;  // the missing USB permission is told once a run
   bool ownerTold_ = false;       // so is another program's hold on the console
+  bool unsavedTold_ = false;     // and outcomes of the weather services that could not be saved
   std::unique_ptr<ReaderBridge> readerBridge_;
   std::unique_ptr<UploadBridge> uploadBridge_;
   std::unique_ptr<UploadSocket> uploadSocket_;        // Weather Underground's
@@ -103,6 +117,12 @@ class MainWindow : public QWidget, public LinkStateSink {
   std::unique_ptr<UploadClock> uploadClock_;
   std::unique_ptr<UploadWorker> uploadWorker_;
   std::unique_ptr<ArchiveKeeper> archive_;
+  // The weather services' network, past readings and clock outlive their uploads.
+  std::unique_ptr<WebSender> serviceWeb_;
+  std::unique_ptr<AprsSender> serviceAprs_;
+  std::unique_ptr<PastReadings> pastReadings_;
+  std::unique_ptr<SystemServiceClock> serviceClock_;
+  std::unique_ptr<ComposedUploads> services_;
 };
 
 }  // namespace nimbrel::ui

@@ -18,6 +18,7 @@
 #include "ui/frames.h"
 #include "ui/program.h"
 #include "ui/records_texts.h"
+#include "ui/services_dialog.h"
 #include "ui/setup_art.h"
 
 namespace nimbrel::ui {
@@ -161,6 +162,7 @@ SetupPanel::SetupPanel(Program& program, QWidget* mainWindow, QWidget* parent)
   BuildUnitGroup();
   BuildServerGroup();
   BuildExportGroup();
+  BuildServicesButton();
   ApplySetupTexts();
 }
 
@@ -280,6 +282,7 @@ void SetupPanel::ApplySetupTexts() {
     buttons_[button]->setText(program_.Text(kFirstButtonKey + static_cast<int>(button)));
   }
   archiveDownload_->setText(program_.OwnText(kOwnDownloadToArchive));
+  servicesButton_->setText(program_.OwnText(kOwnWeatherServices) + QStringLiteral(" …"));
   ShowArchive();
   ShowRainSeason();
 }
@@ -417,6 +420,7 @@ void SetupPanel::UploadAckWc() {
 }
 
 void SetupPanel::Acknowledged(ServerIndex service) {
+  emit UploadAcknowledged(service);
   ServiceSettings& settings = program_.servers.Service(service);
   ++settings.successCount;
   // Only the first acknowledgement of a period shows; the rest are counted.
@@ -515,6 +519,40 @@ StationIdAndKey SetupPanel::InForce(ServerIndex service) const {
 
 StationIdAndKey SetupPanel::EditTexts() const {
   return ShownIdAndKey();
+}
+
+void SetupPanel::SetStationTexts(ServerIndex service, const StationIdAndKey& texts) {
+  program_.settings.WriteStationIdAndKey(service, texts);
+  if (service == program_.servers.serverIndex) {
+    for (const auto& [box, text] : {std::pair{stationId_, &texts.id}, {stationKey_, &texts.key}}) {
+      if (!text->empty()) {
+        box->setText(QString::fromStdU16String(*text));
+      }
+    }
+  }
+}
+
+// Beside the export group's title, outside the weather server group, which keeps the console's
+// two services as they were.
+void SetupPanel::BuildServicesButton() {
+  servicesButton_ = new SetupButton(this);
+  servicesButton_->setObjectName(QStringLiteral("servicesButton"));
+  servicesButton_->setGeometry(DialogRect(356, 80, 80, 13));
+  servicesButton_->setFont(program_.look->Font(PanelLook::kSmallBoldFont));
+  connect(servicesButton_, &QAbstractButton::clicked, this, [this] { OpenServicesDialog(); });
+}
+
+ServicesDialog& SetupPanel::OpenServicesDialog() {
+  // One closed by OK or Cancel is on its way out.
+  if (servicesDialog_ == nullptr || !servicesDialog_->isVisible()) {
+    servicesDialog_ = new ServicesDialog(program_, *this, mainWindow_);
+    servicesDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(servicesDialog_, &ServicesDialog::ServicesSaved, this, &SetupPanel::ServicesChanged);
+    servicesDialog_->open();
+  }
+  servicesDialog_->raise();
+  servicesDialog_->activateWindow();
+  return *servicesDialog_;
 }
 
 void SetupPanel::paintEvent(QPaintEvent*) {

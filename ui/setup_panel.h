@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QFont>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -24,6 +25,7 @@ namespace nimbrel::ui {
 struct Program;
 class SetupButton;
 class ArchiveKeeper;
+class ServicesDialog;
 
 // The export-and-setup panel: units, weather servers with the upload indicator, and the export
 // request.
@@ -54,6 +56,12 @@ class SetupPanel : public QWidget, public StationTexts {
   StationIdAndKey InForce(ServerIndex service) const override;
   // What the edit boxes hold now, saved for the selected service at shutdown.
   StationIdAndKey EditTexts() const;
+  // Stores a console service's ID and key (each only when not empty, as Auto Upload does) and
+  // shows them in the edit boxes when that service is the selected one.
+  void SetStationTexts(ServerIndex service, const StationIdAndKey& texts);
+
+  // The "Weather services" dialog, opened window-modal (or raised when already open).
+  ServicesDialog& OpenServicesDialog();
 
   // The Export button: checks the request, asks for the file and asks the console for its
   // history. Does nothing while a download runs or no console is connected.
@@ -70,6 +78,10 @@ class SetupPanel : public QWidget, public StationTexts {
   void UnitsChanged();
   // The user chose another first month of the rain season.
   void RainSeasonChanged();
+  // The weather services dialog saved new settings for the program's own services.
+  void ServicesChanged();
+  // An upload of one of the console's services was acknowledged.
+  void UploadAcknowledged(ServerIndex service);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -106,6 +118,7 @@ class SetupPanel : public QWidget, public StationTexts {
 
   void BuildArchiveRow();
   void BuildRainSeasonRow();
+  void BuildServicesButton();
   void ShowRainSeason();
   void ShowArchive();
   bool DownloadBusy() const;
@@ -141,6 +154,8 @@ class SetupPanel : public QWidget, public StationTexts {
   SetupButton* archiveDownload_ = nullptr;
   QLabel* rainSeasonLabel_ = nullptr;
   QComboBox* rainSeasonList_ = nullptr;
+  SetupButton* servicesButton_ = nullptr;
+  QPointer<ServicesDialog> servicesDialog_;
 };
 
 }  // namespace nimbrel::ui

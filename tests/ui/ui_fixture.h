@@ -70,6 +70,7 @@ class ProgramFixture {
   // Makes the window as start-up does (saved language, service and units read) and starts it.
   MainWindow& Open();
   SettingsStore& Settings() { return *settings_; }
+  SettingsBackend& Backend() { return *settingsBackend_; }
   SimulatedConsole* Console() { return source_.simulated.get(); }
   Program& Prog() { return *program_; }
   MainWindow& Window() { return *window_; }
