@@ -95,14 +95,6 @@ TEST(ComposedUploadsTest, RunsWhatIsOnAndSaysWhyTheOthersAreNot) {
   };
   const Row rows[] = {
       {"all four", [](ServicesSettings&) {}, true, {"", "", "", ""}},
-      {"one off, one without a key, CWOP without a position",
-       [](ServicesSettings& s) {
-         s.Of(WeatherService::kPwsWeather).on = false;
-         s.Of(WeatherService::kWindy).key.clear();
-         s.latitude.reset();
-       },
-       true,
-       {"pwsweather is off", "", "windy has no station ID or key", "cwop has no position"}},
       {"a build without HTTPS: CWOP alone",
        [](ServicesSettings& s) { s.Of(WeatherService::kWow).on = false; },
        false,
