@@ -24,11 +24,12 @@ set(icon_pngs "")
 foreach(size IN LISTS NIMBREL_ICON_SIZES)
   list(APPEND icon_pngs ${icon_build_dir}/${size}x${size}/apps/nimbrel.png)
 endforeach()
-# Leaks inside Qt at exit must not fail a sanitizer build of a tool.
+# Leaks inside Qt at exit must not fail a sanitizer build of a tool. A cross-build runs it
+# through its emulator.
 add_custom_command(
   OUTPUT ${icon_pngs}
   COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen
-          $<TARGET_FILE:render_icon> ${packaging_dir}/icons/nimbrel.svg ${icon_build_dir}
+          ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:render_icon> ${packaging_dir}/icons/nimbrel.svg ${icon_build_dir}
           ${NIMBREL_ICON_SIZES}
   DEPENDS render_icon ${packaging_dir}/icons/nimbrel.svg
   COMMENT "Drawing the icon's PNG sizes"
