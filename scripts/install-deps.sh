@@ -16,7 +16,7 @@ if [ "${1:-}" = "--arm64" ]; then
     crossbuild-essential-arm64 qemu-user file
     libhidapi-dev:arm64 libudev-dev:arm64
     qt6-base-dev:arm64 qt6-svg-dev:arm64 libgl-dev:arm64
-    libsqlite3-dev:arm64 libmosquitto-dev:arm64 zlib1g-dev:arm64
+    libsqlite3-dev:arm64 libmosquitto-dev:arm64 libcurl4-openssl-dev:arm64 zlib1g-dev:arm64
     libgtest-dev:arm64 libgmock-dev:arm64 libbenchmark-dev:arm64
   )
   if ! dpkg --print-foreign-architectures | grep -qx arm64; then
