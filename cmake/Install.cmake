@@ -24,11 +24,12 @@ set(icon_pngs "")
 foreach(size IN LISTS NIMBREL_ICON_SIZES)
   list(APPEND icon_pngs ${icon_build_dir}/${size}x${size}/apps/nimbrel.png)
 endforeach()
-# Leaks inside Qt at exit must not fail a sanitizer build of a tool.
+# Leaks inside Qt at exit must not fail a sanitizer build of a tool. A cross-build runs it
+# through its emulator.
 add_custom_command(
   OUTPUT ${icon_pngs}
   COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen
-          $<TARGET_FILE:render_icon> ${packaging_dir}/icons/nimbrel.svg ${icon_build_dir}
+          ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:render_icon> ${packaging_dir}/icons/nimbrel.svg ${icon_build_dir}
           ${NIMBREL_ICON_SIZES}
   DEPENDS render_icon ${packaging_dir}/icons/nimbrel.svg
   COMMENT "Drawing the icon's PNG sizes"
@@ -105,6 +106,10 @@ Weathercloud. nimbrel-cli does the same without a window.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# CPack names the machine's own architecture; a cross-build's programs are for another.
+if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+endif()
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The shared libraries come from dpkg-shlibdeps; the rest are loaded at run time: Qt's platform

@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into an empty prefix and checks the tree a desktop expects:
 #   cmake -DBUILD_DIR=<build> -DPREFIX=<empty folder> -DEXPECTED=<expected_files.txt>
-#         -DPROBE=<install_help_probe> -DVERSION=<x.y.z> -P check_install.cmake
+#         -DPROBE=<install_help_probe> -DVERSION=<x.y.z> [-DEMULATOR=<qemu-aarch64>]
+#         -P check_install.cmake
 cmake_minimum_required(VERSION 3.25)
 
 function(run what)
@@ -46,14 +47,14 @@ endforeach()
 
 # The installed programs start.
 foreach(program nimbrel nimbrel-cli)
-  run("${program} --version" "${PREFIX}/bin/${program}" --version)
+  run("${program} --version" ${EMULATOR} "${PREFIX}/bin/${program}" --version)
   if(NOT out STREQUAL "${program} ${VERSION}")
     message(FATAL_ERROR "${program} --version says '${out}'")
   endif()
 endforeach()
 
 # The help button of the installed program finds the installed help document.
-run("the help document probe" "${PROBE}" "${PREFIX}/bin")
+run("the help document probe" ${EMULATOR} "${PROBE}" "${PREFIX}/bin")
 if(NOT out STREQUAL "${PREFIX}/share/doc/nimbrel/Nimbrel_help.pdf")
   message(FATAL_ERROR "From ${PREFIX}/bin the help button looks at ${out}")
 endif()

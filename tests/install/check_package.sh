@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Checks a built Debian package: tests/install/check_package.sh <nimbrel_*.deb>
+# Checks a built Debian package: tests/install/check_package.sh <nimbrel_*.deb> [ARCHITECTURE]
+# (the machine's own architecture unless given)
 # It holds exactly the files of an install under /usr (expected_files.txt), the programs are
 # executable, the package depends on what the programs load, and the maintainer scripts that
 # apply the udev rule are there and parse.
 set -euo pipefail
 deb="$1"
+arch="${2:-$(dpkg --print-architecture)}"
 here="$(cd "$(dirname "$0")" && pwd)"
 fail() { echo "check_package: $*" >&2; exit 1; }
 
@@ -26,7 +28,7 @@ done
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = nimbrel ] || fail "the package is not named nimbrel"
-[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "wrong architecture"
+[ "$(field Architecture)" = "$arch" ] || fail "the package is not for $arch"
 depends=$(field Depends)
 for needed in libqt6widgets6 libhidapi-hidraw0 libudev1 qt6-qpa-plugins \
               fonts-liberation2; do

@@ -7,12 +7,25 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <thread>
 
 namespace nimbrel::testing {
+
+// How many times longer than natively a program may take: NIMBREL_TIME_SCALE, which the build
+// sets where its programs run under an emulator.
+inline int TimeScale() {
+  int scale = 1;
+  if (const char* text = std::getenv("NIMBREL_TIME_SCALE")) {
+    std::from_chars(text, text + std::strlen(text), scale);
+  }
+  return scale < 1 ? 1 : scale;
+}
 
 // A shell command in a child process, which should `exec` the program so that signals reach it;
 // SIGKILLed at the end if still running.
@@ -35,9 +48,9 @@ class Child {
   }
   void Signal(int signal) const { kill(pid_, signal); }
   // The exit code (128 + the signal when killed by one), or -1 when the child has not ended
-  // within `limit`.
+  // within `limit` (times the TimeScale()).
   int Wait(std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
+    const auto end = std::chrono::steady_clock::now() + limit * TimeScale();
     int status = 0;
     while (waitpid(pid_, &status, WNOHANG) == 0) {
       if (std::chrono::steady_clock::now() > end) {

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <cstdlib>
+
 #include "simulator/weather_model.h"
 #include "tests/ui/ui_fixture.h"
 #include "tests/upload/local_http_server.h"
@@ -217,18 +219,15 @@ class SetupTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ours), 5000);
 
     const QString theirs = folder.filePath(QStringLiteral("cli.csv"));
-    QProcess cli;
-    cli.setEnvironment(QProcess::systemEnvironment()
-                       << "XDG_CONFIG_HOME=" + folder.filePath("cfg"));
-    cli.start(
-        QStringLiteral(NIMBREL_CLI),
-        QStringLiteral("--simulate --temperature F --rain in --pressure inHg --wind knots "
+    // Through the shell rather than QProcess, whose way of starting a child QEMU's user mode
+    // refuses, so that the arm64 build runs this test too.
+    const QString command =
+        QStringLiteral("XDG_CONFIG_HOME='%1' '" NIMBREL_CLI
+                       "' --simulate --temperature F --rain in --pressure inHg --wind knots "
                        "--pressure-type abs --direction 360 export --set "
-                       "pressure,outdoor,rain,wind,dewpoint,ch1,ch3 --out %1 --from %2 --to %2")
-            .arg(theirs, day)
-            .split(QLatin1Char(' ')));
-    QVERIFY(cli.waitForFinished(60000));
-    QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+                       "pressure,outdoor,rain,wind,dewpoint,ch1,ch3 --out '%2' --from %3 --to %3")
+            .arg(folder.filePath("cfg"), theirs, day);
+    QCOMPARE(std::system(command.toLocal8Bit().constData()), 0);
     QFile ourFile(ours), theirFile(theirs);
     QVERIFY(ourFile.open(QIODevice::ReadOnly) && theirFile.open(QIODevice::ReadOnly));
     const QByteArray bytes = ourFile.readAll();

@@ -1,31 +1,46 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# cmake -DWINE=... -DWINDOWS_CLI=... -DLINUX_CLI=... -DWORK=folder -P same_output.cmake
-# Runs both programs with the same seed and options and compares what they print and write.
+# cmake -DSYSTEM=windows|arm64 -DEMULATOR=... -DCROSS_CLI=... -DLINUX_CLI=... -DWORK=folder
+#       [-DCROSS_PROBE=... -DLINUX_PROBE=...] -P same_output.cmake
+# Runs a cross-built nimbrel-cli (under Wine or QEMU) and the x86-64 Linux build's with the same
+# seed and options and compares what they print and write. With the two builds' chart data
+# probes, also what both make of an archive: its export, statistics, report and charts' numbers.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/config)
 # Every unit given, so that neither program's saved settings count.
 set(units --temperature F --rain in --pressure inHg --wind knots --pressure-type abs --direction 360)
 set(ENV{XDG_CONFIG_HOME} ${WORK}/config)
 set(ENV{WINEDEBUG} -all)
+# Under Wine the Linux folders are seen through drive Z:.
+set(cross_root "")
+if(SYSTEM STREQUAL "windows")
+  set(cross_root "Z:")
+endif()
 
 # Runs both with the same arguments; @OUT@ stands for each one's own output file, whose name is
-# not ASCII (Windows must not read it in its old code page).
+# not ASCII (Windows must not read it in its old code page), @ARCHIVE@ for each one's archive.
 function(run_both name)
-  string(REPLACE "@OUT@" "Z:${WORK}/${name}.windows.Ωé.csv" windows_args "${ARGN}")
-  string(REPLACE "@OUT@" "${WORK}/${name}.linux.Ωé.csv" linux_args "${ARGN}")
+  foreach(system linux ${SYSTEM})
+    set(root "")
+    if(system STREQUAL SYSTEM)
+      set(root "${cross_root}")
+    endif()
+    string(REPLACE "@OUT@" "${root}${WORK}/${name}.${system}.Ωé.csv" args "${ARGN}")
+    string(REPLACE "@ARCHIVE@" "${root}${WORK}/archive.${system}.sqlite" args "${args}")
+    set(${system}_args "${args}")
+  endforeach()
   execute_process(COMMAND ${LINUX_CLI} ${linux_args} RESULT_VARIABLE linux_status
                   OUTPUT_FILE ${WORK}/${name}.linux.out ERROR_VARIABLE linux_err)
-  execute_process(COMMAND ${WINE} ${WINDOWS_CLI} ${windows_args} RESULT_VARIABLE windows_status
-                  OUTPUT_FILE ${WORK}/${name}.windows.out ERROR_VARIABLE windows_err)
-  if(NOT linux_status EQUAL 0 OR NOT windows_status EQUAL 0)
-    message(FATAL_ERROR "${name}: exit ${linux_status} (Linux) and ${windows_status} (Windows)\n"
-                        "${linux_err}\n${windows_err}")
+  execute_process(COMMAND ${EMULATOR} ${CROSS_CLI} ${${SYSTEM}_args} RESULT_VARIABLE cross_status
+                  OUTPUT_FILE ${WORK}/${name}.${SYSTEM}.out ERROR_VARIABLE cross_err)
+  if(NOT linux_status EQUAL 0 OR NOT cross_status EQUAL 0)
+    message(FATAL_ERROR "${name}: exit ${linux_status} (Linux) and ${cross_status} (${SYSTEM})\n"
+                        "${linux_err}\n${cross_err}")
   endif()
 endfunction()
 
 # A count is a count on both systems: a reading more says so, rather than as a difference.
 function(expect_lines name count)
-  foreach(system linux windows)
+  foreach(system linux ${SYSTEM})
     # Counted by their line ends: the JSON's semicolons would split a CMake list of lines.
     file(READ ${WORK}/${name}.${system}.out text)
     string(REGEX MATCHALL "\n" ends "${text}")
@@ -42,7 +57,7 @@ function(expect_same name what)
     message(FATAL_ERROR "${name}: the Linux build wrote nothing to compare")
   endif()
   execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/${name}.linux.${what}
-                          ${WORK}/${name}.windows.${what} RESULT_VARIABLE differ)
+                          ${WORK}/${name}.${SYSTEM}.${what} RESULT_VARIABLE differ)
   if(differ)
     message(FATAL_ERROR "${name}: the ${what} of the two builds differ (see ${WORK})")
   endif()
@@ -62,9 +77,41 @@ expect_same(live-generated out)
 run_both(export --simulate --console-seed 11 ${units} export --whole --out @OUT@)
 expect_same(export Ωé.csv)
 
-# What this build lacks is refused with a plain word, not taken for an unknown command.
-execute_process(COMMAND ${WINE} ${WINDOWS_CLI} archive info RESULT_VARIABLE status
-                ERROR_VARIABLE said OUTPUT_QUIET)
-if(NOT status EQUAL 1 OR NOT said MATCHES "the archive command is not in this build")
-  message(FATAL_ERROR "archive info: exit ${status}, said: ${said}")
+# The archive of a generated log of ten days, both builds' own, without live readings (they
+# follow the clock).
+if(CROSS_PROBE AND LINUX_PROBE)
+  set(archive --archive @ARCHIVE@ --archive-live-minutes 0)
+  run_both(sync --simulate --console-seed 11 --console-records 3000 ${archive} archive sync)
+  expect_same(sync out)
+  run_both(archive-tsv ${archive} ${units} archive export --whole --out @OUT@)
+  expect_same(archive-tsv Ωé.csv)
+  run_both(archive-csv ${archive} archive export --whole --format csv --out @OUT@)
+  expect_same(archive-csv Ωé.csv)
+  run_both(stats ${archive} ${units} stats --all --json)
+  expect_same(stats out)
+  run_both(report ${archive} report --month 2025-1 --format csv)
+  expect_same(report out)
+  # The charts' numbers, not their pictures: Qt computes the SVG's coordinates in its own way.
+  foreach(system linux ${SYSTEM})
+    set(probe ${LINUX_PROBE})
+    if(system STREQUAL SYSTEM)
+      set(probe ${EMULATOR} ${CROSS_PROBE})
+    endif()
+    execute_process(COMMAND ${probe} ${WORK}/archive.${system}.sqlite 2025-1-12 2025-1-22
+                    RESULT_VARIABLE status OUTPUT_FILE ${WORK}/charts.${system}.out
+                    ERROR_VARIABLE err)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "charts: the ${system} build's probe failed (${status}): ${err}")
+    endif()
+  endforeach()
+  expect_same(charts out)
+endif()
+
+# What the Windows build lacks is refused with a plain word, not taken for an unknown command.
+if(SYSTEM STREQUAL "windows")
+  execute_process(COMMAND ${EMULATOR} ${CROSS_CLI} archive info RESULT_VARIABLE status
+                  ERROR_VARIABLE said OUTPUT_QUIET)
+  if(NOT status EQUAL 1 OR NOT said MATCHES "the archive command is not in this build")
+    message(FATAL_ERROR "archive info: exit ${status}, said: ${said}")
+  endif()
 endif()
