@@ -12,11 +12,13 @@
 #include <string>
 
 #include "archive/archive.h"
+#include "chart/chart_csv.h"
 #include "chart/chart_load.h"
 #include "cli/archive_command.h"
 #include "cli/download.h"
 #include "cli/environment.h"
 #include "cli/period_args.h"
+#include "cli/report_command.h"
 #include "export/export_file.h"
 #include "ui/chart/chart_painter.h"
 
@@ -115,7 +117,15 @@ std::optional<std::string> ParseChartArgs(const ArgList& args, ChartArgs& parsed
   return std::nullopt;
 }
 
+bool WantsNumbers(const std::string& out) {
+  return QString::fromStdString(out).endsWith(".csv", Qt::CaseInsensitive);
+}
+
 int WriteChart(const ChartData& data, const ChartArgs& args) {
+  if (WantsNumbers(args.out)) {
+    const auto error = WriteWholeFile(args.out, ChartCsv(data));
+    return error ? Fail(*error) : 0;
+  }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }

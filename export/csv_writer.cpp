@@ -8,6 +8,7 @@
 #include "readings/compass.h"
 #include "readings/number_text.h"
 #include "readings/reading_format.h"
+#include "readings/units.h"
 #include "record/record_fields.h"
 #include "record/record_time.h"
 
@@ -74,39 +75,14 @@ constexpr std::array<CsvColumn, 31> kCsvColumns{{
     {"ch7_humidity", Humidity, Field(31), Ch7},
 }};
 
-std::string_view PressureSuffix(const UnitSettings& units) {
-  switch (units.pressureUnit) {
-    case PressureUnit::MmHg:
-      return "_mmhg";
-    case PressureUnit::InHg:
-      return "_inhg";
-    default:
-      return "_hpa";
-  }
-}
-
-std::string_view WindSpeedSuffix(WindSpeedUnit unit) {
-  switch (unit) {
-    case WindSpeedUnit::Mph:
-      return "_mph";
-    case WindSpeedUnit::MetresPerSecond:
-      return "_m_s";
-    case WindSpeedUnit::Knots:
-      return "_knots";
-    default:
-      return "_kmh";
-  }
-}
-
 std::string ColumnName(const CsvColumn& column, const UnitSettings& units) {
   const bool inches = units.rainUnit == RainUnit::Inch;
   switch (column.kind) {
     case Pressure:
       return std::string(units.pressureType == PressureType::Absolute ? "absolute_" : "relative_") +
-             "pressure" + std::string(PressureSuffix(units));
+             "pressure" + std::string(PressureSuffix(units.pressureUnit));
     case Temperature:
-      return std::string(column.name) +
-             (units.temperatureUnit == TemperatureUnit::Fahrenheit ? "_f" : "_c");
+      return std::string(column.name) + std::string(TemperatureSuffix(units.temperatureUnit));
     case Humidity:
       return std::string(column.name) + "_pct";
     case WindSpeed:

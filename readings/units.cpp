@@ -99,4 +99,32 @@ std::u16string_view WindDirectionLabelText(WindDirectionFormat format) {
   return format == WindDirectionFormat::Degrees360 ? u"360\u00B0(Degree)" : u"16(direction)";
 }
 
+std::string_view TemperatureSuffix(TemperatureUnit unit) {
+  return unit == TemperatureUnit::Fahrenheit ? "_f" : "_c";
+}
+
+std::string_view PressureSuffix(PressureUnit unit) {
+  switch (unit) {
+    case PressureUnit::MmHg:
+      return "_mmhg";
+    case PressureUnit::InHg:
+      return "_inhg";
+    default:
+      return "_hpa";
+  }
+}
+
+std::string_view WindSpeedSuffix(WindSpeedUnit unit) {
+  switch (unit) {
+    case WindSpeedUnit::Mph:
+      return "_mph";
+    case WindSpeedUnit::MetresPerSecond:
+      return "_m_s";
+    case WindSpeedUnit::Knots:
+      return "_knots";
+    default:
+      return "_kmh";
+  }
+}
+
 }  // namespace nimbrel

@@ -47,4 +47,10 @@ std::u16string_view WindDirectionFormatText(WindDirectionFormat format);
 std::u16string_view PressureLabelText(PressureUnit unit, PressureType type);
 std::u16string_view WindDirectionLabelText(WindDirectionFormat format);
 
+// The units in data files' column names, ASCII: "_c" or "_f"; "_hpa", "_mmhg" or "_inhg";
+// "_kmh", "_mph", "_m_s" or "_knots".
+std::string_view TemperatureSuffix(TemperatureUnit unit);
+std::string_view PressureSuffix(PressureUnit unit);
+std::string_view WindSpeedSuffix(WindSpeedUnit unit);
+
 }  // namespace nimbrel

@@ -12,8 +12,7 @@ scripts/install-deps.sh --arm64
 reference=()
 if [ $# -gt 0 ]; then
   linux="$(realpath "$1")"
-  reference=(-DNIMBREL_REFERENCE_CLI="$linux/cli/nimbrel-cli"
-             -DNIMBREL_REFERENCE_CHART_PROBE="$linux/tests/arm64/chart_data_probe")
+  reference=(-DNIMBREL_REFERENCE_CLI="$linux/cli/nimbrel-cli")
 fi
 cmake --preset linux-arm64 "${reference[@]}" >/dev/null
 cmake --build --preset linux-arm64

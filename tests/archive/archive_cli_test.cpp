@@ -60,6 +60,20 @@ TEST_F(ArchiveCli, SyncKeepsEachRecordOnceAndExportsTodaysFile) {
   EXPECT_TRUE(ReadFile(dir_ / "chart.png").starts_with("\x89PNG\r\n\x1a\n"));
   EXPECT_NE(ReadFile(dir_ / "chart.svg").find("<svg"), std::string::npos);
 
+  // A name ending in .csv gets the chart's readings: those of the archive's export, in its units.
+  ASSERT_EQ(Cli("--wind mph archive export --whole --format csv --out " + Out("mph.csv")).exitCode,
+            0);
+  ASSERT_EQ(
+      Cli("--wind mph chart --what wind --from 2025-1-2 --to 2025-1-4 --out " + Out("wind.CSV"))
+          .exitCode,
+      0);
+  const std::string same =
+      "python3 -c \"import csv,sys; a,c=(list(csv.DictReader(open(f,newline=''))) for f in "
+      "sys.argv[1:]); sys.exit(not(len(c)==864 and [(r['time']+':00',r['wind_gust_mph']) for r in "
+      "a]==[(r['time'],r['wind_gust_mph']) for r in c]))\" '" +
+      Out("mph.csv") + "' '" + Out("wind.CSV") + "'";
+  EXPECT_EQ(std::system(same.c_str()), 0);
+
   const CliRun info = Cli("archive info --json");
   EXPECT_NE(info.out.find("\"records\":864,\"undated\":0,\"liveSamples\":0"), std::string::npos)
       << info.out;
