@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <future>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "platform/curl_web_sender.h"
 #include "tests/support/service_test_server.h"
 #include "tests/upload/local_http_server.h"
+#include "tests/upload/service_world.h"
 
 namespace nimbrel::testing {
 namespace {
@@ -133,6 +135,48 @@ TEST(AprsSenderTest, SessionsAndTheirFailures) {
                                     "CW0001>APRS,TCPIP*:@071230z4903.50N/07201.75W_220/004g005t077"
                                     "\\r\\n"}));
   EXPECT_TRUE(silent.Requests(1, 1s).empty());
+}
+
+// An hour of outage at a server of our own, through the real client, on the fake clock: every
+// request of the hour fails (unanswered or 503), then the readings missed follow the first
+// success, once each and oldest first, while the live ones keep their five minutes.
+TEST(ServiceOutageTest, AnHourDownIsCaughtUpOverTheNetwork) {
+  std::string script = R"([{"status": 200}, {"status": 200})";
+  for (int i = 0; i < 12; ++i) {
+    script += i % 2 != 0 ? R"(, {"action": "close"})" : R"(, {"status": 503})";
+  }
+  ServiceTestServer server(Kind::kHttps, script + "]");
+  ASSERT_NE(server.Port(), 0);
+  World world;
+  world.end = kStart + 2h;
+  world.Give();
+  CurlWebSender web({.connect = 30s, .whole = 30s});
+  ServicesSettings settings;
+  settings.Of(WeatherService::kPwsWeather) = {
+      true, "PWS1", "secret", 5, true, server.Url("/api/v1/submitwx"), server.CaFile()};
+  std::string why;
+  const auto runner =
+      MakeServiceRunner(WeatherService::kPwsWeather, settings, {&web, nullptr, &world}, why);
+  ASSERT_NE(runner, nullptr) << why;
+  world.runner = runner.get();
+  runner->Offer(world.archive.back());
+  runner->Run(world, {});
+
+  std::vector<long> expected = Every(0, 70, 5);  // live, the hour's twelve failing
+  for (const auto& more : {Every(10, 65, 5), Every(75, 115, 5)}) {  // caught up, then live
+    expected.insert(expected.end(), more.begin(), more.end());
+  }
+  std::vector<long> sent;  // each request's reading, by its humidity: its minute
+  for (const std::string& request : server.Requests(expected.size())) {
+    const std::size_t at = request.find("&humidity=");
+    ASSERT_NE(at, std::string::npos) << request;
+    sent.push_back(std::stol(request.substr(at + 10)));
+    char taken[64];  // and the reading's own time, in UTC
+    std::snprintf(taken, sizeof taken, "dateutc=2026-12-07%%20%02ld%%3A%02ld%%3A00",
+                  22 + sent.back() / 60, sent.back() % 60);
+    EXPECT_NE(request.find(taken), std::string::npos) << request;
+  }
+  EXPECT_EQ(sent, expected);
 }
 
 }  // namespace
