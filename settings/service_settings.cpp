@@ -302,6 +302,10 @@ std::string FormatServiceOutcomes(const ServiceOutcomes& outcomes) {
       AddLine(text, OutcomeName(i), "last_error", error);
     }
     AddLine(text, OutcomeName(i), "failing", outcome.failing ? "1" : "0");
+    if (outcome.owedFrom && outcome.owedTo) {
+      AddLine(text, OutcomeName(i), "owed_from", PrintTime(*outcome.owedFrom));
+      AddLine(text, OutcomeName(i), "owed_to", PrintTime(*outcome.owedTo));
+    }
   }
   return text;
 }
@@ -322,6 +326,10 @@ ServiceOutcomes ParseServiceOutcomes(std::string_view text) {
       ReadText(line.value, outcome.lastError);
     } else if (line.field == "failing") {
       outcome.failing = line.value == "1";
+    } else if (line.field == "owed_from") {
+      outcome.owedFrom = ReadTime(line.value);
+    } else if (line.field == "owed_to") {
+      outcome.owedTo = ReadTime(line.value);
     }
   }
   return outcomes;

@@ -87,6 +87,10 @@ struct ServiceOutcome {
   std::optional<std::chrono::sys_seconds> lastErrorTime;
   std::string lastError;  // in words; never holds a key
   bool failing = false;   // the last try failed
+  // Readings taken strictly between these times are still owed to the service: a catch-up cut
+  // short by a stop goes on after the restart.
+  std::optional<std::chrono::sys_seconds> owedFrom;
+  std::optional<std::chrono::sys_seconds> owedTo;
 };
 
 // Indexed by WeatherService, then Weather Underground and Weathercloud.

@@ -103,11 +103,13 @@ void RecordAttempt(const ServiceAttempt& attempt, ServiceOutcome& outcome) {
   if (attempt.judgement.verdict == Verdict::kDone) {
     outcome.lastSuccess = attempt.sentAt;
     outcome.failing = false;
-    return;
+  } else {
+    outcome.lastErrorTime = attempt.sentAt;
+    outcome.lastError = attempt.judgement.reason;
+    outcome.failing = outcome.failing || attempt.judgement.verdict != Verdict::kTooFrequent;
   }
-  outcome.lastErrorTime = attempt.sentAt;
-  outcome.lastError = attempt.judgement.reason;
-  outcome.failing = outcome.failing || attempt.judgement.verdict != Verdict::kTooFrequent;
+  outcome.owedFrom = attempt.owed ? std::optional(attempt.owed->from) : std::nullopt;
+  outcome.owedTo = attempt.owed ? std::optional(attempt.owed->to) : std::nullopt;
 }
 
 std::unique_ptr<ServiceUplink> MakeWebUplink(WeatherService service, WebAccount account,
@@ -195,12 +197,13 @@ std::unique_ptr<ServiceRunner> MakeServiceRunner(WeatherService service,
   }
   return std::make_unique<ServiceRunner>(service, ScheduleOf(service, one), std::move(uplink),
                                          parts.source, parts.report, parts.lastSuccess,
-                                         parts.failing);
+                                         parts.failing, parts.owed);
 }
 
 ServiceRunner::ServiceRunner(WeatherService service, ServiceSchedule schedule,
                              std::unique_ptr<ServiceUplink> uplink, PastReadings* source,
-                             Report report, std::optional<sys_seconds> lastSuccess, bool failing)
+                             Report report, std::optional<sys_seconds> lastSuccess, bool failing,
+                             std::optional<OwedReadings> owed)
     : service_(service),
       schedule_(schedule),
       uplink_(std::move(uplink)),
@@ -208,9 +211,15 @@ ServiceRunner::ServiceRunner(WeatherService service, ServiceSchedule schedule,
       report_(std::move(report)),
       lastDelivered_(lastSuccess),
       failing_(failing && lastSuccess) {
+  if (!schedule_.catchUp || source_ == nullptr) {
+    return;
+  }
+  if (owed && owed->from < owed->to) {
+    gaps_.push_back({owed->from, owed->to});
+  }
   // An outage the program was stopped or restarted in: what it missed is owed as if it had
   // watched it, and its end is news once, not its start again.
-  if (failing_ && schedule_.catchUp && source_ != nullptr) {
+  if (failing_) {
     gaps_.push_back({*lastSuccess, std::nullopt});
   }
 }
@@ -269,13 +278,14 @@ bool ServiceRunner::StepLive(sys_seconds now, std::stop_token stop) {
     return false;
   }
   lastLive_ = live->time;
-  const std::optional<Judgement> judgement = Attempt(*live, false, now, stop);
-  if (!judgement) {
+  std::optional<ServiceAttempt> attempt = Attempt(*live, false, now, stop);
+  if (!attempt) {
     return true;
   }
+  const Judgement& judgement = attempt->judgement;
   nextLive_ = now + schedule_.interval;
   nextCatchUp_ = std::max(nextCatchUp_, now + schedule_.catchUpSpacing);
-  switch (judgement->verdict) {
+  switch (judgement.verdict) {
     case Verdict::kDone:
       lastDelivered_ = live->time;
       if (!gaps_.empty() && !gaps_.back().to) {
@@ -284,7 +294,7 @@ bool ServiceRunner::StepLive(sys_seconds now, std::stop_token stop) {
       break;
     case Verdict::kTooFrequent:
       // The catch-up would be just as unwelcome.
-      nextLive_ = Paused(now, *judgement);
+      nextLive_ = Paused(now, judgement);
       nextCatchUp_ = std::max(nextCatchUp_, *nextLive_);
       break;
     case Verdict::kRefused:
@@ -296,6 +306,7 @@ bool ServiceRunner::StepLive(sys_seconds now, std::stop_token stop) {
       }
       break;
   }
+  Tell(*attempt);
   return true;
 }
 
@@ -314,24 +325,26 @@ bool ServiceRunner::StepCatchUp(sys_seconds now, std::stop_token stop) {
     return false;
   }
   const TimedReading reading = queue_.front();
-  const std::optional<Judgement> judgement = Attempt(reading, true, now, stop);
-  if (!judgement) {
+  std::optional<ServiceAttempt> attempt = Attempt(reading, true, now, stop);
+  if (!attempt) {
     return true;
   }
+  const Judgement& judgement = attempt->judgement;
   nextCatchUp_ = now + schedule_.catchUpSpacing;
-  switch (judgement->verdict) {
+  switch (judgement.verdict) {
     case Verdict::kDone:
       queue_.pop_front();
       queueGap_.from = reading.time;
       break;
     case Verdict::kTooFrequent:
-      nextCatchUp_ = Paused(now, *judgement);
+      nextCatchUp_ = Paused(now, judgement);
       break;
     case Verdict::kRefused:
     case Verdict::kFailed:
       InterruptCatchUp();
       break;
   }
+  Tell(*attempt);
   return true;
 }
 
@@ -355,8 +368,8 @@ void ServiceRunner::InterruptCatchUp() {
   }
 }
 
-std::optional<Judgement> ServiceRunner::Attempt(const TimedReading& reading, bool catchUp,
-                                                sys_seconds now, std::stop_token stop) {
+std::optional<ServiceAttempt> ServiceRunner::Attempt(const TimedReading& reading, bool catchUp,
+                                                     sys_seconds now, std::stop_token stop) {
   ServiceAttempt attempt;
   attempt.judgement = uplink_->Send(reading, stop, attempt.shown);
   if (stop.stop_requested()) {
@@ -374,10 +387,24 @@ std::optional<Judgement> ServiceRunner::Attempt(const TimedReading& reading, boo
     attempt.startedFailing = !failing_;
     failing_ = true;
   }
+  return attempt;
+}
+
+void ServiceRunner::Tell(ServiceAttempt& attempt) const {
+  attempt.owed = Owed();
   if (report_) {
     report_(attempt);
   }
-  return attempt.judgement;
+}
+
+std::optional<OwedReadings> ServiceRunner::Owed() const {
+  if (!queue_.empty()) {
+    return OwedReadings{queueGap_.from, *queueGap_.to};
+  }
+  if (!gaps_.empty() && gaps_.front().to) {
+    return OwedReadings{gaps_.front().from, *gaps_.front().to};
+  }
+  return std::nullopt;
 }
 
 }  // namespace nimbrel

@@ -62,6 +62,12 @@ struct ServiceSchedule {
 // the reading's); the interval and the switch as set.
 ServiceSchedule ScheduleOf(WeatherService service, const WeatherServiceSettings& settings);
 
+// The readings taken strictly between `from` and `to`, missed during an outage and not yet sent.
+struct OwedReadings {
+  std::chrono::sys_seconds from;
+  std::chrono::sys_seconds to;
+};
+
 // One request to one service, as it ended.
 struct ServiceAttempt {
   WeatherService service = WeatherService::kPwsWeather;
@@ -73,6 +79,8 @@ struct ServiceAttempt {
   // The service started failing with this attempt, or works again: worth a line in a log.
   bool startedFailing = false;
   bool recovered = false;
+  // After this attempt: the oldest readings still owed from an ended outage, if any.
+  std::optional<OwedReadings> owed;
 };
 
 // Keeps an attempt's result in the stored outcome of its service.
@@ -105,6 +113,8 @@ struct RunnerParts {
   // The stored outcome says the last try failed: an outage that outlived the program's last run,
   // owed from lastSuccess on.
   bool failing = false;
+  // From the stored outcome: readings of an ended outage still owed when the program stopped.
+  std::optional<OwedReadings> owed;
 };
 
 // The runner of one service as its settings say, or nothing with the reason in `why` when the
@@ -126,11 +136,12 @@ class ServiceRunner {
 
   // `source` may be null: no catch-up then. `lastSuccess`: the time of the last reading the
   // service took, from the stored outcome, where an outage may have begun; `failing`: the
-  // outage had begun before this runner, so the readings since lastSuccess are owed already.
+  // outage had begun before this runner, so the readings since lastSuccess are owed already;
+  // `owed`: what an earlier run left of its catch-up, sent first.
   ServiceRunner(WeatherService service, ServiceSchedule schedule,
                 std::unique_ptr<ServiceUplink> uplink, PastReadings* source, Report report,
                 std::optional<std::chrono::sys_seconds> lastSuccess = std::nullopt,
-                bool failing = false);
+                bool failing = false, std::optional<OwedReadings> owed = std::nullopt);
 
   // The newest live reading, handed in as it arrives.
   void Offer(TimedReading live);
@@ -159,8 +170,11 @@ class ServiceRunner {
   void FillQueue(std::chrono::sys_seconds now);
   void InterruptCatchUp();
   std::chrono::sys_seconds Paused(std::chrono::sys_seconds now, const Judgement& judgement) const;
-  std::optional<Judgement> Attempt(const TimedReading& reading, bool catchUp,
-                                   std::chrono::sys_seconds now, std::stop_token stop);
+  std::optional<ServiceAttempt> Attempt(const TimedReading& reading, bool catchUp,
+                                        std::chrono::sys_seconds now, std::stop_token stop);
+  // Reports an attempt once its outcome has moved the runner on.
+  void Tell(ServiceAttempt& attempt) const;
+  std::optional<OwedReadings> Owed() const;
   std::chrono::sys_seconds Oldest(std::chrono::sys_seconds now) const {
     return now - schedule_.catchUpLimit;
   }

@@ -64,6 +64,12 @@ TEST(ServiceRunnerTest, OutagesCaughtUpOnceOldestFirstWhileLiveKeepsItsTimes) {
     std::vector<long> caughtUp;       // the readings caught up and taken
     std::optional<long> pausedUntil;  // the catch-up after a 429 came no earlier than this
     int outages = 1;
+    // The program stops then and starts again from what it stored.
+    std::optional<minutes> restartAt = std::nullopt;
+  };
+  const auto join = [](std::vector<long> first, const std::vector<long>& then) {
+    first.insert(first.end(), then.begin(), then.end());
+    return first;
   };
   const Row rows[] = {
       // An hour down: the twelve five-minute readings missed follow, once each.
@@ -81,11 +87,13 @@ TEST(ServiceRunnerTest, OutagesCaughtUpOnceOldestFirstWhileLiveKeepsItsTimes) {
       // A failure amid the catch-up: the rest follows once the service answers again.
       {WeatherService::kPwsWeather, true, Outage(60, kBackAt70 + 20s, Verdict::kFailed),
        Every(0, 235, 5), Every(10, 65, 5), std::nullopt, 2},
+      // A restart amid the catch-up: the readings still owed are sent after it.
+      {WeatherService::kPwsWeather, true, Outage(60), join(Every(0, 70, 5), Every(71, 236, 5)),
+       Every(10, 65, 5), std::nullopt, 1, 71min},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(WeatherServiceName(row.service)));
     World world;
-    world.end = kStart + 4h;
     world.Give();
     FakeWebSender web(&world.now, row.answer);
     FakeAprsSender aprs(&world.now, row.answer);
@@ -99,19 +107,34 @@ TEST(ServiceRunnerTest, OutagesCaughtUpOnceOldestFirstWhileLiveKeepsItsTimes) {
     settings.longitude = -72;
     std::vector<ServiceAttempt> live, caughtUp;
     int started = 0, recovered = 0;
+    ServiceOutcomes stored;
     RunnerParts parts{&web, &aprs, &world, [&](const ServiceAttempt& attempt) {
                         (attempt.catchUp ? caughtUp : live).push_back(attempt);
                         started += attempt.startedFailing;
                         recovered += attempt.recovered;
                         EXPECT_EQ(attempt.shown.find("secret"), std::string::npos);
+                        RecordAttempt(attempt, stored[0]);
                       }};
-    std::string why;
-    const auto made = MakeServiceRunner(row.service, settings, parts, why);
-    ASSERT_NE(made, nullptr) << why;
-    ServiceRunner& runner = *made;
-    world.runner = &runner;
-    runner.Offer(world.archive.back());
-    runner.Run(world, {});
+    std::unique_ptr<ServiceRunner> runner;
+    std::vector<minutes> runs = {4h};
+    if (row.restartAt) {
+      runs.insert(runs.begin(), *row.restartAt);
+    }
+    for (const minutes end : runs) {
+      // What the program starts from: the outcome as it was stored and read back.
+      const ServiceOutcome kept = ParseServiceOutcomes(FormatServiceOutcomes(stored))[0];
+      parts.lastSuccess = kept.lastSuccess;
+      parts.failing = kept.failing;
+      parts.owed =
+          kept.owedFrom ? std::optional(OwedReadings{*kept.owedFrom, *kept.owedTo}) : std::nullopt;
+      std::string why;
+      runner = MakeServiceRunner(row.service, settings, parts, why);
+      ASSERT_NE(runner, nullptr) << why;
+      world.runner = runner.get();
+      world.end = kStart + end;
+      runner->Offer(world.archive.back());
+      runner->Run(world, {});
+    }
 
     std::vector<long> liveMinutes, taken;
     for (const ServiceAttempt& attempt : live) {
@@ -139,7 +162,7 @@ TEST(ServiceRunnerTest, OutagesCaughtUpOnceOldestFirstWhileLiveKeepsItsTimes) {
     // One line's worth of news when the outage starts and one when it ends.
     EXPECT_EQ(started, row.outages);
     EXPECT_EQ(recovered, row.outages);
-    EXPECT_FALSE(runner.CatchingUp());
+    EXPECT_FALSE(runner->CatchingUp());
   }
 }
 
