@@ -86,34 +86,20 @@ ServicesSettings FourOn() {
   return settings;
 }
 
-TEST(ComposedUploadsTest, RunsWhatIsOnAndSaysWhyTheOthersAreNot) {
-  struct Row {
-    const char* what;
-    void (*change)(ServicesSettings&);
-    bool withWeb;
-    std::array<const char*, kWeatherServiceCount> whyNot;  // "" for running
-  };
-  const Row rows[] = {
-      {"all four", [](ServicesSettings&) {}, true, {"", "", "", ""}},
-      {"a build without HTTPS: CWOP alone",
-       [](ServicesSettings& s) { s.Of(WeatherService::kWow).on = false; },
-       false,
-       {"pwsweather is left out of this build (no HTTPS)", "wow is off",
-        "windy is left out of this build (no HTTPS)", ""}},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.what);
-    ServicesSettings settings = FourOn();
-    row.change(settings);
-    Senders senders;
-    ManualClock clock;
-    ComposedUploads uploads(settings,
-                            {row.withWeb ? &senders : nullptr, &senders, nullptr, &clock});
-    for (const WeatherService service : kWeatherServices) {
-      const std::string why = row.whyNot[static_cast<std::size_t>(service)];
-      EXPECT_EQ(uploads.WhyNot(service), why);
-      EXPECT_EQ(uploads.Running(service), why.empty());
-    }
+// A build without HTTPS runs CWOP alone and says why the others do not run.
+TEST(ComposedUploadsTest, SaysWhyAServiceDoesNotRun) {
+  ServicesSettings settings = FourOn();
+  settings.Of(WeatherService::kWow).on = false;
+  Senders senders;
+  ManualClock clock;
+  ComposedUploads uploads(settings, {nullptr, &senders, nullptr, &clock});
+  const std::array<const char*, kWeatherServiceCount> whyNot = {
+      "pwsweather is left out of this build (no HTTPS)", "wow is off",
+      "windy is left out of this build (no HTTPS)", ""};
+  for (const WeatherService service : kWeatherServices) {
+    const std::string why = whyNot[static_cast<std::size_t>(service)];
+    EXPECT_EQ(uploads.WhyNot(service), why);
+    EXPECT_EQ(uploads.Running(service), why.empty());
   }
 }
 

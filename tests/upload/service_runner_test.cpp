@@ -12,8 +12,6 @@
 namespace nimbrel::testing {
 namespace {
 
-using namespace std::chrono;
-
 // What the services answer at a time: kDone, kTooFrequent (429) or kFailed (no connection).
 using Answer = std::function<Verdict(sys_seconds now)>;
 
