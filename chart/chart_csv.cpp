@@ -11,51 +11,45 @@
 namespace nimbrel {
 namespace {
 
-std::string ChannelName(const ChartSeries& series, std::string_view what) {
-  return "ch" + std::to_string(series.channel) + "_" + std::string(what);
-}
-
+// The series' key in the state object with its unit: "outdoor_temperature_f".
 std::string ColumnName(const ChartSeries& series, const UnitSettings& units) {
   using enum ChartSeriesId;
-  const std::string temperature(TemperatureSuffix(units.temperatureUnit));
-  const std::string wind(WindSpeedSuffix(units.windSpeedUnit));
   const bool inches = units.rainUnit == RainUnit::Inch;
+  std::string_view unit;
   switch (series.id) {
-    case kIndoorTemperature:
-      return "indoor_temperature" + temperature;
-    case kOutdoorTemperature:
-      return "outdoor_temperature" + temperature;
-    case kDewPoint:
-      return "dew_point" + temperature;
-    case kHeatIndex:
-      return "heat_index" + temperature;
-    case kWindChill:
-      return "wind_chill" + temperature;
-    case kChannelTemperature:
-      return ChannelName(series, "temperature") + temperature;
     case kIndoorHumidity:
-      return "indoor_humidity_pct";
     case kOutdoorHumidity:
-      return "outdoor_humidity_pct";
     case kChannelHumidity:
-      return ChannelName(series, "humidity_pct");
+      unit = "_pct";
+      break;
     case kPressure:
-      return std::string(units.pressureType == PressureType::Absolute ? "absolute" : "relative") +
-             "_pressure" + std::string(PressureSuffix(units.pressureUnit));
+      unit = PressureSuffix(units.pressureUnit);
+      break;
     case kWindSpeed:
-      return "wind_speed" + wind;
     case kWindGust:
-      return "wind_gust" + wind;
+      unit = WindSpeedSuffix(units.windSpeedUnit);
+      break;
     case kWindDirection:
-      return "wind_direction_deg";
+      unit = "_deg";
+      break;
     case kRainRate:
-      return inches ? "rain_rate_in_h" : "rain_rate_mm_h";
+      unit = inches ? "_in_h" : "_mm_h";
+      break;
     case kDailyRain:
-      return inches ? "daily_rain_in" : "daily_rain_mm";
+      unit = inches ? "_in" : "_mm";
+      break;
+    case kIndoorTemperature:
+    case kOutdoorTemperature:
+    case kDewPoint:
+    case kHeatIndex:
+    case kWindChill:
+    case kChannelTemperature:
+      unit = TemperatureSuffix(units.temperatureUnit);
+      break;
     case kUvIndex:
       break;
   }
-  return "uv_index";
+  return ChartSeriesKey(series, units) + std::string(unit);
 }
 
 void AppendTime(RecordTimePoint time, std::string& out) {

@@ -150,4 +150,44 @@ ChartStats StatsOf(const std::vector<ChartSample>& samples) {
   return stats;
 }
 
+std::string ChartSeriesKey(const ChartSeries& series, const UnitSettings& units) {
+  using enum ChartSeriesId;
+  switch (series.id) {
+    case kIndoorTemperature:
+      return "indoor_temperature";
+    case kOutdoorTemperature:
+      return "outdoor_temperature";
+    case kDewPoint:
+      return "dew_point";
+    case kHeatIndex:
+      return "heat_index";
+    case kWindChill:
+      return "wind_chill";
+    case kChannelTemperature:
+      return "ch" + std::to_string(series.channel) + "_temperature";
+    case kIndoorHumidity:
+      return "indoor_humidity";
+    case kOutdoorHumidity:
+      return "outdoor_humidity";
+    case kChannelHumidity:
+      return "ch" + std::to_string(series.channel) + "_humidity";
+    case kPressure:
+      return units.pressureType == PressureType::Absolute ? "pressure_absolute"
+                                                          : "pressure_relative";
+    case kWindSpeed:
+      return "wind_speed";
+    case kWindGust:
+      return "wind_gust";
+    case kWindDirection:
+      return "wind_direction";
+    case kRainRate:
+      return "rain_rate";
+    case kDailyRain:
+      return "rain_daily";
+    case kUvIndex:
+      break;
+  }
+  return "uv_index";
+}
+
 }  // namespace nimbrel

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -124,6 +125,10 @@ struct ChartSeries {
   // Two neighbouring samples further apart than this have no line between them.
   std::chrono::seconds gapLimit{0};
 };
+
+// The key of the reading a series shows in the live state object ("outdoor_temperature",
+// "ch3_humidity", "pressure_relative", "rain_daily").
+std::string ChartSeriesKey(const ChartSeries& series, const UnitSettings& units);
 
 struct ChartData {
   ChartKind kind = ChartKind::kTemperature;

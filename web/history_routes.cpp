@@ -91,47 +91,6 @@ std::string ReadSeriesQuery(const ParsedQuery& query, SeriesQuery& parsed) {
   return {};
 }
 
-// The state object's key of a series.
-std::string SeriesKey(const ChartSeries& series, const UnitSettings& units) {
-  using enum ChartSeriesId;
-  switch (series.id) {
-    case kIndoorTemperature:
-      return "indoor_temperature";
-    case kOutdoorTemperature:
-      return "outdoor_temperature";
-    case kDewPoint:
-      return "dew_point";
-    case kHeatIndex:
-      return "heat_index";
-    case kWindChill:
-      return "wind_chill";
-    case kChannelTemperature:
-      return "ch" + std::to_string(series.channel) + "_temperature";
-    case kIndoorHumidity:
-      return "indoor_humidity";
-    case kOutdoorHumidity:
-      return "outdoor_humidity";
-    case kChannelHumidity:
-      return "ch" + std::to_string(series.channel) + "_humidity";
-    case kPressure:
-      return units.pressureType == PressureType::Absolute ? "pressure_absolute"
-                                                          : "pressure_relative";
-    case kWindSpeed:
-      return "wind_speed";
-    case kWindGust:
-      return "wind_gust";
-    case kWindDirection:
-      return "wind_direction";
-    case kRainRate:
-      return "rain_rate";
-    case kDailyRain:
-      return "rain_daily";
-    case kUvIndex:
-      break;
-  }
-  return "uv_index";
-}
-
 std::string_view StyleName(ChartStyle style) {
   switch (style) {
     case ChartStyle::kPoints:
@@ -189,7 +148,7 @@ std::string SeriesJson(const ChartData& data, int points) {
   out += ",\"points\":" + std::to_string(points) + ",\"series\":[";
   for (const ChartSeries& series : data.series) {
     out += &series == data.series.data() ? "{\"key\":" : ",{\"key\":";
-    AppendJsonString(out, SeriesKey(series, data.units));
+    AppendJsonString(out, ChartSeriesKey(series, data.units));
     out += ",\"unit\":";
     AppendJsonString(out, ToUtf8(series.unit));
     out += ",\"style\":";
