@@ -61,12 +61,11 @@ TEST_F(ArchiveCli, SyncKeepsEachRecordOnceAndExportsTodaysFile) {
   EXPECT_NE(ReadFile(dir_ / "chart.svg").find("<svg"), std::string::npos);
 
   // A name ending in .csv gets the chart's readings: those of the archive's export, in its units.
-  ASSERT_EQ(Cli("--wind mph archive export --whole --format csv --out " + Out("mph.csv")).exitCode,
-            0);
-  ASSERT_EQ(
-      Cli("--wind mph chart --what wind --from 2025-1-2 --to 2025-1-4 --out " + Out("wind.CSV"))
-          .exitCode,
-      0);
+  for (const auto& [what, file] :
+       {std::pair{"archive export --whole --format csv", "mph.csv"},
+        {"chart --what wind --from 2025-1-2 --to 2025-1-4", "wind.CSV"}}) {
+    ASSERT_EQ(Cli("--wind mph " + std::string(what) + " --out " + Out(file)).exitCode, 0) << what;
+  }
   const std::string same =
       "python3 -c \"import csv,sys; a,c=(list(csv.DictReader(open(f,newline=''))) for f in "
       "sys.argv[1:]); sys.exit(not(len(c)==864 and [(r['time']+':00',r['wind_gust_mph']) for r in "
