@@ -7,16 +7,6 @@
 #include "upload/service_requests.h"
 
 namespace nimbrel {
-namespace {
-
-std::optional<OwedReadings> OwedOf(const ServiceOutcome& outcome) {
-  if (!outcome.owedFrom || !outcome.owedTo) {
-    return std::nullopt;
-  }
-  return OwedReadings{*outcome.owedFrom, *outcome.owedTo};
-}
-
-}  // namespace
 
 ComposedUploads::ComposedUploads(const ServicesSettings& settings, ComposedUploadsParts parts)
     : parts_(std::move(parts)), outcomes_(parts_.stored) {
@@ -49,7 +39,7 @@ ComposedUploads::ComposedUploads(const ServicesSettings& settings, ComposedUploa
         parts_.version,
         outcomes_[slot].lastSuccess,
         outcomes_[slot].failing,
-        OwedOf(outcomes_[slot])};
+        outcomes_[slot].owed};
     runners_[slot] = MakeServiceRunner(service, settings, runnerParts, whyNot_[slot]);
   }
   for (std::size_t slot = 0; slot < kWeatherServiceCount; ++slot) {

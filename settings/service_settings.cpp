@@ -302,9 +302,9 @@ std::string FormatServiceOutcomes(const ServiceOutcomes& outcomes) {
       AddLine(text, OutcomeName(i), "last_error", error);
     }
     AddLine(text, OutcomeName(i), "failing", outcome.failing ? "1" : "0");
-    if (outcome.owedFrom && outcome.owedTo) {
-      AddLine(text, OutcomeName(i), "owed_from", PrintTime(*outcome.owedFrom));
-      AddLine(text, OutcomeName(i), "owed_to", PrintTime(*outcome.owedTo));
+    if (outcome.owed) {
+      AddLine(text, OutcomeName(i), "owed_from", PrintTime(outcome.owed->from));
+      AddLine(text, OutcomeName(i), "owed_to", PrintTime(outcome.owed->to));
     }
   }
   return text;
@@ -312,12 +312,15 @@ std::string FormatServiceOutcomes(const ServiceOutcomes& outcomes) {
 
 ServiceOutcomes ParseServiceOutcomes(std::string_view text) {
   ServiceOutcomes outcomes;
+  using Time = std::optional<std::chrono::sys_seconds>;
+  std::array<Time, kOutcomeCount> owedFrom, owedTo;
   for (const StoredLine& line : SplitStoredLines(text)) {
     const auto* name = std::find(kOutcomeNames.begin(), kOutcomeNames.end(), line.name);
     if (name == kOutcomeNames.end()) {
       continue;
     }
-    ServiceOutcome& outcome = outcomes[static_cast<std::size_t>(name - kOutcomeNames.begin())];
+    const auto index = static_cast<std::size_t>(name - kOutcomeNames.begin());
+    ServiceOutcome& outcome = outcomes[index];
     if (line.field == "last_success") {
       outcome.lastSuccess = ReadTime(line.value);
     } else if (line.field == "last_error_time") {
@@ -326,10 +329,14 @@ ServiceOutcomes ParseServiceOutcomes(std::string_view text) {
       ReadText(line.value, outcome.lastError);
     } else if (line.field == "failing") {
       outcome.failing = line.value == "1";
-    } else if (line.field == "owed_from") {
-      outcome.owedFrom = ReadTime(line.value);
-    } else if (line.field == "owed_to") {
-      outcome.owedTo = ReadTime(line.value);
+    } else if (line.field == "owed_from" || line.field == "owed_to") {
+      (line.field == "owed_from" ? owedFrom : owedTo)[index] = ReadTime(line.value);
+    }
+  }
+  // Only both ends make a span.
+  for (std::size_t i = 0; i < kOutcomeCount; ++i) {
+    if (owedFrom[i] && owedTo[i]) {
+      outcomes[i].owed = OwedReadings{*owedFrom[i], *owedTo[i]};
     }
   }
   return outcomes;

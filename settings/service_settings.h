@@ -82,15 +82,19 @@ ServicesSettings ParseServicesSettings(std::string_view text);
 
 // How each service fared last, kept by the service that uploads and shown by the others. The
 // console's two services are kept under their names "wunderground" and "weathercloud".
+// The readings taken strictly between `from` and `to`, missed during an outage and not yet sent.
+struct OwedReadings {
+  std::chrono::sys_seconds from;
+  std::chrono::sys_seconds to;
+};
+
 struct ServiceOutcome {
   std::optional<std::chrono::sys_seconds> lastSuccess;
   std::optional<std::chrono::sys_seconds> lastErrorTime;
   std::string lastError;  // in words; never holds a key
   bool failing = false;   // the last try failed
-  // Readings taken strictly between these times are still owed to the service: a catch-up cut
-  // short by a stop goes on after the restart.
-  std::optional<std::chrono::sys_seconds> owedFrom;
-  std::optional<std::chrono::sys_seconds> owedTo;
+  // Still owed to the service: a catch-up cut short by a stop goes on after the restart.
+  std::optional<OwedReadings> owed;
 };
 
 // Indexed by WeatherService, then Weather Underground and Weathercloud.

@@ -108,8 +108,7 @@ void RecordAttempt(const ServiceAttempt& attempt, ServiceOutcome& outcome) {
     outcome.lastError = attempt.judgement.reason;
     outcome.failing = outcome.failing || attempt.judgement.verdict != Verdict::kTooFrequent;
   }
-  outcome.owedFrom = attempt.owed ? std::optional(attempt.owed->from) : std::nullopt;
-  outcome.owedTo = attempt.owed ? std::optional(attempt.owed->to) : std::nullopt;
+  outcome.owed = attempt.owed;
 }
 
 std::unique_ptr<ServiceUplink> MakeWebUplink(WeatherService service, WebAccount account,

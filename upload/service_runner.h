@@ -62,12 +62,6 @@ struct ServiceSchedule {
 // the reading's); the interval and the switch as set.
 ServiceSchedule ScheduleOf(WeatherService service, const WeatherServiceSettings& settings);
 
-// The readings taken strictly between `from` and `to`, missed during an outage and not yet sent.
-struct OwedReadings {
-  std::chrono::sys_seconds from;
-  std::chrono::sys_seconds to;
-};
-
 // One request to one service, as it ended.
 struct ServiceAttempt {
   WeatherService service = WeatherService::kPwsWeather;

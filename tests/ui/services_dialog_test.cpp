@@ -65,12 +65,8 @@ class ServicesDialogTest : public QObject {
     SettingsBackend& backend = *fixture.Prog().settingsBackend;
     ServiceOutcomes outcomes;
     outcomes[static_cast<std::size_t>(WeatherService::kWindy)] = {
-        std::chrono::sys_seconds{std::chrono::seconds{1'700'000'000}},
-        std::nullopt,
-        "",
-        false,
-        {},
-        {}};
+        std::chrono::sys_seconds{std::chrono::seconds{1'700'000'000}}, std::nullopt, "", false,
+        std::nullopt};
     SaveServiceOutcomes(backend, outcomes);
     QSignalSpy saved(&window.Setup(), &SetupPanel::ServicesChanged);
 
@@ -141,12 +137,8 @@ class ServicesDialogTest : public QObject {
     QVERIFY(!Everything(again).contains("pwskey") && !Everything(again).contains("wusecret"));
     QVERIFY(Find<QLineEdit>(again, "pwsweatherKey")->placeholderText().startsWith("***"));
     outcomes[static_cast<std::size_t>(WeatherService::kCwop)] = {
-        std::nullopt,
-        std::chrono::sys_seconds{std::chrono::seconds{1'700'000'060}},
-        "connection refused",
-        true,
-        {},
-        {}};
+        std::nullopt, std::chrono::sys_seconds{std::chrono::seconds{1'700'000'060}},
+        "connection refused", true, std::nullopt};
     SaveServiceOutcomes(backend, outcomes);
     QTRY_VERIFY_WITH_TIMEOUT(
         Find<QLabel>(again, "cwopLastError")->text().startsWith("connection refused ("), 30000);

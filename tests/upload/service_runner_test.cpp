@@ -123,8 +123,7 @@ TEST(ServiceRunnerTest, OutagesCaughtUpOnceOldestFirstWhileLiveKeepsItsTimes) {
       const ServiceOutcome kept = ParseServiceOutcomes(FormatServiceOutcomes(stored))[0];
       parts.lastSuccess = kept.lastSuccess;
       parts.failing = kept.failing;
-      parts.owed =
-          kept.owedFrom ? std::optional(OwedReadings{*kept.owedFrom, *kept.owedTo}) : std::nullopt;
+      parts.owed = kept.owed;
       std::string why;
       runner = MakeServiceRunner(row.service, settings, parts, why);
       ASSERT_NE(runner, nullptr) << why;
